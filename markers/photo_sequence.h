@@ -1,0 +1,12 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Name of the next photo of a numbered sequence: the number between the first "(" and the first
+// ")" of the file name (the part after the last "/" or "\") is increased by one, keeping its
+// width with leading zeros and widening when it outgrows it: a(009).bmp -> a(010).bmp,
+// x(99).jpg -> x(100).jpg. Folders are never touched. Returns nothing when the file name has
+// no "(" followed by ")" with only digits (at least one) between them.
+[[nodiscard]] std::optional<std::string> nextPhotoName(std::string_view path);

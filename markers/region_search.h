@@ -1,0 +1,18 @@
+#pragma once
+
+#include "analysis_state.h"
+#include "pixel_view.h"
+
+#include <cstdint>
+
+struct PixelPoint {
+    int16_t x = 0;
+    int16_t y = 0;
+    friend bool operator==(const PixelPoint&, const PixelPoint&) = default;
+};
+
+// Finds the white marker region around a click and returns the centre of its extent. Every
+// marker pixel met is painted dark blue on the canvas and the centre dark red. A click where no
+// marker pixel is found returns the click position rounded to whole pixels.
+[[nodiscard]] PixelPoint findMarkerCentre(const AnalysisState& state, const PhotoView& photo,
+                                          CanvasView& canvas, double clickX, double clickY);

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "analysis_state.h"
+#include "pixel_view.h"
+
+struct TrackResult {
+    bool allFound = true;
+    int lostPoint = 0; // number of the first point whose marker was not found; 0 when all were
+};
+
+// Follows every point into the next photo of a sequence: re-finds each marker within 20 pixels
+// of its previous position, moves the point there, paints the new centre dark red, adds to the
+// path length and records the displacement of points 1..7 at entry frameCount. frameCount grows
+// by one only when every point was found; a lost marker stops at that point.
+// The caller keeps frameCount below the capacity of the series.
+[[nodiscard]] TrackResult trackMarkers(AnalysisState& state, const PhotoView& photo,
+                                       CanvasView& canvas);
