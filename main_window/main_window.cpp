@@ -1,0 +1,489 @@
+#include "main_window.h"
+
+#include "about_window.h"
+#include "angles.h"
+#include "end_window.h"
+#include "number_text.h"
+#include "options_window.h"
+#include "photo_loader.h"
+#include "photo_sequence.h"
+#include "picture_area.h"
+#include "press.h"
+#include "scale.h"
+#include "single_window.h"
+#include "tracking.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <cmath>
+
+namespace {
+
+const QString kTitle = QStringLiteral("Vestra2007");
+
+const QStringList kLandmarks = {
+    QStringLiteral("頭頂部"),           QStringLiteral("肩峰（矢状面）"),
+    QStringLiteral("肩峰（前額左）"),   QStringLiteral("肩峰（前額右）"),
+    QStringLiteral("腸骨棘（矢状面）"), QStringLiteral("腸骨棘（前額左）"),
+    QStringLiteral("腸骨棘（前額右）"), QStringLiteral("膝関節（矢状面）"),
+    QStringLiteral("膝関節（前額左）"), QStringLiteral("膝関節（前額右）"),
+};
+
+// The presets write texts of their own: half-width brackets after a blank.
+const std::array<QString, 7> kSagittalPreset = {
+    QStringLiteral("頭頂部"), QStringLiteral("肩峰 (矢状面)"), QStringLiteral("腸骨棘 (矢状面)"),
+    QStringLiteral("膝関節 (矢状面)"), QString(), QString(), QString()};
+const std::array<QString, 7> kFrontalPreset = {
+    QStringLiteral("頭頂部"),          QStringLiteral("肩峰 (前額左)"),
+    QStringLiteral("肩峰 (前額右)"),   QStringLiteral("腸骨棘 (前額左)"),
+    QStringLiteral("腸骨棘 (前額右)"), QStringLiteral("膝関節 (前額左)"),
+    QStringLiteral("膝関節 (前額右)")};
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, QRect geometry) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setGeometry(geometry);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& text, QRect geometry) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(geometry);
+    button->setAutoDefault(false);
+    return button;
+}
+
+QRadioButton* makeOption(QWidget* parent, const char* name, const QString& text,
+                         QRect geometry) {
+    auto* option = new QRadioButton(text, parent);
+    option->setObjectName(QLatin1String(name));
+    option->setGeometry(geometry);
+    return option;
+}
+
+int modifierBits(Qt::KeyboardModifiers modifiers) {
+    int bits = 0;
+    if (modifiers & Qt::ShiftModifier)
+        bits |= modifiers::kShift;
+    if (modifiers & Qt::ControlModifier)
+        bits |= modifiers::kCtrl;
+    if (modifiers & Qt::AltModifier)
+        bits |= modifiers::kAlt;
+    return bits;
+}
+
+// The wait cursor for as long as a long handler runs.
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+QString fileNameOf(const std::string& path) {
+    return QFileInfo(QString::fromStdString(path)).fileName();
+}
+
+} // namespace
+
+MainWindow::MainWindow(AnalysisState& state, QWidget* parent)
+    : QMainWindow(parent), mState(state) {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(kTitle);
+    buildMenus();
+    buildControls();
+    // The layout is fixed; the window does not follow a change of size.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildMenus() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("menuBar"));
+    // A menu bar inside the window on every desktop, as the fixed layout expects.
+    bar->setNativeMenuBar(false);
+
+    QMenu* file = bar->addMenu(QStringLiteral("ファイル"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    QAction* open = file->addAction(QStringLiteral("開く"), this, &MainWindow::openPhoto);
+    open->setObjectName(QStringLiteral("mnuFileOpen"));
+    file->addSeparator()->setObjectName(QStringLiteral("mnuFileStep"));
+    QAction* quit = file->addAction(QStringLiteral("終了"), this, &QWidget::close);
+    quit->setObjectName(QStringLiteral("mnuFileQuit"));
+
+    mKaiseki = bar->addAction(QStringLiteral("解析開始"), this, &MainWindow::startAnalysis);
+    mKaiseki->setObjectName(QStringLiteral("kaiseki"));
+    mKaiseki->setEnabled(false);
+
+    QAction* options = bar->addAction(QStringLiteral("オプション"), this, &MainWindow::showOptions);
+    options->setObjectName(QStringLiteral("option"));
+
+    QMenu* help = bar->addMenu(QStringLiteral("ヘルプ"));
+    help->setObjectName(QStringLiteral("Help"));
+    QAction* version =
+        help->addAction(QStringLiteral("バージョン情報"), this, &MainWindow::showVersion);
+    version->setObjectName(QStringLiteral("Ver"));
+}
+
+void MainWindow::buildControls() {
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(kClientWidth, kClientHeight);
+    setCentralWidget(client);
+
+    mPicOrg = new PictureArea(client);
+    mPicOrg->setObjectName(QStringLiteral("picOrg"));
+    mPicOrg->move(3, 0);
+    mPicOrg->setInnerSize(QSize(0, 0));
+    mPicOrg->hide();
+
+    mPicSource = new PictureArea(client);
+    mPicSource->setObjectName(QStringLiteral("picSource"));
+    mPicSource->move(3, 0);
+    mPicSource->setInnerSize(QSize(640, 480));
+    connect(mPicSource, &PictureArea::pressed, this,
+            [this](QPointF position, Qt::KeyboardModifiers modifiers) {
+                pressOnPicture(position, modifierBits(modifiers));
+            });
+
+    mPicOld = new QWidget(client);
+    mPicOld->setObjectName(QStringLiteral("picOld"));
+    mPicOld->setGeometry(164, 193, 49, 49);
+    mPicOld->setAutoFillBackground(true);
+    mPicOld->hide();
+
+    mLabel1 = makeLabel(client, "Label1",
+                        QStringLiteral("ポインタがそれぞれどの部位を指しているのか入力してください"),
+                        QRect(654, 0, 122, 37));
+    for (int k = 0; k < 7; ++k) {
+        const QByteArray number = QByteArray::number(k + 1);
+        auto* label = new QLabel(QString::fromLatin1(number), client);
+        label->setObjectName(QLatin1String("Mpoi" + number));
+        label->move(652, 51 + 24 * k);
+        label->adjustSize(); // sized to its text
+        mNumberLabels[k] = label;
+
+        auto* list = new QComboBox(client);
+        list->setObjectName(QLatin1String("Combo" + number));
+        list->setGeometry(665, 47 + 24 * k, 112, 20);
+        list->setEditable(true);
+        list->setInsertPolicy(QComboBox::NoInsert);
+        list->addItems(kLandmarks);
+        list->setCurrentIndex(-1);
+        list->setEditText(QString());
+        mLists[k] = list;
+    }
+    mLabel2 = makeLabel(
+        client, "Label2",
+        QStringLiteral("システムの既定値でバランステストを行った場合は下のボタンを押してください"),
+        QRect(654, 223, 128, 48));
+    mCommand1 = makeButton(client, "Command1", QStringLiteral("矢状面バランス"),
+                           QRect(675, 277, 101, 26));
+    mCommand2 = makeButton(client, "Command2", QStringLiteral("前額面バランス"),
+                           QRect(675, 309, 101, 25));
+    mLabel3 = makeLabel(
+        client, "Label3",
+        QStringLiteral("Shiftキーを押しながら距離の基準点を２つクリックしてください"),
+        QRect(654, 356, 122, 38));
+    mLabel5 = makeLabel(client, "Label5", QStringLiteral("基準点の距離は何㎜ですか"),
+                        QRect(654, 400, 115, 26));
+    mText1 = new QLineEdit(client);
+    mText1->setObjectName(QStringLiteral("Text1"));
+    mText1->setGeometry(653, 429, 90, 17);
+    mText1->setAttribute(Qt::WA_InputMethodEnabled, false);
+    mText1->setInputMethodHints(Qt::ImhLatinOnly | Qt::ImhPreferNumbers);
+    mLabel6 = new QLabel(QStringLiteral("㎜"), client);
+    mLabel6->setObjectName(QStringLiteral("Label6"));
+    mLabel6->move(747, 435);
+    mLabel6->adjustSize();
+    mCommand4 = makeButton(client, "Command4", QStringLiteral("OK"), QRect(721, 453, 55, 25));
+    mCommand3 = makeButton(client, "Command3", QStringLiteral("解析を続ける"),
+                           QRect(674, 516, 101, 25));
+
+    mFrame1 = new QGroupBox(QStringLiteral("解析モード設定"), client);
+    mFrame1->setObjectName(QStringLiteral("Frame1"));
+    mFrame1->setGeometry(2, 489, 201, 59);
+    mOption1 = makeOption(mFrame1, "Option1", QStringLiteral("ROM"), QRect(8, 14, 51, 19));
+    mOption2 = makeOption(mFrame1, "Option2", QStringLiteral("静的バランス"), QRect(8, 33, 93, 19));
+    mOption3 = makeOption(mFrame1, "Option3", QStringLiteral("歩行"), QRect(111, 14, 44, 20));
+    mOption4 =
+        makeOption(mFrame1, "Option4", QStringLiteral("アライメント"), QRect(111, 33, 81, 17));
+    mOption2->setChecked(true);
+    mOption3->setEnabled(false); // gait mode is shown but cannot be chosen
+
+    mLabel4 = makeLabel(client, "Label4", QString(), QRect(544, 496, 105, 17));
+    mLabel7 = makeLabel(client, "Label7", QString(), QRect(544, 520, 105, 17));
+
+    // Where the continuation reports how far it got; not part of the classic form.
+    mProgress = makeLabel(client, "lblProgress", QString(), QRect(210, 494, 328, 54));
+    mProgress->hide();
+
+    for (QWidget* hidden :
+         std::initializer_list<QWidget*>{mLabel1, mLabel2, mLabel3, mLabel5, mLabel6, mText1,
+                                         mCommand1, mCommand2, mCommand3, mCommand4}) {
+        hidden->hide();
+    }
+    for (int k = 0; k < 7; ++k) {
+        mNumberLabels[k]->hide();
+        mLists[k]->hide();
+    }
+
+    connect(mCommand1, &QPushButton::clicked, this, &MainWindow::applySagittalPreset);
+    connect(mCommand2, &QPushButton::clicked, this, &MainWindow::applyFrontalPreset);
+    connect(mCommand3, &QPushButton::clicked, this, &MainWindow::continueAnalysis);
+    connect(mCommand4, &QPushButton::clicked, this, &MainWindow::confirmDistance);
+    connect(mOption4, &QRadioButton::clicked, this, &MainWindow::drawAlignmentGrid);
+}
+
+void MainWindow::openPhoto() {
+    QFileDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("dlgOpen"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setNameFilters({QStringLiteral("ﾋﾞｯﾄﾏｯﾌﾟ(*.bmp)"), QStringLiteral("GIF(*.gif)"),
+                           QStringLiteral("JPEG(*.jpg)")});
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return; // cancelled: the photo on display stays
+    loadPhoto(dialog.selectedFiles().constFirst());
+}
+
+bool MainWindow::loadPhoto(const QString& path) {
+    auto photo = loadPhotoForDisplay(path);
+    if (!photo)
+        return false; // not a picture: nothing changes, no message
+    const QSize shown = photo->image.size();
+    mPicOrg->setImage(photo->image);
+    mState.photoPath = path.toStdString();
+    mPicSource->setInnerSize(shown);
+    mPicSource->drawStretched(photo->image, shown);
+    if (mOption1->isChecked())
+        mKaiseki->setEnabled(false);
+    if (mOption2->isChecked())
+        mKaiseki->setEnabled(true);
+    return true;
+}
+
+void MainWindow::startAnalysis() {
+    if (mOption1->isChecked() || mOption3->isChecked()) {
+        mLabel4->show();
+        const TripleNumbering numbering = numberAngleTriples(mState);
+        if (!numbering.message.empty()) {
+            showMessage(QString::fromStdString(numbering.message));
+        } else {
+            for (const PictureNumber& number : numbering.numbers)
+                mPicSource->drawText(QPoint(number.x, number.y),
+                                     pictureNumberText(number.value), colours::kWhite);
+        }
+    }
+    if (mOption2->isChecked()) {
+        for (QComboBox* list : mLists)
+            list->show();
+        for (QLabel* label : mNumberLabels)
+            label->show();
+        mCommand1->show();
+        mCommand2->show();
+        mLabel1->show();
+        mLabel2->show();
+        mLabel3->show();
+    }
+}
+
+void MainWindow::applySagittalPreset() {
+    for (int k = 0; k < 7; ++k)
+        mLists[k]->setEditText(kSagittalPreset[k]);
+}
+
+void MainWindow::applyFrontalPreset() {
+    for (int k = 0; k < 7; ++k)
+        mLists[k]->setEditText(kFrontalPreset[k]);
+}
+
+void MainWindow::drawAlignmentGrid() {
+    for (int x = 40; x <= 640; x += 40)
+        mPicSource->drawLine(QPoint(x, 0), QPoint(x, 480), colours::kWhite);
+    for (int y = 40; y <= 480; y += 40)
+        mPicSource->drawLine(QPoint(0, y), QPoint(640, y), colours::kWhite);
+}
+
+void MainWindow::confirmDistance() {
+    const auto distance = parseDistance(mText1->text().toStdString());
+    const ScaleRefusal refusal =
+        distance ? confirmScale(mState, *distance) : ScaleRefusal::NotAPositiveNumber;
+    switch (refusal) {
+    case ScaleRefusal::NotAPositiveNumber:
+        showMessage(QStringLiteral("基準点の距離を0より大きい半角の数値（㎜）で入力してください"));
+        return;
+    case ScaleRefusal::NoReferenceDistance:
+        showMessage(QStringLiteral("2つの基準点が同じ位置です。Shiftキーを押しながら"
+                                   "離れた2点をクリックし直してください"));
+        return;
+    case ScaleRefusal::None:
+        break;
+    }
+    mCommand3->show();
+}
+
+void MainWindow::continueAnalysis() {
+    if (!nextPhotoName(mState.photoPath)) {
+        showMessage(QStringLiteral("写真のファイル名に連番がないため、解析を続けられません。"
+                                   "a(001).bmp のように括弧の中に番号のある写真を開いてください"));
+        return;
+    }
+    const WaitCursor wait;
+    const QSize size = mPicSource->innerSize();
+    int tracked = 0;
+    QString outcome;
+    mProgress->show();
+    showProgress(QStringLiteral("解析中…"), true);
+    for (;;) {
+        const auto next = nextPhotoName(mState.photoPath);
+        if (!next)
+            break;
+        mState.photoPath = *next;
+        const QString name = fileNameOf(mState.photoPath);
+        if (mState.frameCount >= AnalysisState::kSeriesLength) {
+            outcome = QStringLiteral("記録できる写真の数（%1枚）に達したため終了しました")
+                          .arg(AnalysisState::kSeriesLength);
+            break;
+        }
+        const QString path = QString::fromStdString(mState.photoPath);
+        auto image = loadPhotoAtSize(path, size);
+        if (!image) {
+            outcome = QFileInfo::exists(path)
+                          ? QStringLiteral("%1 を読み込めないため終了しました").arg(name)
+                          : QStringLiteral("次の写真 %1 がないため終了しました").arg(name);
+            break;
+        }
+        mPicOrg->setImage(*image);
+        CanvasView canvas = mPicSource->canvasView();
+        const TrackResult result = trackMarkers(mState, mPicOrg->photoView(), canvas);
+        if (!result.allFound) {
+            outcome = QStringLiteral("%1 で点%2のマーカーが見つからないため終了しました")
+                          .arg(name)
+                          .arg(result.lostPoint);
+            break;
+        }
+        ++tracked;
+        showProgress(QStringLiteral("解析中… %1枚目 %2").arg(tracked).arg(name), false);
+    }
+    mPicSource->update();
+    mProgress->setText(QStringLiteral("%1枚の写真を追跡しました。%2").arg(tracked).arg(outcome));
+    finishAnalysis();
+}
+
+void MainWindow::finishAnalysis() {
+    for (int k = 1; k <= AnalysisState::kNamedPoints; ++k)
+        mState.landmarkNames[k] = mLists[k - 1]->currentText().toStdString();
+    for (int k = 1; k <= AnalysisState::kNamedPoints; ++k) {
+        const double millimetres = mState.pathLength[k] / 10 * mState.mmPerPoint;
+        mLists[k - 1]->setEditText(QString::fromStdString(generalNumberText(millimetres)));
+    }
+    showSingleWindow(mEnd, [this] { return new EndWindow(mState); });
+}
+
+void MainWindow::pressOnPicture(QPointF position, int bits) {
+    switch (classifyPress(bits, mOption1->isChecked())) {
+    case PressAction::MarkerPoint:
+        pressMarkerPoint(position);
+        break;
+    case PressAction::ReferencePoint:
+        pressReferencePoint(position);
+        break;
+    case PressAction::AnglePoint:
+        pressAnglePoint(position);
+        break;
+    case PressAction::Nothing:
+        break;
+    }
+}
+
+void MainWindow::pressMarkerPoint(QPointF position) {
+    if (!canAddPoint(mState)) {
+        QApplication::beep(); // the record holds 60 points
+        return;
+    }
+    const PhotoView photo = mPicOrg->photoView();
+    const int px = static_cast<int>(std::floor(position.x()));
+    const int py = static_cast<int>(std::floor(position.y()));
+    // Off the photo (or before one is open) the swatch shows white, as such pixels read.
+    const uint32_t colour = photo.contains(px, py) ? photo.colourAt(px, py) : colours::kWhite;
+    QPalette swatch = mPicOld->palette();
+    swatch.setColor(QPalette::Window, QColor::fromRgb(argbFromColour(colour)));
+    mPicOld->setPalette(swatch);
+
+    CanvasView canvas = mPicSource->canvasView();
+    (void)placeMarkerPoint(mState, photo, canvas, position.x(), position.y());
+    mPicSource->update();
+}
+
+void MainWindow::pressReferencePoint(QPointF position) {
+    CanvasView canvas = mPicSource->canvasView();
+    if (placeReferencePoint(mState, canvas, position.x(), position.y())) {
+        mLabel5->show();
+        mLabel6->show();
+        mText1->show();
+        mCommand4->show();
+    }
+    mPicSource->update();
+}
+
+void MainWindow::pressAnglePoint(QPointF position) {
+    CanvasView canvas = mPicSource->canvasView();
+    const auto placed = placeAnglePoint(mState, canvas, position.x(), position.y());
+    if (!placed) {
+        QApplication::beep();
+        return;
+    }
+    if (placed->lineNeeded)
+        mPicSource->drawLine(QPoint(placed->lineFrom.x, placed->lineFrom.y),
+                             QPoint(placed->lineTo.x, placed->lineTo.y), colours::kRed);
+    if (placed->angle) {
+        for (const PictureNumber& text : placed->angle->texts)
+            mPicSource->drawText(QPoint(text.x, text.y), pictureNumberText(text.value),
+                                 colours::kWhite);
+        mLabel4->setText(QString::number(placed->angle->label4));
+        mLabel7->setText(QString::number(placed->angle->label7));
+    }
+    mPicSource->update();
+}
+
+void MainWindow::showOptions() {
+    showSingleWindow(mOptions, [this] { return new OptionsWindow(mState); });
+}
+
+void MainWindow::showVersion() {
+    showSingleWindow(mAbout, [] { return new AboutWindow(); });
+}
+
+void MainWindow::showMessage(const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, kTitle, text, QMessageBox::Ok, this);
+    box.exec();
+}
+
+void MainWindow::showProgress(const QString& text, bool immediately) {
+    // The sequence runs inside one handler; repainting the read-out directly, at most about ten
+    // times a second, shows progress without letting user input in.
+    if (!immediately && mProgressClock.isValid() && mProgressClock.elapsed() < 100)
+        return;
+    mProgressClock.start();
+    mProgress->setText(text);
+    mProgress->repaint();
+}

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "analysis_state.h"
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QPointer>
+
+#include <array>
+
+class AboutWindow;
+class EndWindow;
+class OptionsWindow;
+class PictureArea;
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+// The main window: the photo, the landmark column, the mode selector and the menus.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int kClientWidth = 782;
+    static constexpr int kClientHeight = 551;
+
+    explicit MainWindow(AnalysisState& state, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Handlers, public so that tests can drive them like the user does.
+    void openPhoto();
+    void startAnalysis();
+    void applySagittalPreset();
+    void applyFrontalPreset();
+    void drawAlignmentGrid();
+    void confirmDistance();
+    void continueAnalysis();
+    void finishAnalysis();
+    void pressOnPicture(QPointF position, int modifierBits);
+    void showOptions();
+    void showVersion();
+
+    // Opening a photo once its path is known (the part after the open dialog).
+    bool loadPhoto(const QString& path);
+
+private:
+    void buildMenus();
+    void buildControls();
+    void pressMarkerPoint(QPointF position);
+    void pressReferencePoint(QPointF position);
+    void pressAnglePoint(QPointF position);
+    void showMessage(const QString& text);
+    void showProgress(const QString& text, bool immediately);
+
+    AnalysisState& mState;
+
+    PictureArea* mPicSource = nullptr;
+    PictureArea* mPicOrg = nullptr;
+    QWidget* mPicOld = nullptr;
+    QLabel* mLabel1 = nullptr;
+    QLabel* mLabel2 = nullptr;
+    QLabel* mLabel3 = nullptr;
+    QLabel* mLabel4 = nullptr;
+    QLabel* mLabel5 = nullptr;
+    QLabel* mLabel6 = nullptr;
+    QLabel* mLabel7 = nullptr;
+    QLabel* mProgress = nullptr;
+    std::array<QLabel*, 7> mNumberLabels{};
+    std::array<QComboBox*, 7> mLists{};
+    QPushButton* mCommand1 = nullptr;
+    QPushButton* mCommand2 = nullptr;
+    QPushButton* mCommand3 = nullptr;
+    QPushButton* mCommand4 = nullptr;
+    QLineEdit* mText1 = nullptr;
+    QGroupBox* mFrame1 = nullptr;
+    QRadioButton* mOption1 = nullptr;
+    QRadioButton* mOption2 = nullptr;
+    QRadioButton* mOption3 = nullptr;
+    QRadioButton* mOption4 = nullptr;
+    QAction* mKaiseki = nullptr;
+    QElapsedTimer mProgressClock;
+
+    QPointer<OptionsWindow> mOptions;
+    QPointer<AboutWindow> mAbout;
+    QPointer<EndWindow> mEnd;
+};

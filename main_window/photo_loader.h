@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+#include <optional>
+
+// Largest decoded picture accepted, in megabytes. A bigger photo is refused like one that does
+// not load, so a 20000 x 20000 file cannot exhaust memory.
+inline constexpr int kPhotoAllocationLimitMb = 256;
+
+struct LoadedPhoto {
+    QImage image;      // 32-bit RGB, already at the display size
+    QSize originalSize; // the photo's own size in pixels
+};
+
+// Loads a photo for display: decoded straight to its display size (fitted into 640 x 480), so
+// the clean copy holds exactly the picture the user sees and clicks on. Nothing when the file
+// is missing, not a picture, empty or too large.
+[[nodiscard]] std::optional<LoadedPhoto> loadPhotoForDisplay(const QString& path);
+
+// Loads a later photo of a sequence stretched to the given size, the size of the first photo
+// on display, so marker positions keep meaning the same pixels.
+[[nodiscard]] std::optional<QImage> loadPhotoAtSize(const QString& path, QSize size);
