@@ -1,0 +1,216 @@
+#include "settings_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#ifdef __linux__
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
+namespace {
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+bool writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+using Error = ToleranceFileError;
+
+struct ReadRow {
+    const char* name;
+    std::string content;
+    Error failure;
+    int16_t brightness = 0;
+    int16_t darkness = 0;
+};
+
+class ReadToleranceFileTest : public testing::TestWithParam<ReadRow> {};
+
+// Every row goes through a real file, so the size cap and the error texts are covered too.
+TEST_P(ReadToleranceFileTest, ReadsFirstTwoFields) {
+    const ReadRow& row = GetParam();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("pcol.dat"));
+    ASSERT_TRUE(writeBytes(path, QByteArray::fromStdString(row.content)));
+
+    const ToleranceReadResult result = readToleranceFile(path);
+    EXPECT_EQ(result.failure, row.failure);
+    EXPECT_EQ(result.ok, row.failure == Error::None);
+    if (result.ok) {
+        EXPECT_EQ(result.brightness, row.brightness);
+        EXPECT_EQ(result.darkness, row.darkness);
+        EXPECT_TRUE(result.error.isEmpty());
+    } else {
+        EXPECT_TRUE(result.error.contains(QDir::toNativeSeparators(path)))
+            << result.error.toStdString();
+    }
+}
+
+const ReadRow kReadRows[] = {
+    {"AsWritten", "30,45\r\n", Error::None, 30, 45},
+    {"BlanksAroundComma", " 30 , 45 ", Error::None, 30, 45},
+    {"BlankSeparates", "30 45", Error::None, 30, 45},
+    {"LineBreakSeparates", "30\r\n45", Error::None, 30, 45},
+    {"LeadingLineBreaksAndTabs", "\r\n\n\t30,\t45", Error::None, 30, 45},
+    {"ExtraFieldsIgnored", "30,45,99\r\njunk", Error::None, 30, 45},
+    {"EmptyFirstFieldIsZero", ",45", Error::None, 0, 45},
+    {"WordIsZero", "abc,45", Error::None, 0, 45},
+    {"NumberWithTailIsZero", "12abc,7", Error::None, 0, 7},
+    {"ExponentIsZero", "1e2,5", Error::None, 0, 5},
+    {"HalvesToEven", "12.5,13.5", Error::None, 12, 14},
+    {"SmallNegativeRoundsToZero", "-0.4,254.5", Error::None, 0, 254},
+    {"Int16Limits", "-32768,32767", Error::None, -32768, 32767},
+    {"NegativeHalfStaysInRange", "-32768.5,0", Error::None, -32768, 0},
+    {"JunkBytesAreZero", std::string("\xff\x00\x01,\x80\xfe\r\n", 7), Error::None, 0, 0},
+    {"ExactlyAtCap", "30,45" + std::string(64 * 1024 - 5, ' '), Error::None, 30, 45},
+    {"TrailingComma", "30,", Error::MissingValue},
+    {"TrailingCommaAndLineBreak", "30,\r\n", Error::MissingValue},
+    {"OneField", "30", Error::MissingValue},
+    {"Empty", "", Error::MissingValue},
+    {"OnlyBlanks", " \r\n\t ", Error::MissingValue},
+    {"JunkWithoutSeparator", "\x01\x02\x03", Error::MissingValue},
+    {"FirstTooBig", "40000,1", Error::OutOfRange},
+    {"SecondTooSmall", "1,-40000", Error::OutOfRange},
+    {"HalfRoundsOutOfRange", "32767.5,0", Error::OutOfRange},
+    {"ManyDigits", std::string(50, '9') + ",1", Error::OutOfRange},
+    {"OneByteOverCap", "30,45" + std::string(64 * 1024 - 4, ' '), Error::TooLarge},
+    {"OneMegabyte", "30,45\r\n" + std::string(1024 * 1024, 'x'), Error::TooLarge},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, ReadToleranceFileTest, testing::ValuesIn(kReadRows),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+TEST(ReadToleranceFile, MissingFileOrFolderIsUnreadable) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString missing = dir.filePath(QStringLiteral("pcol.dat"));
+    const QString folder = dir.filePath(QStringLiteral("folder"));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+
+    for (const QString& path : {missing, folder}) {
+        const ToleranceReadResult result = readToleranceFile(path);
+        EXPECT_FALSE(result.ok);
+        EXPECT_EQ(result.failure, Error::Unreadable);
+        EXPECT_TRUE(result.error.contains(QDir::toNativeSeparators(path)));
+    }
+}
+
+struct WriteRow {
+    const char* name;
+    int16_t brightness;
+    int16_t darkness;
+    QByteArray bytes;
+};
+
+class WriteToleranceFileTest : public testing::TestWithParam<WriteRow> {};
+
+TEST_P(WriteToleranceFileTest, WritesExactBytesThatReadBack) {
+    const WriteRow& row = GetParam();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("pcol.dat"));
+    ASSERT_TRUE(writeBytes(path, "1,2\r\n")); // an old file is replaced
+
+    EXPECT_EQ(toleranceFileBytes(row.brightness, row.darkness), row.bytes);
+    const ToleranceWriteResult written =
+        writeToleranceFile(dir.path(), row.brightness, row.darkness);
+    ASSERT_TRUE(written.ok) << written.error.toStdString();
+    EXPECT_EQ(fileBytes(path), row.bytes);
+    // Nothing else is left behind, such as a temporary file.
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("pcol.dat")});
+
+    const ToleranceReadResult read = readToleranceFile(path);
+    ASSERT_TRUE(read.ok);
+    EXPECT_EQ(read.brightness, row.brightness);
+    EXPECT_EQ(read.darkness, row.darkness);
+}
+
+const WriteRow kWriteRows[] = {
+    {"Typical", 30, 45, "30,45\r\n"},
+    {"Zeros", 0, 0, "0,0\r\n"},
+    {"Top", 255, 255, "255,255\r\n"},
+    // Hand-edited files may hold any 16-bit value; they must survive a save unchanged.
+    {"Int16Limits", -32768, 32767, "-32768,32767\r\n"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, WriteToleranceFileTest, testing::ValuesIn(kWriteRows),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+// Changes the current directory for one test and puts it back.
+class CurrentDirGuard {
+public:
+    explicit CurrentDirGuard(const QString& dir) : mOld(QDir::currentPath()) {
+        QDir::setCurrent(dir);
+    }
+    ~CurrentDirGuard() { QDir::setCurrent(mOld); }
+
+private:
+    QString mOld;
+};
+
+TEST(WriteToleranceFile, GoesToGivenFolderNotCurrentOne) {
+    QTemporaryDir startDir, elsewhere;
+    ASSERT_TRUE(startDir.isValid() && elsewhere.isValid());
+    const CurrentDirGuard guard(elsewhere.path());
+
+    ASSERT_TRUE(writeToleranceFile(startDir.path(), 30, 45).ok);
+    EXPECT_EQ(fileBytes(startDir.filePath(QStringLiteral("pcol.dat"))), "30,45\r\n");
+    EXPECT_FALSE(QFile::exists(elsewhere.filePath(QStringLiteral("pcol.dat"))));
+}
+
+TEST(WriteToleranceFile, MissingFolderFailsAndTouchesNothing) {
+    QTemporaryDir current;
+    ASSERT_TRUE(current.isValid());
+    const CurrentDirGuard guard(current.path());
+    ASSERT_TRUE(writeBytes(QStringLiteral("pcol.dat"), "1,2\r\n"));
+    const QString missingDir = current.filePath(QStringLiteral("gone"));
+
+    const ToleranceWriteResult written = writeToleranceFile(missingDir, 30, 45);
+    EXPECT_FALSE(written.ok);
+    EXPECT_TRUE(written.error.contains(QDir::toNativeSeparators(missingDir)));
+    EXPECT_FALSE(QFile::exists(missingDir));
+    // No fallback to the current directory.
+    EXPECT_EQ(fileBytes(current.filePath(QStringLiteral("pcol.dat"))), "1,2\r\n");
+}
+
+#ifdef __linux__
+// A file size limit makes the write fail the way a full disk does, even for root.
+// Buffered, QSaveFile once committed the three bytes that fitted as the new pcol.dat.
+TEST(WriteToleranceFile, FullDiskLeavesOldFileIntact) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("pcol.dat"));
+    ASSERT_TRUE(writeBytes(path, "1,2\r\n"));
+
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit tiny = old;
+    tiny.rlim_cur = 3;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tiny), 0);
+    const ToleranceWriteResult written = writeToleranceFile(dir.path(), 30, 45);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(written.ok);
+    EXPECT_TRUE(written.error.contains(path));
+    EXPECT_EQ(fileBytes(path), "1,2\r\n");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("pcol.dat")});
+}
+#endif
+
+} // namespace
