@@ -50,8 +50,7 @@ ToleranceReadResult parseToleranceText(QByteArrayView content, const QString& sh
     if (content.size() > kToleranceFileMaxBytes) {
         return failed(ToleranceFileError::TooLarge,
                       QStringLiteral("設定ファイル %1 が大きすぎます（%2 バイトを超えています）。")
-                          .arg(shownPath)
-                          .arg(kToleranceFileMaxBytes));
+                          .arg(shownPath, QString::number(kToleranceFileMaxBytes)));
     }
 
     const std::string_view text(content.data(), static_cast<size_t>(content.size()));
@@ -64,8 +63,7 @@ ToleranceReadResult parseToleranceText(QByteArrayView content, const QString& sh
             return failed(ToleranceFileError::MissingValue,
                           QStringLiteral("設定ファイル %1 には値が2つ必要ですが、"
                                          "%2つ目の値の前でファイルが終わっています。")
-                              .arg(shownPath)
-                              .arg(field + 1));
+                              .arg(shownPath, QString::number(field + 1)));
         }
         const size_t start = pos;
         while (pos < text.size() && text[pos] != ',' && !isBlank(text[pos]) &&
@@ -83,12 +81,11 @@ ToleranceReadResult parseToleranceText(QByteArrayView content, const QString& sh
         const int64_t value = number->rounded();
         if (value < std::numeric_limits<int16_t>::min() ||
             value > std::numeric_limits<int16_t>::max()) {
-            return failed(ToleranceFileError::OutOfRange,
-                          QStringLiteral("設定ファイル %1 の%2つ目の値 %3 は"
-                                         " -32768 から 32767 の範囲外です。")
-                              .arg(shownPath)
-                              .arg(field + 1)
-                              .arg(printableField(fieldText)));
+            return failed(
+                ToleranceFileError::OutOfRange,
+                QStringLiteral("設定ファイル %1 の%2つ目の値 %3 は"
+                               " -32768 から 32767 の範囲外です。")
+                    .arg(shownPath, QString::number(field + 1), printableField(fieldText)));
         }
         values[field] = static_cast<int16_t>(value);
     }
