@@ -7,7 +7,11 @@
 #include <QDir>
 #include <QFont>
 #include <QFontDatabase>
+#include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QStyleFactory>
+#include <QTranslator>
 
 StartupResult loadStartupSettings(AnalysisState& state) {
     state.startDir = QDir::currentPath().toStdString();
@@ -23,14 +27,16 @@ StartupResult loadStartupSettings(AnalysisState& state) {
 void configureApplication(QApplication& app) {
     QApplication::setApplicationName(QStringLiteral("Vestra2007"));
     QApplication::setApplicationVersion(QStringLiteral("1.0.11"));
-    if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
-        QApplication::setStyle(fusion);
+    // The windows are fixed forms in the classic desktop look; the classic style draws frames,
+    // option buttons and group captions the way those forms were designed for.
+    if (QStyle* classic = QStyleFactory::create(QStringLiteral("Windows")))
+        QApplication::setStyle(classic);
 
-    // The layouts are fixed boxes designed for a compact Japanese UI font; IPAGothic at 8 pt
-    // fits every caption. Other CJK fonts are fallbacks if it is missing.
+    // The layouts are fixed boxes designed for a compact, proportional Japanese UI font; the
+    // proportional IPA Gothic at 8 pt fits every caption. Other CJK fonts are fallbacks.
     const QStringList families = QFontDatabase::families();
-    for (const char* candidate : {"IPAGothic", "IPAPGothic", "Noto Sans CJK JP", "VL Gothic",
-                                  "TakaoGothic", "MS UI Gothic"}) {
+    for (const char* candidate : {"IPAPGothic", "IPAGothic", "MS UI Gothic", "Noto Sans CJK JP",
+                                  "VL PGothic", "TakaoPGothic"}) {
         const QString family = QString::fromLatin1(candidate);
         if (families.contains(family)) {
             QFont font(family);
@@ -40,5 +46,11 @@ void configureApplication(QApplication& app) {
         }
     }
     QApplication::setWindowIcon(QIcon(programIcon()));
-    Q_UNUSED(app);
+
+    // Standard dialogs (open, save) in Japanese like the rest of the program.
+    auto* translator = new QTranslator(&app);
+    if (translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
+                         QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(translator);
 }

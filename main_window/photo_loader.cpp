@@ -2,16 +2,98 @@
 
 #include "display_size.h"
 
+#include <QFile>
 #include <QImageReader>
+#include <QtEndian>
+
+#include <cstdlib>
 
 namespace {
+
+// Decoders fill what is missing from a cut-off file with grey or leave it uninitialised and
+// still report success, so a truncated photo is recognised here and refused like any photo
+// that does not load.
+bool bitmapIsComplete(QFile& file) {
+    const QByteArray head = file.peek(34);
+    if (head.size() < 26 || !head.startsWith("BM"))
+        return true; // not a bitmap, or too odd to judge: the decoder decides
+    const auto u16 = [&head](int at) { return qFromLittleEndian<quint16>(head.constData() + at); };
+    const auto u32 = [&head](int at) { return qFromLittleEndian<quint32>(head.constData() + at); };
+    const qint64 dataOffset = u32(10);
+    const quint32 headerSize = u32(14);
+    qint64 width = 0, height = 0, bitsPerPixel = 0;
+    if (headerSize == 12) {
+        width = u16(18);
+        height = u16(20);
+        bitsPerPixel = u16(24);
+    } else if (headerSize >= 40 && head.size() >= 34) {
+        width = qint32(u32(18));
+        height = std::abs(qint64(qint32(u32(22))));
+        bitsPerPixel = u16(28);
+        const quint32 compression = u32(30);
+        if (compression != 0 && compression != 3 && compression != 6)
+            return true; // run-length coded: its length says nothing about completeness
+    } else {
+        return true;
+    }
+    const qint64 rowBytes = (width * bitsPerPixel + 31) / 32 * 4;
+    return file.size() >= dataOffset + rowBytes * height;
+}
+
+bool gifIsComplete(QFile& file) {
+    if (!file.peek(6).startsWith("GIF8"))
+        return true;
+    // A complete GIF ends with its trailer byte.
+    const qint64 at = file.pos();
+    char last = 0;
+    const bool ok = file.seek(file.size() - 1) && file.getChar(&last);
+    file.seek(at);
+    return ok && last == 0x3B;
+}
+
+// libjpeg reports a cut-off stream only as a warning; it is caught while one photo is read.
+bool gJpegCutOff = false;
+QtMessageHandler gPreviousHandler = nullptr;
+
+void catchJpegCutOff(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (context.category && qstrcmp(context.category, "qt.gui.imageio.jpeg") == 0 &&
+        text.contains(QLatin1String("premature end"), Qt::CaseInsensitive)) {
+        gJpegCutOff = true;
+        return;
+    }
+    if (gPreviousHandler)
+        gPreviousHandler(type, context, text);
+}
+
+class JpegCutOffWatch {
+public:
+    JpegCutOffWatch() {
+        gJpegCutOff = false;
+        gPreviousHandler = qInstallMessageHandler(catchJpegCutOff);
+    }
+    ~JpegCutOffWatch() { qInstallMessageHandler(gPreviousHandler); }
+    JpegCutOffWatch(const JpegCutOffWatch&) = delete;
+    JpegCutOffWatch& operator=(const JpegCutOffWatch&) = delete;
+    [[nodiscard]] bool cutOff() const { return gJpegCutOff; }
+};
+
+void limitAllocation(QImageReader& reader) {
+    reader.setAllocationLimit(kPhotoAllocationLimitMb);
+    reader.setAutoTransform(false); // pixels as stored, like the rest of the sequence
+}
 
 // Decodes at the requested size; scaling inside the decoder makes big JPEGs several times faster
 // than decoding them whole.
 std::optional<QImage> readScaled(QImageReader& reader, QSize originalSize, QSize target) {
     if (target != originalSize)
         reader.setScaledSize(target);
-    QImage image = reader.read();
+    QImage image;
+    {
+        const JpegCutOffWatch watch;
+        image = reader.read();
+        if (watch.cutOff())
+            return std::nullopt;
+    }
     if (image.isNull())
         return std::nullopt;
     if (image.size() != target)
@@ -23,18 +105,23 @@ std::optional<QImage> readScaled(QImageReader& reader, QSize originalSize, QSize
     return image;
 }
 
-void limitAllocation(QImageReader& reader) {
-    reader.setAllocationLimit(kPhotoAllocationLimitMb);
-    reader.setAutoTransform(false); // pixels as stored, like the rest of the sequence
+// Opens a photo and reads its size; nothing when it is missing, cut off or has no pixels.
+bool openPhoto(QFile& file, QImageReader& reader, QSize* size) {
+    if (!file.open(QIODevice::ReadOnly) || !bitmapIsComplete(file) || !gifIsComplete(file))
+        return false;
+    reader.setDevice(&file);
+    limitAllocation(reader);
+    *size = reader.size();
+    return size->isValid() && !size->isEmpty();
 }
 
 } // namespace
 
 std::optional<LoadedPhoto> loadPhotoForDisplay(const QString& path) {
-    QImageReader reader(path);
-    limitAllocation(reader);
-    const QSize original = reader.size();
-    if (!original.isValid() || original.isEmpty())
+    QFile file(path);
+    QImageReader reader;
+    QSize original;
+    if (!openPhoto(file, reader, &original))
         return std::nullopt;
     const auto shown = displaySize(original.width(), original.height());
     if (!shown)
@@ -46,10 +133,10 @@ std::optional<LoadedPhoto> loadPhotoForDisplay(const QString& path) {
 }
 
 std::optional<QImage> loadPhotoAtSize(const QString& path, QSize size) {
-    QImageReader reader(path);
-    limitAllocation(reader);
-    const QSize original = reader.size();
-    if (!original.isValid() || original.isEmpty() || size.isEmpty())
+    QFile file(path);
+    QImageReader reader;
+    QSize original;
+    if (size.isEmpty() || !openPhoto(file, reader, &original))
         return std::nullopt;
     return readScaled(reader, original, size);
 }

@@ -97,11 +97,16 @@ QImage sampleFrame(int frame, const SampleOptions& options) {
     painter.drawLine(a + QPoint(0, -8), a + QPoint(0, 8));
     painter.drawLine(b + QPoint(0, -8), b + QPoint(0, 8));
 
-    // Markers: pure white discs with hard edges.
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(Qt::white);
+    painter.end();
+
+    // Markers: pure white discs with hard edges, symmetric about their centre pixel.
+    const int r = options.markerRadius;
     for (const QPoint& centre : m)
-        painter.drawEllipse(centre, options.markerRadius, options.markerRadius);
+        for (int dy = -r; dy <= r; ++dy)
+            for (int dx = -r; dx <= r; ++dx)
+                if (dx * dx + dy * dy <= r * r + r && image.rect().contains(centre.x() + dx,
+                                                                             centre.y() + dy))
+                    image.setPixel(centre.x() + dx, centre.y() + dy, qRgb(255, 255, 255));
     return image;
 }
 

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Sets up and builds like scripts/run.sh, then runs every check CI runs:
+#   1. all tests (CTest, offscreen),
+#   2. all tests again built with AddressSanitizer and UndefinedBehaviorSanitizer,
+#   3. each libFuzzer harness for a short, fixed number of runs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+jobs="$(nproc)"
+
+echo "== tests"
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== tests with sanitizers"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESTRA_SANITIZE=ON
+cmake --build build-asan -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
+UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0" \
+    ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+echo "== fuzzing (short runs)"
+bash scripts/fuzz.sh 20000
