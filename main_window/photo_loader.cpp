@@ -13,7 +13,7 @@ namespace {
 // Decoders fill what is missing from a cut-off file with grey or leave it uninitialised and
 // still report success, so a truncated photo is recognised here and refused like any photo
 // that does not load.
-bool bitmapIsComplete(QFile& file) {
+bool bitmapIsComplete(QIODevice& file) {
     const QByteArray head = file.peek(34);
     if (head.size() < 26 || !head.startsWith("BM"))
         return true; // not a bitmap, or too odd to judge: the decoder decides
@@ -40,7 +40,7 @@ bool bitmapIsComplete(QFile& file) {
     return file.size() >= dataOffset + rowBytes * height;
 }
 
-bool gifIsComplete(QFile& file) {
+bool gifIsComplete(QIODevice& file) {
     if (!file.peek(6).startsWith("GIF8"))
         return true;
     // A complete GIF ends with its trailer byte.
@@ -105,11 +105,13 @@ std::optional<QImage> readScaled(QImageReader& reader, QSize originalSize, QSize
     return image;
 }
 
-// Opens a photo and reads its size; nothing when it is missing, cut off or has no pixels.
-bool openPhoto(QFile& file, QImageReader& reader, QSize* size) {
-    if (!file.open(QIODevice::ReadOnly) || !bitmapIsComplete(file) || !gifIsComplete(file))
+// Reads a photo's size; nothing when it is cut off or has no pixels.
+bool openPhoto(QIODevice& device, QImageReader& reader, QSize* size) {
+    if (!device.isOpen() && !device.open(QIODevice::ReadOnly))
         return false;
-    reader.setDevice(&file);
+    if (!bitmapIsComplete(device) || !gifIsComplete(device))
+        return false;
+    reader.setDevice(&device);
     limitAllocation(reader);
     *size = reader.size();
     return size->isValid() && !size->isEmpty();
@@ -117,11 +119,10 @@ bool openPhoto(QFile& file, QImageReader& reader, QSize* size) {
 
 } // namespace
 
-std::optional<LoadedPhoto> loadPhotoForDisplay(const QString& path) {
-    QFile file(path);
+std::optional<LoadedPhoto> loadPhotoForDisplay(QIODevice& device) {
     QImageReader reader;
     QSize original;
-    if (!openPhoto(file, reader, &original))
+    if (!openPhoto(device, reader, &original))
         return std::nullopt;
     const auto shown = displaySize(original.width(), original.height());
     if (!shown)
@@ -130,6 +131,11 @@ std::optional<LoadedPhoto> loadPhotoForDisplay(const QString& path) {
     if (!image)
         return std::nullopt;
     return LoadedPhoto{std::move(*image), original};
+}
+
+std::optional<LoadedPhoto> loadPhotoForDisplay(const QString& path) {
+    QFile file(path);
+    return loadPhotoForDisplay(file);
 }
 
 std::optional<QImage> loadPhotoAtSize(const QString& path, QSize size) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIODevice>
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -19,6 +20,7 @@ struct LoadedPhoto {
 // the clean copy holds exactly the picture the user sees and clicks on. Nothing when the file
 // is missing, not a picture, empty or too large.
 [[nodiscard]] std::optional<LoadedPhoto> loadPhotoForDisplay(const QString& path);
+[[nodiscard]] std::optional<LoadedPhoto> loadPhotoForDisplay(QIODevice& device);
 
 // Loads a later photo of a sequence stretched to the given size, the size of the first photo
 // on display, so marker positions keep meaning the same pixels.

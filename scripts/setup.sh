@@ -3,29 +3,6 @@
 # program, its tools and its tests into build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-
-packages=(
-    g++ cmake ninja-build pkg-config          # build tools
-    qt6-base-dev qt6-qpa-plugins               # Qt 6 Widgets, Test, and the X11 platform plugin
-    qt6-translations-l10n                      # Japanese texts of the standard dialogs
-    fonts-ipafont-gothic                       # Japanese UI font the layouts are designed for
-    libgtest-dev libgmock-dev libbenchmark-dev # tests and benchmarks
-    clang libclang-rt-14-dev                   # libFuzzer harnesses
-    xvfb xauth                                 # running without a physical display
-)
-missing=()
-for package in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-        missing+=("$package")
-    fi
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    sudo=()
-    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-    "${sudo[@]}" apt-get update
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y "${missing[@]}"
-fi
-
+bash scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$(nproc)"
