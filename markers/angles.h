@@ -23,7 +23,8 @@ struct AngleResult {
 };
 
 // The angle at the middle point of the last triple (points pointCount - 2 .. pointCount).
-// Requires pointCount to be a multiple of 3 and at least 3.
+// Meant for pointCount a multiple of 3; with fewer than 3 or more than 60 points the result is
+// empty (no texts, labels 0).
 [[nodiscard]] AngleResult measureAngle(const AnalysisState& state);
 
 struct TripleNumbering {

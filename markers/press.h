@@ -25,8 +25,8 @@ enum class PressAction { MarkerPoint, ReferencePoint, AnglePoint, Nothing };
 // A plain press outside ROM mode: finds the marker and stores its centre as the next point.
 // Returns nothing, and changes and paints nothing, when 60 points are already stored.
 [[nodiscard]] std::optional<PixelPoint> placeMarkerPoint(AnalysisState& state,
-                                                         const PhotoView& photo,
-                                                         CanvasView& canvas, double x, double y);
+                                                         const PhotoView& photo, CanvasView& canvas,
+                                                         double x, double y);
 
 struct AnglePointResult {
     bool lineNeeded = false; // a red line from lineFrom to lineTo is to be drawn
@@ -38,6 +38,5 @@ struct AnglePointResult {
 // A press in ROM mode: paints the nine dark-blue pixels, stores the rounded press position as
 // the next point and says what else to draw. Returns nothing, and changes and paints nothing,
 // when 60 points are already stored. The caller draws the line before the angle texts.
-[[nodiscard]] std::optional<AnglePointResult> placeAnglePoint(AnalysisState& state,
-                                                              CanvasView& canvas, double x,
-                                                              double y);
+[[nodiscard]] std::optional<AnglePointResult>
+placeAnglePoint(AnalysisState& state, CanvasView& canvas, double x, double y);

@@ -13,6 +13,8 @@ struct PixelPoint {
 
 // Finds the white marker region around a click and returns the centre of its extent. Every
 // marker pixel met is painted dark blue on the canvas and the centre dark red. A click where no
-// marker pixel is found returns the click position rounded to whole pixels.
+// marker pixel is found returns the click position rounded to whole pixels. Pixels off the photo
+// never count as marker pixels. The photo and the canvas must not share pixels: marks painted
+// during the search would otherwise change the later tests.
 [[nodiscard]] PixelPoint findMarkerCentre(const AnalysisState& state, const PhotoView& photo,
                                           CanvasView& canvas, double clickX, double clickY);

@@ -12,6 +12,8 @@ struct TrackResult {
 // of its previous position, moves the point there, paints the new centre dark red, adds to the
 // path length and records the displacement of points 1..7 at entry frameCount. frameCount grows
 // by one only when every point was found; a lost marker stops at that point.
-// The caller keeps frameCount below the capacity of the series.
+// The caller keeps frameCount below the capacity of the series; outside entries 0..900 nothing
+// is recorded and frameCount stops at 901. Only the first 60 points are followed, whatever
+// pointCount says.
 [[nodiscard]] TrackResult trackMarkers(AnalysisState& state, const PhotoView& photo,
                                        CanvasView& canvas);
