@@ -152,12 +152,14 @@ PixelPoint findMarkerCentre(const AnalysisState& state, const PhotoView& photo, 
     const int yBack = nearestInt16(clickY - 1.0);
     const int yBackFar = nearestInt16(clickY - 500.0);
 
-    // 0 doubles as "not found", as it always has; a "min" update therefore never lowers a
-    // bound that was not set first.
-    int left = 0;
-    int right = 0;
-    int top = 0;
-    int bottom = 0;
+    // A bound that is never set counts as not found. Every visited pixel lies on the photo, so
+    // -1 can stand for "not set" and a "min" update can never lower a bound that was not set
+    // first. (With 0 in that role a marker touching column or row 0 would lose that edge.)
+    constexpr int kUnset = -1;
+    int left = kUnset;
+    int right = kUnset;
+    int top = kUnset;
+    int bottom = kUnset;
 
     RunWalker walk(state, photo, canvas);
     // A: rows downward from the click. Right, left and bottom are set by the last row.
@@ -215,13 +217,13 @@ PixelPoint findMarkerCentre(const AnalysisState& state, const PhotoView& photo, 
         }
     }
 
-    if (left == 0)
+    if (left == kUnset)
         left = x;
-    if (right == 0)
+    if (right == kUnset)
         right = x;
-    if (top == 0)
+    if (top == kUnset)
         top = y;
-    if (bottom == 0)
+    if (bottom == kUnset)
         bottom = y;
     const int cx = (left + right) / 2;
     const int cy = (top + bottom) / 2;

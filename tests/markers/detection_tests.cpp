@@ -68,7 +68,7 @@ const auto square = [](Picture& p) { p.rect(10, 10, 14, 14); };
 const auto frame = [](Picture& p) { p.rect(10, 10, 20, 20).rect(12, 12, 18, 18, Picture::kGrey); };
 const auto bars = [](Picture& p) { p.rect(10, 10, 10, 14).rect(12, 10, 12, 14); };
 const auto edge = [](Picture& p) {
-    p.rect(34, 10, 39, 19).rect(30, 32, 39, 39).rect(0, 20, 5, 29);
+    p.rect(34, 10, 39, 19).rect(30, 32, 39, 39).rect(0, 20, 5, 29).rect(15, 0, 20, 4);
 };
 
 INSTANTIATE_TEST_SUITE_P(
@@ -84,8 +84,9 @@ INSTANTIATE_TEST_SUITE_P(
         // Off-picture pixels used to pass, which pushed edge centres hundreds of pixels out.
         SearchRow{"RightEdge", edge, 36, 15, {36, 14}},
         SearchRow{"BottomRightCorner", edge, 33, 35, {34, 35}},
-        // Column 0 is the "not found" value, so the click column stands in for it.
-        SearchRow{"LeftEdgeColumnZero", edge, 2, 25, {3, 24}},
+        // A marker touching column or row 0 keeps that edge: it is centred on what is visible.
+        SearchRow{"LeftEdgeColumnZero", edge, 2, 25, {2, 24}},
+        SearchRow{"TopEdgeRowZero", edge, 17, 2, {17, 2}},
         // From below only scan B finds the marker: left and bottom fall back to the click.
         SearchRow{"ClickOneBelow", square, 12, 15, {13, 12}},
         SearchRow{"ClickOneRight", square, 15, 12, {15, 13}},

@@ -1,0 +1,280 @@
+// Whole roads through the program the way a user drives them: menus, clicks on the photo, the
+// real open and save dialogs, message boxes and secondary windows, down to the bytes on disk.
+#include "main_window.h"
+#include "picture_area.h"
+#include "startup.h"
+#include "widget_lookup.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCompleter>
+#include <QAbstractItemView>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+// Photos of a plain dark room with white discs of radius 6 at the given centres.
+QImage roomWithMarkers(const QList<QPoint>& centres) {
+    QImage image(640, 480, QImage::Format_RGB32);
+    image.fill(qRgb(50, 55, 60));
+    for (const QPoint& c : centres)
+        for (int dy = -6; dy <= 6; ++dy)
+            for (int dx = -6; dx <= 6; ++dx)
+                if (dx * dx + dy * dy <= 42)
+                    image.setPixel(c.x() + dx, c.y() + dy, qRgb(255, 255, 255));
+    return image;
+}
+
+QWidget* topLevel(const char* name) {
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->objectName() == QLatin1String(name) && window->isVisible())
+            return window;
+    return nullptr;
+}
+
+// Goes to the file's folder, types its name into the name box and presses Enter, as a user
+// would.
+void typeIntoFileDialog(QWidget* modal, const QString& path, const char* expectedName) {
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    QVERIFY(dialog);
+    QCOMPARE(dialog->objectName(), QLatin1String(expectedName));
+    auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    QVERIFY(edit);
+    const QFileInfo file(path);
+    dialog->setDirectory(file.absolutePath());
+    edit->clear();
+    QTest::keyClicks(edit, file.fileName());
+    // The name box completes as one types; its suggestion list would take the Enter key.
+    if (QCompleter* completer = edit->completer(); completer && completer->popup()->isVisible())
+        completer->popup()->hide();
+    QTest::keyClick(edit, Qt::Key_Return);
+}
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+} // namespace
+
+class EndToEndTests : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void staticBalanceRoadWritesEveryOrientation();
+    void romRoadMeasuresAnglesAndNumbersTriples();
+    void optionsChangeTheNextClickAndSurviveARestart();
+
+private:
+    QWidget* w() const { return mWindow.get(); }
+    void press(QPoint inner, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::mouseClick(child(w(), "picSource"), Qt::LeftButton, modifiers,
+                          inner + QPoint(PictureArea::kFrame, PictureArea::kFrame));
+    }
+    QString nextMessage(std::function<void()> action) {
+        QString text;
+        onNextModal([&text](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            QVERIFY(box);
+            text = box->text();
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        action();
+        return text;
+    }
+
+    std::unique_ptr<QTemporaryDir> mDir;
+    std::unique_ptr<AnalysisState> mState;
+    std::unique_ptr<MainWindow> mWindow;
+    QString mPreviousDir;
+};
+
+void EndToEndTests::init() {
+    mDir = std::make_unique<QTemporaryDir>();
+    mPreviousDir = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(mDir->path()));
+    QFile settings(mDir->filePath(QStringLiteral("pcol.dat")));
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write("0,40\r\n");
+    settings.close();
+
+    mState = std::make_unique<AnalysisState>();
+    QVERIFY(loadStartupSettings(*mState).ok);
+    mWindow = std::make_unique<MainWindow>(*mState);
+    mWindow->show();
+    QVERIFY(QTest::qWaitForWindowExposed(mWindow.get()));
+}
+
+void EndToEndTests::cleanup() {
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window != mWindow.get())
+            window->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    mWindow.reset();
+    mState.reset();
+    QDir::setCurrent(mPreviousDir);
+    mDir.reset();
+}
+
+void EndToEndTests::staticBalanceRoadWritesEveryOrientation() {
+    // Two markers over three photos, moving by known whole pixels:
+    //   marker 1: (100,100) -> (103,98) -> (101,99)
+    //   marker 2: (300,250) -> (300,254) -> (296,254)
+    const QList<QList<QPoint>> photos = {
+        {{100, 100}, {300, 250}}, {{103, 98}, {300, 254}}, {{101, 99}, {296, 254}}};
+    const QString folder = mDir->filePath(QStringLiteral("walk"));
+    QVERIFY(QDir().mkpath(folder));
+    for (int i = 0; i < photos.size(); ++i)
+        QVERIFY(roomWithMarkers(photos[i]).save(folder + QStringLiteral("/s(%1).bmp").arg(i + 1)));
+
+    onNextModal([&](QWidget* modal) { typeIntoFileDialog(modal, folder + "/s(1).bmp", "dlgOpen"); });
+    child<QAction>(w(), "mnuFileOpen")->trigger();
+    QVERIFY(child<QAction>(w(), "kaiseki")->isEnabled());
+
+    press({101, 99}); // off centre: the search finds the disc's centre
+    press({300, 250});
+    child<QAction>(w(), "kaiseki")->trigger();
+    QTest::mouseClick(child(w(), "Command1"), Qt::LeftButton);
+    press({100, 400}, Qt::ShiftModifier);
+    press({350, 400}, Qt::ShiftModifier); // 250 pixels from the first
+    QTest::keyClicks(child(w(), "Text1"), QStringLiteral("500"));
+    QTest::mouseClick(child(w(), "Command4"), Qt::LeftButton);
+    QVERIFY(child(w(), "Command3")->isVisible());
+
+    // Expected files, worked out by hand: running totals per row, y counted upwards, the
+    // landmark names of the sagittal preset in code page 932, 2 mm per pixel.
+    const QByteArray header = "," "\x93\xAA\x92\xB8\x95\x94" "-X," "\x93\xAA\x92\xB8\x95\x94"
+                              "-Y," "\x8C\xA8\x95\xF4 (\x96\xEE\x8F\xF3\x96\xCA)" "-X,"
+                              "\x8C\xA8\x95\xF4 (\x96\xEE\x8F\xF3\x96\xCA)" "-Y\r\n";
+    const QByteArray trailer = "\r\n1point=        2            mm\r\n";
+    const QList<std::pair<const char*, QByteArray>> buttons = {
+        {"Command4", " 1 , 3 , 2 , 0 ,-4 \r\n 2 , 1 , 1 ,-4 ,-4 \r\n"},
+        {"Command1", " 1 ,-3 , 2 , 0 ,-4 \r\n 2 ,-1 , 1 , 4 ,-4 \r\n"},
+        {"Command2", " 1 ,-2 ,-3 , 4 , 0 \r\n 2 ,-1 ,-1 , 4 , 4 \r\n"},
+        {"Command5", " 1 ,-2 ,-3 , 4 , 0 \r\n 2 ,-1 ,-1 , 4 , 4 \r\n"},
+    };
+    for (const auto& [button, rows] : buttons) {
+        // Naming the points again, then continuing past the end brings the window back.
+        QTest::mouseClick(child(w(), "Command1"), Qt::LeftButton);
+        QTest::mouseClick(child(w(), "Command3"), Qt::LeftButton);
+        QCOMPARE(int(mState->frameCount), 2);
+        QWidget* end = topLevel("DEnd");
+        QVERIFY(end);
+        QVERIFY(!child<QCheckBox>(end, "Check1")->isVisible());
+
+        const QString chosen = folder + QStringLiteral("/%1.csv").arg(QLatin1String(button));
+        onNextModal([&](QWidget* modal) { typeIntoFileDialog(modal, chosen, "SaveData"); });
+        QTest::mouseClick(child(end, button), Qt::LeftButton);
+        QTRY_VERIFY(!topLevel("DEnd")); // a successful press closes the window
+
+        const QString written = folder + QStringLiteral("/%1_1.csv").arg(QLatin1String(button));
+        QCOMPARE(readAll(written), header + rows + trailer);
+        QVERIFY(!QFile::exists(chosen)); // the chosen name itself is never created
+    }
+    // The path totals in millimetres, shown in the lists: marker 1 moved sqrt(13) + sqrt(5)
+    // pixels, marker 2 4 + 4.
+    QCOMPARE(child<QComboBox>(w(), "Combo2")->currentText(), QStringLiteral("16"));
+    QCOMPARE(child<QComboBox>(w(), "Combo1")->currentText().toDouble(),
+             (std::sqrt(13.0) + std::sqrt(5.0)) * 2);
+}
+
+void EndToEndTests::romRoadMeasuresAnglesAndNumbersTriples() {
+    QTest::mouseClick(child(w(), "Option1"), Qt::LeftButton);
+    QCOMPARE(nextMessage([&] { mWindow->startAnalysis(); }),
+             QStringLiteral("角度を求めるには３つ以上の点を指定してください"));
+
+    struct Triple {
+        QPoint p, v, q;
+        const char* alpha;
+        const char* complement;
+    };
+    const QList<Triple> triples = {
+        {{100, 100}, {100, 200}, {200, 200}, "90", "270"},  // a right angle
+        {{300, 200}, {350, 100}, {400, 200}, "54", "306"},  // an inverted V
+        {{450, 300}, {480, 340}, {480, 400}, "217", "143"}, // arm 2 straight down
+    };
+    for (const Triple& t : triples) {
+        press(t.p);
+        QCOMPARE(nextMessage([&] { mWindow->startAnalysis(); }),
+                 QStringLiteral("角度を求めるにはあと2つ点を指定する必要があります"));
+        press(t.v, Qt::ControlModifier); // Ctrl changes nothing in ROM mode
+        QCOMPARE(nextMessage([&] { mWindow->startAnalysis(); }),
+                 QStringLiteral("角度を求めるにはもう1つ点を指定する必要があります"));
+        press(t.q);
+        QCOMPARE(child<QLabel>(w(), "Label4")->text(), QLatin1String(t.alpha));
+        QCOMPARE(child<QLabel>(w(), "Label7")->text(), QLatin1String(t.complement));
+    }
+    QCOMPARE(int(mState->pointCount), 9);
+
+    // With complete triples the start numbers them at their middle points: white text appears
+    // next to each vertex and no message is shown.
+    auto* picture = child<PictureArea>(w(), "picSource");
+    const auto whiteNear = [picture](QPoint at) {
+        int white = 0;
+        for (int y = at.y(); y < at.y() + 14; ++y)
+            for (int x = at.x(); x < at.x() + 20; ++x)
+                white += picture->image().pixel(x, y) == 0xFFFFFFFFu;
+        return white;
+    };
+    const QPoint vertex(480, 340);
+    const int before = whiteNear(vertex);
+    child<QAction>(w(), "kaiseki")->setEnabled(true);
+    child<QAction>(w(), "kaiseki")->trigger();
+    QVERIFY(whiteNear(vertex) > before);
+    QVERIFY(!QApplication::activeModalWidget());
+}
+
+void EndToEndTests::optionsChangeTheNextClickAndSurviveARestart() {
+    // A light grey marker (channels 225): white enough for darkness 40, not for darkness 20.
+    QImage photo(640, 480, QImage::Format_RGB32);
+    photo.fill(qRgb(40, 40, 40));
+    for (int y = 95; y <= 105; ++y)
+        for (int x = 195; x <= 205; ++x)
+            photo.setPixel(x, y, qRgb(225, 225, 225));
+    const QString path = mDir->filePath(QStringLiteral("grey.bmp"));
+    QVERIFY(photo.save(path));
+    QVERIFY(mWindow->loadPhoto(path));
+
+    press({198, 97});
+    QCOMPARE(QPoint(mState->pointX[1], mState->pointY[1]), QPoint(200, 100));
+
+    child<QAction>(w(), "option")->trigger();
+    QWidget* options = topLevel("opt1Form");
+    QVERIFY(options);
+    QCOMPARE(child<QLineEdit>(options, "Text1")->text(), QStringLiteral("0"));
+    QCOMPARE(child<QLineEdit>(options, "Text2")->text(), QStringLiteral("40"));
+    child<QLineEdit>(options, "Text2")->clear();
+    QTest::keyClicks(child(options, "Text2"), QStringLiteral("20"));
+    QTest::mouseClick(child(options, "Command4"), Qt::LeftButton);
+    QTRY_VERIFY(!topLevel("opt1Form"));
+    QCOMPARE(mState->darknessTolerance, int16_t(20));
+    QCOMPARE(readAll(mDir->filePath("pcol.dat")), QByteArray("0,20\r\n"));
+
+    // The next click no longer sees the grey marker: the point is the click itself.
+    press({198, 97});
+    QCOMPARE(QPoint(mState->pointX[2], mState->pointY[2]), QPoint(198, 97));
+
+    // A new start of the program reads the saved values.
+    AnalysisState restarted;
+    QVERIFY(loadStartupSettings(restarted).ok);
+    QCOMPARE(restarted.brightnessTolerance, int16_t(0));
+    QCOMPARE(restarted.darknessTolerance, int16_t(20));
+}
+
+QTEST_MAIN(EndToEndTests)
+#include "e2e_tests.moc"
