@@ -79,6 +79,8 @@ private slots:
     void staticBalanceRoadWritesEveryOrientation();
     void romRoadMeasuresAnglesAndNumbersTriples();
     void optionsChangeTheNextClickAndSurviveARestart();
+    void hostilePhotosAreRefusedAndChangeNothing();
+    void hostileLandmarkNamesAreExported();
 
 private:
     QWidget* w() const { return mWindow.get(); }
@@ -274,6 +276,79 @@ void EndToEndTests::optionsChangeTheNextClickAndSurviveARestart() {
     QVERIFY(loadStartupSettings(restarted).ok);
     QCOMPARE(restarted.brightnessTolerance, int16_t(0));
     QCOMPARE(restarted.darknessTolerance, int16_t(20));
+}
+
+void EndToEndTests::hostilePhotosAreRefusedAndChangeNothing() {
+    const QString good = mDir->filePath(QStringLiteral("good.bmp"));
+    QVERIFY(roomWithMarkers({{100, 100}}).save(good));
+    QVERIFY(mWindow->loadPhoto(good));
+    press({100, 100});
+    const QImage shown = child<PictureArea>(w(), "picSource")->image();
+
+    // A GIF that claims 20000 x 20000 pixels: decoding it would take 1.6 GB.
+    QByteArray huge("GIF89a");
+    const auto put16 = [&huge](int v) { huge.append(char(v & 0xFF)).append(char(v >> 8)); };
+    put16(20000);
+    put16(20000);
+    huge.append("\x80\0\0", 3).append("\0\0\0\xFF\xFF\xFF", 6); // two colours
+    huge.append(',');
+    put16(0);
+    put16(0);
+    put16(20000);
+    put16(20000);
+    huge.append("\0\x02\x02\x44\x01\0;", 8); // clear, one pixel, end; trailer
+    // A bitmap that claims no pixels at all.
+    QByteArray empty("BM");
+    empty.append(QByteArray(52, '\0'));
+    empty[10] = 54;
+    empty[14] = 40;
+    empty[28] = 24;
+    const QList<std::pair<const char*, QByteArray>> files = {
+        {"huge.gif", huge}, {"empty.bmp", empty}, {"notes.jpg", "not a picture"}};
+    for (const auto& [name, bytes] : files) {
+        const QString path = mDir->filePath(QLatin1String(name));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        onNextModal([&](QWidget* modal) { typeIntoFileDialog(modal, path, "dlgOpen"); });
+        child<QAction>(w(), "mnuFileOpen")->trigger();
+        QCOMPARE(QString::fromStdString(mState->photoPath), good);
+        QCOMPARE(child<PictureArea>(w(), "picSource")->image(), shown);
+        QCOMPARE(int(mState->pointCount), 1);
+    }
+}
+
+void EndToEndTests::hostileLandmarkNamesAreExported() {
+    const QString folder = mDir->filePath(QStringLiteral("names"));
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(roomWithMarkers({{100, 100}, {200, 200}}).save(folder + "/n(1).bmp"));
+    QVERIFY(roomWithMarkers({{101, 100}, {200, 202}}).save(folder + "/n(2).bmp"));
+    QVERIFY(mWindow->loadPhoto(folder + "/n(1).bmp"));
+    press({100, 100});
+    press({200, 200});
+    child<QAction>(w(), "kaiseki")->trigger();
+    // Ten thousand characters, and characters code page 932 cannot hold (emoji, Hangul).
+    const QString longName(10000, QChar(u'長'));
+    child<QComboBox>(w(), "Combo1")->setEditText(longName);
+    child<QComboBox>(w(), "Combo2")->setEditText(QStringLiteral("膝😀한"));
+    press({50, 400}, Qt::ShiftModifier);
+    press({300, 400}, Qt::ShiftModifier);
+    QTest::keyClicks(child(w(), "Text1"), QStringLiteral("250"));
+    QTest::mouseClick(child(w(), "Command4"), Qt::LeftButton);
+    QTest::mouseClick(child(w(), "Command3"), Qt::LeftButton);
+    QCOMPARE(int(mState->frameCount), 1);
+
+    QWidget* end = topLevel("DEnd");
+    QVERIFY(end);
+    onNextModal([&](QWidget* modal) { typeIntoFileDialog(modal, folder + "/out.csv", "SaveData"); });
+    QTest::mouseClick(child(end, "Command4"), Qt::LeftButton);
+    QTRY_VERIFY(!topLevel("DEnd"));
+
+    const QByteArray cp932Long = QByteArray("\x92\xB7").repeated(10000);
+    QCOMPARE(readAll(folder + "/out_1.csv"),
+             "," + cp932Long + "-X," + cp932Long + "-Y,\x95\x47?" "?-X,\x95\x47?" "?-Y\r\n"
+             " 1 , 1 , 0 , 0 ,-2 \r\n\r\n1point=        1            mm\r\n");
 }
 
 QTEST_MAIN(EndToEndTests)

@@ -52,6 +52,7 @@ private slots:
     void continuationRefusesANameWithoutNumber();
     void continuationEndsAtALostMarker();
     void continuationEndsAtACorruptPhoto();
+    void continuationStopsAtTheCapacityOfTheSeries();
 
 private:
     PictureArea* source() const { return child<PictureArea>(mWindow.get(), "picSource"); }
@@ -411,6 +412,20 @@ void AnalysisFlowTests::continuationEndsAtACorruptPhoto() {
     mWindow->continueAnalysis();
     QCOMPARE(int(mState->frameCount), 2);
     QVERIFY(QString::fromStdString(mState->photoPath).endsWith("a(004).bmp"));
+}
+
+void AnalysisFlowTests::continuationStopsAtTheCapacityOfTheSeries() {
+    QVERIFY(mWindow->loadPhoto(writeSequence("seq", 4)));
+    clickAllMarkers();
+    mState->frameCount = 900; // as after 900 tracked photos: one entry is left
+    mWindow->continueAnalysis();
+    QCOMPARE(int(mState->frameCount), 901);
+    // Photo 2 filled the last entry; photo 3 was not tracked and nothing went past entry 900.
+    QVERIFY(QString::fromStdString(mState->photoPath).endsWith("a(003).bmp"));
+    QCOMPARE(mState->deltaX(1)[900], float(mState->pointX[1] - sampleMarkerCentres(0)[0].x()));
+    QVERIFY((QPoint(mState->pointX[1], mState->pointY[1]) - sampleMarkerCentres(1)[0])
+                .manhattanLength() <= 2);
+    QVERIFY(child<QLabel>(mWindow.get(), "lblProgress")->text().contains("901"));
 }
 
 QTEST_MAIN(AnalysisFlowTests)
