@@ -97,6 +97,14 @@ public:
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
+// Sets the text of a landmark list and shows it from its start: a long path total would
+// otherwise show only its last digits.
+void setListText(QComboBox* list, const QString& text) {
+    list->setEditText(text);
+    if (QLineEdit* edit = list->lineEdit())
+        edit->setCursorPosition(0);
+}
+
 QString fileNameOf(const std::string& path) {
     return QFileInfo(QString::fromStdString(path)).fileName();
 }
@@ -309,12 +317,12 @@ void MainWindow::startAnalysis() {
 
 void MainWindow::applySagittalPreset() {
     for (int k = 0; k < 7; ++k)
-        mLists[k]->setEditText(kSagittalPreset[k]);
+        setListText(mLists[k], kSagittalPreset[k]);
 }
 
 void MainWindow::applyFrontalPreset() {
     for (int k = 0; k < 7; ++k)
-        mLists[k]->setEditText(kFrontalPreset[k]);
+        setListText(mLists[k], kFrontalPreset[k]);
 }
 
 void MainWindow::drawAlignmentGrid() {
@@ -395,7 +403,7 @@ void MainWindow::finishAnalysis() {
         mState.landmarkNames[k] = mLists[k - 1]->currentText().toStdString();
     for (int k = 1; k <= AnalysisState::kNamedPoints; ++k) {
         const double millimetres = mState.pathLength[k] / 10 * mState.mmPerPoint;
-        mLists[k - 1]->setEditText(QString::fromStdString(generalNumberText(millimetres)));
+        setListText(mLists[k - 1], QString::fromStdString(generalNumberText(millimetres)));
     }
     showSingleWindow(mEnd, [this] { return new EndWindow(mState); });
 }
