@@ -5,11 +5,11 @@
 #include "startup.h"
 #include "widget_lookup.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCompleter>
-#include <QAbstractItemView>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -139,12 +139,14 @@ void EndToEndTests::staticBalanceRoadWritesEveryOrientation() {
     //   marker 2: (300,250) -> (300,254) -> (296,254)
     const QList<QList<QPoint>> photos = {
         {{100, 100}, {300, 250}}, {{103, 98}, {300, 254}}, {{101, 99}, {296, 254}}};
-    const QString folder = mDir->filePath(QStringLiteral("walk"));
+    // Parentheses in a folder name must not be taken for the sequence number.
+    const QString folder = mDir->filePath(QStringLiteral("walk (2)"));
     QVERIFY(QDir().mkpath(folder));
     for (int i = 0; i < photos.size(); ++i)
         QVERIFY(roomWithMarkers(photos[i]).save(folder + QStringLiteral("/s(%1).bmp").arg(i + 1)));
 
-    onNextModal([&](QWidget* modal) { typeIntoFileDialog(modal, folder + "/s(1).bmp", "dlgOpen"); });
+    onNextModal(
+        [&](QWidget* modal) { typeIntoFileDialog(modal, folder + "/s(1).bmp", "dlgOpen"); });
     child<QAction>(w(), "mnuFileOpen")->trigger();
     QVERIFY(child<QAction>(w(), "kaiseki")->isEnabled());
 
@@ -160,9 +162,15 @@ void EndToEndTests::staticBalanceRoadWritesEveryOrientation() {
 
     // Expected files, worked out by hand: running totals per row, y counted upwards, the
     // landmark names of the sagittal preset in code page 932, 2 mm per pixel.
-    const QByteArray header = "," "\x93\xAA\x92\xB8\x95\x94" "-X," "\x93\xAA\x92\xB8\x95\x94"
-                              "-Y," "\x8C\xA8\x95\xF4 (\x96\xEE\x8F\xF3\x96\xCA)" "-X,"
-                              "\x8C\xA8\x95\xF4 (\x96\xEE\x8F\xF3\x96\xCA)" "-Y\r\n";
+    const QByteArray header = ","
+                              "\x93\xAA\x92\xB8\x95\x94"
+                              "-X,"
+                              "\x93\xAA\x92\xB8\x95\x94"
+                              "-Y,"
+                              "\x8C\xA8\x95\xF4 (\x96\xEE\x8F\xF3\x96\xCA)"
+                              "-X,"
+                              "\x8C\xA8\x95\xF4 (\x96\xEE\x8F\xF3\x96\xCA)"
+                              "-Y\r\n";
     const QByteArray trailer = "\r\n1point=        2            mm\r\n";
     const QList<std::pair<const char*, QByteArray>> buttons = {
         {"Command4", " 1 , 3 , 2 , 0 ,-4 \r\n 2 , 1 , 1 ,-4 ,-4 \r\n"},
@@ -188,6 +196,10 @@ void EndToEndTests::staticBalanceRoadWritesEveryOrientation() {
         QCOMPARE(readAll(written), header + rows + trailer);
         QVERIFY(!QFile::exists(chosen)); // the chosen name itself is never created
     }
+    // The trail of the tracked centres on the first photo.
+    const QImage shown = child<PictureArea>(w(), "picSource")->image();
+    QCOMPARE(shown.pixel(101, 99), 0xFF800000u);
+    QCOMPARE(shown.pixel(296, 254), 0xFF800000u);
     // The path totals in millimetres, shown in the lists: marker 1 moved sqrt(13) + sqrt(5)
     // pixels, marker 2 4 + 4.
     QCOMPARE(child<QComboBox>(w(), "Combo2")->currentText(), QStringLiteral("16"));
@@ -276,6 +288,14 @@ void EndToEndTests::optionsChangeTheNextClickAndSurviveARestart() {
     QVERIFY(loadStartupSettings(restarted).ok);
     QCOMPARE(restarted.brightnessTolerance, int16_t(0));
     QCOMPARE(restarted.darknessTolerance, int16_t(20));
+    // A broken settings file stops the start, naming the file.
+    QFile broken(mDir->filePath("pcol.dat"));
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write("40000,1\r\n");
+    broken.close();
+    const StartupResult failed = loadStartupSettings(restarted);
+    QVERIFY(!failed.ok);
+    QVERIFY(failed.error.contains(QDir::toNativeSeparators(broken.fileName())));
 }
 
 void EndToEndTests::hostilePhotosAreRefusedAndChangeNothing() {
@@ -341,14 +361,18 @@ void EndToEndTests::hostileLandmarkNamesAreExported() {
 
     QWidget* end = topLevel("DEnd");
     QVERIFY(end);
-    onNextModal([&](QWidget* modal) { typeIntoFileDialog(modal, folder + "/out.csv", "SaveData"); });
+    onNextModal(
+        [&](QWidget* modal) { typeIntoFileDialog(modal, folder + "/out.csv", "SaveData"); });
     QTest::mouseClick(child(end, "Command4"), Qt::LeftButton);
     QTRY_VERIFY(!topLevel("DEnd"));
 
     const QByteArray cp932Long = QByteArray("\x92\xB7").repeated(10000);
     QCOMPARE(readAll(folder + "/out_1.csv"),
-             "," + cp932Long + "-X," + cp932Long + "-Y,\x95\x47?" "?-X,\x95\x47?" "?-Y\r\n"
-             " 1 , 1 , 0 , 0 ,-2 \r\n\r\n1point=        1            mm\r\n");
+             "," + cp932Long + "-X," + cp932Long +
+                 "-Y,\x95\x47?"
+                 "?-X,\x95\x47?"
+                 "?-Y\r\n"
+                 " 1 , 1 , 0 , 0 ,-2 \r\n\r\n1point=        1            mm\r\n");
 }
 
 QTEST_MAIN(EndToEndTests)

@@ -1,5 +1,5 @@
-// The main window as the user meets it: its start state, opening photos, and the rule that fits
-// a photo into 640 x 480.
+// The main window as the user drives it: its start state, opening photos, presses on the
+// picture, starting the analysis, the grid, the scale and the continuation through a sequence.
 #include "display_size.h"
 #include "gif_writer.h"
 #include "main_window.h"
@@ -9,9 +9,11 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
-#include <QPushButton>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,286 +23,414 @@
 
 Q_DECLARE_METATYPE(std::optional<DisplaySize>)
 
+namespace {
+constexpr QRgb kDarkBlue = 0xFF000080; // as stored in the picture: 0xAARRGGBB
+constexpr QRgb kDarkRed = 0xFF800000;
+constexpr QRgb kWhite = 0xFFFFFFFF;
+
+bool near(QPoint a, QPoint b) {
+    return (a - b).manhattanLength() <= 2;
+}
+} // namespace
+
 class MainWindowTests : public QObject {
     Q_OBJECT
 
 private slots:
     void init() {
+        mDir = std::make_unique<QTemporaryDir>();
         mState = std::make_unique<AnalysisState>();
+        mState->darknessTolerance = 40;
         mWindow = std::make_unique<MainWindow>(*mState);
         mWindow->show();
         QVERIFY(QTest::qWaitForWindowExposed(mWindow.get()));
     }
     void cleanup() {
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (window != mWindow.get())
+                window->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         mWindow.reset();
-        mState.reset();
     }
 
-    void displaySizeFitsInto640By480_data();
-    void displaySizeFitsInto640By480();
-    void startStateShowsOnlyPictureModesAndReadouts();
-    void startStateCaptionsAndLists();
-    void startStateGeometry();
-    void openingPhotoLoadsCleanCopyAtDisplaySize_data();
-    void openingPhotoLoadsCleanCopyAtDisplaySize();
-    void openingPhotoSetsKaisekiByMode_data();
-    void openingPhotoSetsKaisekiByMode();
-    void fileThatIsNotAPictureChangesNothing_data();
-    void fileThatIsNotAPictureChangesNothing();
-    void openDialogOffersTheThreeFiltersAndCancelChangesNothing();
-    void openingAnotherPhotoKeepsThePoints();
+    void displaySize_data() {
+        QTest::addColumn<int>("w");
+        QTest::addColumn<int>("h");
+        QTest::addColumn<std::optional<DisplaySize>>("expected");
+        const auto row = [](const char* name, int w, int h, std::optional<DisplaySize> expected) {
+            QTest::newRow(name) << w << h << expected;
+        };
+        row("640x480 as is", 640, 480, DisplaySize{640, 480});
+        row("1280x960 halved", 1280, 960, DisplaySize{640, 480});
+        row("600x480 narrower", 600, 480, DisplaySize{600, 480});
+        row("800x400 wider", 800, 400, DisplaySize{640, 320});
+        row("1000x751 just under 4:3", 1000, 751, DisplaySize{639, 480}); // 639.147...
+        row("exactly 4:3 takes the width", 4000, 3000, DisplaySize{640, 480});
+        row("quotient rounded", 3, 1, DisplaySize{640, 213}); // 213.33
+        row("tie to even", 17, 64, DisplaySize{128, 480});    // 127.5
+        row("sliver keeps a pixel", 100000, 1, DisplaySize{640, 1});
+        row("no pixels", 0, 480, std::nullopt);
+    }
 
-private:
-    QString writePhoto(int width, int height, const char* format);
+    void displaySize() {
+        QFETCH(int, w);
+        QFETCH(int, h);
+        QFETCH(std::optional<DisplaySize>, expected);
+        QCOMPARE(::displaySize(w, h), expected);
+    }
 
-    QTemporaryDir mDir;
-    std::unique_ptr<AnalysisState> mState;
-    std::unique_ptr<MainWindow> mWindow;
-};
+    void startState() {
+        QCOMPARE(w()->windowTitle(), QStringLiteral("Vestra2007"));
+        QCOMPARE(mWindow->centralWidget()->size(), QSize(782, 551));
+        for (const char* name : {"picSource", "Frame1", "Option1", "Option2", "Option3", "Option4",
+                                 "Label4", "Label7"})
+            QVERIFY2(child(w(), name)->isVisible(), name);
+        for (const char* name :
+             {"picOrg", "picOld", "Label1", "Label2", "Label3", "Label5", "Label6", "Text1",
+              "Command1", "Command2", "Command3", "Command4", "Mpoi1", "Combo7"})
+            QVERIFY2(!child(w(), name)->isVisible(), name);
+        QVERIFY(child<QRadioButton>(w(), "Option2")->isChecked());
+        QVERIFY(!child(w(), "Option3")->isEnabled());
+        QVERIFY(!child<QAction>(w(), "kaiseki")->isEnabled());
+        QCOMPARE(child(w(), "Combo7")->geometry(), QRect(665, 191, 112, 20));
+        QCOMPARE(child(w(), "Command3")->geometry(), QRect(674, 516, 101, 25));
+        QCOMPARE(child<PictureArea>(w(), "picSource")->innerSize(), QSize(640, 480));
 
-void MainWindowTests::displaySizeFitsInto640By480_data() {
-    QTest::addColumn<int>("w");
-    QTest::addColumn<int>("h");
-    QTest::addColumn<std::optional<DisplaySize>>("expected");
-    QTest::newRow("640x480 as is") << 640 << 480 << std::optional(DisplaySize{640, 480});
-    QTest::newRow("1280x960 halved") << 1280 << 960 << std::optional(DisplaySize{640, 480});
-    QTest::newRow("600x480 narrower") << 600 << 480 << std::optional(DisplaySize{600, 480});
-    QTest::newRow("800x400 wider") << 800 << 400 << std::optional(DisplaySize{640, 320});
-    // 480 * 1000 / 751 = 639.147...: just narrower than 4:3 takes the height branch.
-    QTest::newRow("1000x751") << 1000 << 751 << std::optional(DisplaySize{639, 480});
-    QTest::newRow("exactly 4:3 takes the width branch")
-        << 4000 << 3000 << std::optional(DisplaySize{640, 480});
-    // 640 * 1 / 3 = 213.33: the quotient is rounded, not truncated or ceiled.
-    QTest::newRow("3:1") << 3 << 1 << std::optional(DisplaySize{640, 213});
-    // 480 * 17 / 64 = 127.5 exactly: the tie goes to the even neighbour.
-    QTest::newRow("tie rounds to even") << 17 << 64 << std::optional(DisplaySize{128, 480});
-    QTest::newRow("sliver keeps one pixel") << 100000 << 1 << std::optional(DisplaySize{640, 1});
-    QTest::newRow("no pixels") << 0 << 480 << std::optional<DisplaySize>();
-    QTest::newRow("negative") << 640 << -1 << std::optional<DisplaySize>();
-}
-
-void MainWindowTests::displaySizeFitsInto640By480() {
-    QFETCH(int, w);
-    QFETCH(int, h);
-    QFETCH(std::optional<DisplaySize>, expected);
-    QCOMPARE(displaySize(w, h), expected);
-}
-
-void MainWindowTests::startStateShowsOnlyPictureModesAndReadouts() {
-    const QStringList visible = {"picSource", "Frame1", "Option1", "Option2",
-                                 "Option3",   "Option4", "Label4", "Label7"};
-    const QStringList hidden = {"picOrg",   "picOld",   "Label1",   "Label2",   "Label3",
-                                "Label5",   "Label6",   "Text1",    "Command1", "Command2",
-                                "Command3", "Command4", "Mpoi1",    "Mpoi7",    "Combo1",
-                                "Combo7"};
-    for (const QString& name : visible)
-        QVERIFY2(child(mWindow.get(), qPrintable(name))->isVisible(), qPrintable(name));
-    for (const QString& name : hidden)
-        QVERIFY2(!child(mWindow.get(), qPrintable(name))->isVisible(), qPrintable(name));
-
-    QVERIFY(child<QRadioButton>(mWindow.get(), "Option2")->isChecked());
-    QVERIFY(!child<QRadioButton>(mWindow.get(), "Option1")->isChecked());
-    QVERIFY(!child<QRadioButton>(mWindow.get(), "Option3")->isEnabled());
-    QVERIFY(!child<QAction>(mWindow.get(), "kaiseki")->isEnabled());
-    QVERIFY(child<QAction>(mWindow.get(), "mnuFileOpen")->isEnabled());
-    QVERIFY(child<QAction>(mWindow.get(), "option")->isEnabled());
-    QVERIFY(child<QAction>(mWindow.get(), "Ver")->isEnabled());
-    QVERIFY(child<QLabel>(mWindow.get(), "Label4")->text().isEmpty());
-    QVERIFY(child<QLabel>(mWindow.get(), "Label7")->text().isEmpty());
-}
-
-void MainWindowTests::startStateCaptionsAndLists() {
-    QCOMPARE(mWindow->windowTitle(), QStringLiteral("Vestra2007"));
-    const QList<std::pair<const char*, QString>> captions = {
-        {"Label1", "ポインタがそれぞれどの部位を指しているのか入力してください"},
-        {"Label2", "システムの既定値でバランステストを行った場合は下のボタンを押してください"},
-        {"Label3", "Shiftキーを押しながら距離の基準点を２つクリックしてください"},
-        {"Label5", "基準点の距離は何㎜ですか"},
-        {"Label6", "㎜"},
-        {"Mpoi1", "1"},
-        {"Mpoi7", "7"},
-    };
-    for (const auto& [name, text] : captions)
-        QCOMPARE(child<QLabel>(mWindow.get(), name)->text(), text);
-    QCOMPARE(child<QPushButton>(mWindow.get(), "Command1")->text(), QStringLiteral("矢状面バランス"));
-    QCOMPARE(child<QPushButton>(mWindow.get(), "Command2")->text(), QStringLiteral("前額面バランス"));
-    QCOMPARE(child<QPushButton>(mWindow.get(), "Command3")->text(), QStringLiteral("解析を続ける"));
-    QCOMPARE(child<QPushButton>(mWindow.get(), "Command4")->text(), QStringLiteral("OK"));
-    QCOMPARE(child<QRadioButton>(mWindow.get(), "Option2")->text(), QStringLiteral("静的バランス"));
-    QCOMPARE(child<QRadioButton>(mWindow.get(), "Option4")->text(), QStringLiteral("アライメント"));
-    QCOMPARE(child<QAction>(mWindow.get(), "kaiseki")->text(), QStringLiteral("解析開始"));
-
-    const QStringList items = {"頭頂部",           "肩峰（矢状面）",   "肩峰（前額左）",
-                               "肩峰（前額右）",   "腸骨棘（矢状面）", "腸骨棘（前額左）",
-                               "腸骨棘（前額右）", "膝関節（矢状面）", "膝関節（前額左）",
-                               "膝関節（前額右）"};
-    for (int k = 1; k <= 7; ++k) {
-        auto* list = child<QComboBox>(mWindow.get(), qPrintable(QStringLiteral("Combo%1").arg(k)));
+        auto* list = child<QComboBox>(w(), "Combo3");
         QVERIFY(list->isEditable());
         QCOMPARE(list->currentText(), QString());
-        QStringList actual;
-        for (int i = 0; i < list->count(); ++i)
-            actual << list->itemText(i);
-        QCOMPARE(actual, items);
+        QCOMPARE(list->count(), 10);
+        QCOMPARE(list->itemText(1), QStringLiteral("肩峰（矢状面）")); // full-width brackets
+        QCOMPARE(list->itemText(9), QStringLiteral("膝関節（前額右）"));
     }
-}
 
-void MainWindowTests::startStateGeometry() {
-    QCOMPARE(mWindow->centralWidget()->size(), QSize(782, 551));
-    const QList<std::pair<const char*, QRect>> boxes = {
-        {"picSource", {3, 0, 644, 484}}, {"Combo1", {665, 47, 112, 20}},
-        {"Combo7", {665, 191, 112, 20}}, {"Command1", {675, 277, 101, 26}},
-        {"Text1", {653, 429, 90, 17}},   {"Command3", {674, 516, 101, 25}},
-        {"Frame1", {2, 489, 201, 59}},   {"Option4", {111, 33, 81, 17}},
-        {"Label7", {544, 520, 105, 17}},
-    };
-    for (const auto& [name, rect] : boxes)
-        QCOMPARE(child(mWindow.get(), name)->geometry(), rect);
-    QCOMPARE(child<PictureArea>(mWindow.get(), "picSource")->innerSize(), QSize(640, 480));
-}
-
-QString MainWindowTests::writePhoto(int width, int height, const char* format) {
-    SampleOptions options;
-    options.width = width;
-    options.height = height;
-    const QString path =
-        mDir.filePath(QStringLiteral("p%1x%2.%3").arg(width).arg(height).arg(format));
-    const QImage picture = sampleFrame(0, options);
-    if (qstrcmp(format, "gif") == 0) {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(encodeGif(picture)) < 0)
-            qFatal("cannot write %s", qPrintable(path));
-    } else if (!picture.save(path, format)) {
-        qFatal("cannot write %s", qPrintable(path));
+    void openingPhotoLoadsCleanCopyAtDisplaySize_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QByteArray>("format");
+        QTest::addColumn<QSize>("shown");
+        QTest::newRow("bmp at own size") << QSize(640, 480) << QByteArray("bmp") << QSize(640, 480);
+        QTest::newRow("camera jpeg") << QSize(1280, 960) << QByteArray("jpg") << QSize(640, 480);
+        QTest::newRow("gif narrow") << QSize(600, 480) << QByteArray("gif") << QSize(600, 480);
+        QTest::newRow("bmp wide") << QSize(800, 400) << QByteArray("bmp") << QSize(640, 320);
     }
-    return path;
-}
 
-void MainWindowTests::openingPhotoLoadsCleanCopyAtDisplaySize_data() {
-    QTest::addColumn<int>("w");
-    QTest::addColumn<int>("h");
-    QTest::addColumn<QByteArray>("format");
-    QTest::addColumn<QSize>("shown");
-    QTest::newRow("bmp at own size") << 640 << 480 << QByteArray("bmp") << QSize(640, 480);
-    QTest::newRow("camera jpeg halved") << 1280 << 960 << QByteArray("jpg") << QSize(640, 480);
-    QTest::newRow("gif narrow") << 600 << 480 << QByteArray("gif") << QSize(600, 480);
-    QTest::newRow("bmp wide") << 800 << 400 << QByteArray("bmp") << QSize(640, 320);
-    QTest::newRow("jpeg just under 4:3") << 1000 << 751 << QByteArray("jpg") << QSize(639, 480);
-}
-
-void MainWindowTests::openingPhotoLoadsCleanCopyAtDisplaySize() {
-    QFETCH(int, w);
-    QFETCH(int, h);
-    QFETCH(QByteArray, format);
-    QFETCH(QSize, shown);
-    const QString path = writePhoto(w, h, format.constData());
-    QVERIFY(mWindow->loadPhoto(path));
-
-    auto* source = child<PictureArea>(mWindow.get(), "picSource");
-    auto* org = child<PictureArea>(mWindow.get(), "picOrg");
-    QCOMPARE(QString::fromStdString(mState->photoPath), path);
-    QCOMPARE(source->innerSize(), shown);
-    QCOMPARE(source->size(), shown + QSize(4, 4)); // the frame lies outside the picture
-    // The clean copy is the picture as shown, so reads match what is under the pointer.
-    QCOMPARE(org->image().size(), shown);
-    QCOMPARE(source->image(), org->image());
-    QVERIFY(!org->isVisible());
-}
-
-void MainWindowTests::openingPhotoSetsKaisekiByMode_data() {
-    QTest::addColumn<QString>("mode");
-    QTest::addColumn<bool>("enabledBefore");
-    QTest::addColumn<bool>("enabledAfter");
-    QTest::newRow("static balance enables") << "Option2" << false << true;
-    QTest::newRow("ROM disables") << "Option1" << true << false;
-    QTest::newRow("alignment keeps disabled") << "Option4" << false << false;
-    QTest::newRow("alignment keeps enabled") << "Option4" << true << true;
-}
-
-void MainWindowTests::openingPhotoSetsKaisekiByMode() {
-    QFETCH(QString, mode);
-    QFETCH(bool, enabledBefore);
-    QFETCH(bool, enabledAfter);
-    auto* kaiseki = child<QAction>(mWindow.get(), "kaiseki");
-    kaiseki->setEnabled(enabledBefore);
-    child<QRadioButton>(mWindow.get(), qPrintable(mode))->setChecked(true);
-    QVERIFY(mWindow->loadPhoto(writePhoto(640, 480, "bmp")));
-    QCOMPARE(kaiseki->isEnabled(), enabledAfter);
-}
-
-void MainWindowTests::fileThatIsNotAPictureChangesNothing_data() {
-    QTest::addColumn<QString>("source"); // a photo format to cut short, or empty
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("name");
-    QTest::newRow("text named .bmp") << "" << QByteArray("just some notes\n") << "notes.bmp";
-    QTest::newRow("empty file") << "" << QByteArray() << "empty.jpg";
-    QTest::newRow("missing file") << "" << QByteArray() << "";
-    // Decoders report success for these and fill the rest with grey or stale memory.
-    QTest::newRow("bitmap cut after its header") << "bmp" << QByteArray() << "cut.bmp";
-    QTest::newRow("jpeg cut in half") << "jpg" << QByteArray() << "cut.jpg";
-    QTest::newRow("gif cut in half") << "gif" << QByteArray() << "cut.gif";
-}
-
-void MainWindowTests::fileThatIsNotAPictureChangesNothing() {
-    QFETCH(QString, source);
-    QFETCH(QByteArray, content);
-    QFETCH(QString, name);
-    const QString good = writePhoto(640, 480, "bmp");
-    QVERIFY(mWindow->loadPhoto(good));
-    auto* kaiseki = child<QAction>(mWindow.get(), "kaiseki");
-    kaiseki->setEnabled(false);
-    const QImage before = child<PictureArea>(mWindow.get(), "picOrg")->image();
-
-    if (!source.isEmpty()) {
-        QFile whole(writePhoto(320, 240, qPrintable(source)));
-        QVERIFY(whole.open(QIODevice::ReadOnly));
-        content = whole.readAll();
-        content.truncate(source == "bmp" ? 100 : content.size() / 2);
+    void openingPhotoLoadsCleanCopyAtDisplaySize() {
+        QFETCH(QSize, size);
+        QFETCH(QByteArray, format);
+        QFETCH(QSize, shown);
+        const QString path = writePhoto(size.width(), size.height(), format.constData());
+        mState->pointCount = 3; // points survive opening another photo
+        QVERIFY(mWindow->loadPhoto(path));
+        auto* source = child<PictureArea>(w(), "picSource");
+        auto* org = child<PictureArea>(w(), "picOrg");
+        QCOMPARE(QString::fromStdString(mState->photoPath), path);
+        QCOMPARE(source->innerSize(), shown);
+        QCOMPARE(source->size(), shown + QSize(4, 4)); // the frame lies outside the picture
+        // The clean copy is the picture as shown, so reads match what is under the pointer.
+        QCOMPARE(org->image().size(), shown);
+        QCOMPARE(source->image(), org->image());
+        QCOMPARE(int(mState->pointCount), 3);
     }
-    QString path = mDir.filePath(QStringLiteral("does-not-exist.bmp"));
-    if (!name.isEmpty()) {
-        path = mDir.filePath(name);
+
+    void openingPhotoSetsKaisekiByMode_data() {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<bool>("before");
+        QTest::addColumn<bool>("after");
+        QTest::newRow("static balance enables") << "Option2" << false << true;
+        QTest::newRow("ROM disables") << "Option1" << true << false;
+        QTest::newRow("alignment keeps off") << "Option4" << false << false;
+        QTest::newRow("alignment keeps on") << "Option4" << true << true;
+    }
+
+    void openingPhotoSetsKaisekiByMode() {
+        QFETCH(QString, mode);
+        QFETCH(bool, before);
+        QFETCH(bool, after);
+        auto* kaiseki = child<QAction>(w(), "kaiseki");
+        kaiseki->setEnabled(before);
+        child<QRadioButton>(w(), qPrintable(mode))->setChecked(true);
+        QVERIFY(mWindow->loadPhoto(writePhoto(640, 480, "bmp")));
+        QCOMPARE(kaiseki->isEnabled(), after);
+    }
+
+    void fileThatDoesNotLoadChangesNothing_data() {
+        QTest::addColumn<QString>("format"); // a photo to cut short, or none
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("text named .bmp") << "" << QByteArray("just some notes\n");
+        QTest::newRow("empty file") << "" << QByteArray();
+        // Decoders report success for these and fill the rest with grey or stale memory.
+        QTest::newRow("bitmap cut after its header") << "bmp" << QByteArray();
+        QTest::newRow("jpeg cut in half") << "jpg" << QByteArray();
+        QTest::newRow("gif cut in half") << "gif" << QByteArray();
+    }
+
+    void fileThatDoesNotLoadChangesNothing() {
+        QFETCH(QString, format);
+        QFETCH(QByteArray, content);
+        const QString good = writePhoto(640, 480, "bmp");
+        QVERIFY(mWindow->loadPhoto(good));
+        child<QAction>(w(), "kaiseki")->setEnabled(false);
+        const QImage before = child<PictureArea>(w(), "picOrg")->image();
+        if (!format.isEmpty()) {
+            QFile whole(writePhoto(320, 240, qPrintable(format)));
+            QVERIFY(whole.open(QIODevice::ReadOnly));
+            content = whole.readAll().left(format == "bmp" ? 100 : whole.size() / 2);
+        }
+        const QString path =
+            mDir->filePath(QStringLiteral("bad.") + (format.isEmpty() ? "bmp" : format));
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(content);
+        file.close();
+        QVERIFY(!mWindow->loadPhoto(path));
+        QVERIFY(!mWindow->loadPhoto(mDir->filePath(QStringLiteral("missing.bmp"))));
+        QCOMPARE(QString::fromStdString(mState->photoPath), good);
+        QCOMPARE(child<PictureArea>(w(), "picOrg")->image(), before);
+        QVERIFY(!child<QAction>(w(), "kaiseki")->isEnabled());
     }
-    QVERIFY(!mWindow->loadPhoto(path));
-    QCOMPARE(QString::fromStdString(mState->photoPath), good);
-    QCOMPARE(child<PictureArea>(mWindow.get(), "picOrg")->image(), before);
-    QVERIFY(!kaiseki->isEnabled());
-}
 
-void MainWindowTests::openDialogOffersTheThreeFiltersAndCancelChangesNothing() {
-    const QString path = writePhoto(800, 400, "bmp");
-    QStringList filters;
-    onNextModal([&](QWidget* modal) {
-        auto* dialog = qobject_cast<QFileDialog*>(modal);
-        QVERIFY(dialog);
-        QCOMPARE(dialog->objectName(), QStringLiteral("dlgOpen"));
-        filters = dialog->nameFilters();
-        dialog->selectFile(path);
-        static_cast<QDialog*>(dialog)->accept();
-    });
-    mWindow->openPhoto();
-    QCOMPARE(filters, QStringList({"ﾋﾞｯﾄﾏｯﾌﾟ(*.bmp)", "GIF(*.gif)", "JPEG(*.jpg)"}));
-    QCOMPARE(QString::fromStdString(mState->photoPath), path);
-    QCOMPARE(child<PictureArea>(mWindow.get(), "picSource")->innerSize(), QSize(640, 320));
+    void openDialogFiltersAndCancel() {
+        const QString path = writePhoto(800, 400, "bmp");
+        QStringList filters;
+        onNextModal([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            QVERIFY(dialog && dialog->objectName() == QLatin1String("dlgOpen"));
+            filters = dialog->nameFilters();
+            dialog->selectFile(path);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        mWindow->openPhoto();
+        QCOMPARE(filters, QStringList({"ﾋﾞｯﾄﾏｯﾌﾟ(*.bmp)", "GIF(*.gif)", "JPEG(*.jpg)"}));
+        QCOMPARE(QString::fromStdString(mState->photoPath), path);
 
-    onNextModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
-    mWindow->openPhoto();
-    QCOMPARE(QString::fromStdString(mState->photoPath), path);
-    QCOMPARE(child<PictureArea>(mWindow.get(), "picSource")->innerSize(), QSize(640, 320));
-}
+        onNextModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
+        mWindow->openPhoto();
+        QCOMPARE(QString::fromStdString(mState->photoPath), path);
+        QCOMPARE(child<PictureArea>(w(), "picSource")->innerSize(), QSize(640, 320));
+    }
 
-void MainWindowTests::openingAnotherPhotoKeepsThePoints() {
-    QVERIFY(mWindow->loadPhoto(writePhoto(640, 480, "bmp")));
-    const QPoint head = sampleMarkerCentres(0).constFirst();
-    mWindow->pressOnPicture(head, 0);
-    QCOMPARE(mState->pointCount, 1);
-    QVERIFY(mWindow->loadPhoto(writePhoto(1280, 960, "jpg")));
-    QCOMPARE(mState->pointCount, 1);
-    QCOMPARE(QPoint(mState->pointX[1], mState->pointY[1]), head);
-}
+    void plainPressOnMarkerStoresItsCentre() {
+        QVERIFY(mWindow->loadPhoto(writeSequence("seq", 1)));
+        const QPoint head = sampleMarkerCentres(0).constFirst();
+        // A press inside the disc but off its centre finds the centre.
+        QTest::mouseClick(source(), Qt::LeftButton, Qt::NoModifier, head + QPoint(5, 0));
+        QCOMPARE(int(mState->pointCount), 1);
+        QCOMPARE(point(1), head);
+        QCOMPARE(shown(head), kDarkRed);
+        QCOMPARE(shown(head + QPoint(4, 0)), kDarkBlue);
+        QCOMPARE(child<PictureArea>(w(), "picOrg")->image().pixel(head), kWhite); // never painted
+        QCOMPARE(child(w(), "picOld")->palette().color(QPalette::Window), QColor(Qt::white));
+    }
+
+    void pressModifiersDispatch_data() {
+        QTest::addColumn<bool>("rom");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<int>("points");
+        const int shift = Qt::ShiftModifier, ctrl = Qt::ControlModifier, alt = Qt::AltModifier;
+        for (bool rom : {false, true})
+            for (int m :
+                 {0, shift, ctrl, alt, shift | ctrl, shift | alt, ctrl | alt, shift | ctrl | alt})
+                QTest::addRow("%s modifiers %x", rom ? "ROM" : "balance", m)
+                    << rom << m << (m == shift ? 0 : (rom || m == 0 ? 1 : 0));
+    }
+
+    void pressModifiersDispatch() {
+        QFETCH(bool, rom);
+        QFETCH(int, modifiers);
+        QFETCH(int, points);
+        child<QRadioButton>(w(), rom ? "Option1" : "Option2")->setChecked(true);
+        QTest::mouseClick(source(), Qt::LeftButton, Qt::KeyboardModifiers(modifiers),
+                          QPoint(52, 62));
+        QCOMPARE(int(mState->pointCount), points);
+        // Shift alone, in any mode, takes a reference point instead.
+        QCOMPARE(QPoint(mState->refPointX, mState->refPointY),
+                 modifiers == Qt::ShiftModifier ? QPoint(50, 60) : QPoint());
+        if (points)
+            QCOMPARE(point(1), QPoint(50, 60));
+    }
+
+    void sixtyFirstPointIsRefused() {
+        mState->pointCount = 60;
+        const QImage before = source()->image();
+        for (const char* mode : {"Option2", "Option1"}) {
+            child<QRadioButton>(w(), mode)->setChecked(true);
+            mWindow->pressOnPicture(QPointF(100, 100), 0);
+            QCOMPARE(int(mState->pointCount), 60);
+            QCOMPARE(source()->image(), before);
+        }
+        mWindow->pressOnPicture(QPointF(100, 100), 1); // reference presses still work
+        QCOMPARE(mState->refPointX, int16_t(100));
+    }
+
+    void startInStaticBalanceShowsTheLandmarkColumnAndPresets() {
+        mWindow->startAnalysis();
+        for (const char* name :
+             {"Combo1", "Combo7", "Mpoi7", "Command1", "Command2", "Label1", "Label3"})
+            QVERIFY2(child(w(), name)->isVisible(), name);
+        QVERIFY(!child(w(), "Text1")->isVisible());
+        mWindow->applyFrontalPreset();
+        mWindow->applySagittalPreset(); // leaves lists 5 to 7 empty
+        const QStringList expected = {
+            "頭頂部", "肩峰 (矢状面)", "腸骨棘 (矢状面)", "膝関節 (矢状面)", "", "", ""};
+        for (int k = 1; k <= 7; ++k)
+            QCOMPARE(
+                child<QComboBox>(w(), qPrintable(QStringLiteral("Combo%1").arg(k)))->currentText(),
+                expected[k - 1]);
+    }
+
+    void alignmentGridIsDrawnOnTheDisplayOnly() {
+        QVERIFY(mWindow->loadPhoto(writeSequence("seq", 1)));
+        const QImage clean = child<PictureArea>(w(), "picOrg")->image();
+        QTest::mouseClick(child(w(), "Option4"), Qt::LeftButton);
+        QCOMPARE(shown({40, 13}), kWhite);
+        QCOMPARE(shown({17, 440}), kWhite);
+        QVERIFY(shown({41, 13}) != kWhite);
+        QCOMPARE(child<PictureArea>(w(), "picOrg")->image(), clean);
+    }
+
+    void distanceConfirmation_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("samePixel");
+        QTest::addColumn<float>("scale");
+        QTest::newRow("500 mm over 250 px") << "500" << false << 20.0f;
+        QTest::newRow("decimal point") << "12.5" << false << 0.5f;
+        QTest::newRow("letters refused") << "abc" << false << 250.0f;
+        QTest::newRow("zero refused") << "0" << false << 250.0f;
+        QTest::newRow("negative refused") << "-5" << false << 250.0f;
+        QTest::newRow("same pixel refused") << "500" << true << 0.0f;
+    }
+
+    void distanceConfirmation() {
+        QFETCH(QString, typed);
+        QFETCH(bool, samePixel);
+        QFETCH(float, scale);
+        mWindow->pressOnPicture(QPointF(195, 458), 1);
+        QVERIFY(!child(w(), "Text1")->isVisible());
+        mWindow->pressOnPicture(samePixel ? QPointF(195, 458) : QPointF(445, 458), 1);
+        QVERIFY(child(w(), "Text1")->isVisible() && child(w(), "Command4")->isVisible());
+        QCOMPARE(shown({195, 458}), 0xFF0000FFu); // light blue, green ring around it
+        QCOMPARE(shown({196, 458}), 0xFF008000u);
+        child<QLineEdit>(w(), "Text1")->setText(typed);
+        const bool refused = scale != 20.0f && scale != 0.5f;
+        if (refused)
+            QVERIFY(messageShownBy([&] { mWindow->confirmDistance(); }));
+        else
+            mWindow->confirmDistance();
+        QCOMPARE(mState->mmPerPoint, scale);
+        QCOMPARE(child(w(), "Command3")->isVisible(), !refused);
+        // OK again divides by the pixel distance again, not by the scale just set.
+        if (!refused) {
+            mWindow->confirmDistance();
+            QCOMPARE(mState->mmPerPoint, scale);
+        }
+    }
+
+    void continuationRefusesANameWithoutNumber() {
+        const QString path = mDir->filePath(QStringLiteral("plain.bmp"));
+        QVERIFY(sampleFrame(0).save(path));
+        QVERIFY(mWindow->loadPhoto(path));
+        QVERIFY(messageShownBy([&] { mWindow->continueAnalysis(); }));
+        QCOMPARE(QString::fromStdString(mState->photoPath), path);
+        QCOMPARE(int(mState->frameCount), 0);
+    }
+
+    void continuationEndsEarly_data() {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<int>("startCount");
+        QTest::addColumn<int>("endCount");
+        QTest::addColumn<QString>("endName");
+        QTest::newRow("lost marker in photo 3") << "lost" << 0 << 1 << "a(003).bmp";
+        QTest::newRow("photo 3 cut off") << "cut" << 0 << 1 << "a(003).bmp";
+        QTest::newRow("series full after photo 2") << "" << 900 << 901 << "a(003).bmp";
+    }
+
+    void continuationEndsEarly() {
+        QFETCH(QString, damage);
+        QFETCH(int, startCount);
+        QFETCH(int, endCount);
+        QFETCH(QString, endName);
+        QVERIFY(mWindow->loadPhoto(writeSequence("seq", 4)));
+        const QString third = mDir->filePath("seq/a(003).bmp");
+        if (damage == "lost") { // the third marker painted over
+            QImage photo = sampleFrame(2);
+            const QPoint gone = sampleMarkerCentres(2)[2];
+            for (int y = -8; y <= 8; ++y)
+                for (int x = -8; x <= 8; ++x)
+                    photo.setPixel(gone + QPoint(x, y), qRgb(60, 60, 60));
+            QVERIFY(photo.save(third));
+        } else if (damage == "cut") {
+            QVERIFY(QFile::resize(third, 100));
+        }
+        clickAllMarkers();
+        mState->frameCount = int16_t(startCount);
+        mWindow->continueAnalysis();
+        QCOMPARE(int(mState->frameCount), endCount);
+        QVERIFY(QString::fromStdString(mState->photoPath).endsWith(endName));
+        const QPoint clicked = sampleMarkerCentres(0)[0];
+        if (damage == "lost") {
+            // Points before the lost one moved on into photo 3 and recorded it at entry 1, a
+            // partial row that is not counted; the lost point and later ones stayed and recorded
+            // nothing.
+            QVERIFY(near(point(1), sampleMarkerCentres(2)[0]));
+            QCOMPARE(mState->deltaX(1)[0] + mState->deltaX(1)[1],
+                     float(point(1).x() - clicked.x()));
+            QVERIFY(near(point(3), sampleMarkerCentres(1)[2]));
+            QCOMPARE(mState->deltaY(3)[1], 0.0f);
+            QVERIFY(child<QLabel>(w(), "lblProgress")->text().contains("点3"));
+        } else {
+            QVERIFY(near(point(1), sampleMarkerCentres(1)[0]));
+            QCOMPARE(mState->deltaX(1)[endCount - 1], float(point(1).x() - clicked.x()));
+        }
+    }
+
+private:
+    QWidget* w() const { return mWindow.get(); }
+    QString writePhoto(int width, int height, const char* format) {
+        SampleOptions options;
+        options.width = width;
+        options.height = height;
+        const QString path =
+            mDir->filePath(QStringLiteral("p%1x%2.%3").arg(width).arg(height).arg(format));
+        const QImage picture = sampleFrame(0, options);
+        QFile file(path);
+        const bool written = qstrcmp(format, "gif") == 0 ? file.open(QIODevice::WriteOnly) &&
+                                                               file.write(encodeGif(picture)) > 0
+                                                         : picture.save(path, format);
+        if (!written)
+            qFatal("cannot write %s", qPrintable(path));
+        return path;
+    }
+
+    PictureArea* source() const { return child<PictureArea>(w(), "picSource"); }
+    QRgb shown(QPoint p) const { return source()->image().pixel(p); }
+    QPoint point(int k) const { return {mState->pointX[k], mState->pointY[k]}; }
+    QString writeSequence(const QString& folder, int count) {
+        SampleOptions options;
+        options.count = count;
+        QString error;
+        if (!writeSampleSequence(mDir->filePath(folder), QStringLiteral("a"), options, &error))
+            qFatal("%s", qPrintable(error));
+        return QDir(mDir->filePath(folder)).filePath(sampleFileName(QStringLiteral("a"), 0));
+    }
+
+    void clickAllMarkers() {
+        for (const QPoint& marker : sampleMarkerCentres(0))
+            mWindow->pressOnPicture(marker, 0);
+    }
+    bool messageShownBy(const std::function<void()>& action) {
+        bool shown = false;
+        onNextModal([&shown](QWidget* modal) {
+            shown = modal->windowTitle() == QLatin1String("Vestra2007");
+            qobject_cast<QMessageBox*>(modal)->accept();
+        });
+        action();
+        return shown;
+    }
+
+    std::unique_ptr<QTemporaryDir> mDir;
+    std::unique_ptr<AnalysisState> mState;
+    std::unique_ptr<MainWindow> mWindow;
+};
 
 QTEST_MAIN(MainWindowTests)
 #include "main_window_tests.moc"
