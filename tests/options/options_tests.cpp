@@ -1,0 +1,133 @@
+#include "analysis_state.h"
+#include "options_window.h"
+#include "settings_file.h"
+#include "widget_lookup.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <sys/resource.h>
+
+class OptionsTest : public QObject {
+    Q_OBJECT
+
+    // A "%1" in the folder name once took the field number in the pcol.dat error texts.
+    QTemporaryDir mStartDir{QDir::tempPath() + QStringLiteral("/50%1-XXXXXX")};
+    AnalysisState mState;
+    QPointer<OptionsWindow> mWindow;
+
+    QLineEdit* text(int n) const { return child<QLineEdit>(mWindow, n == 1 ? "Text1" : "Text2"); }
+    QLabel* label4() const { return child<QLabel>(mWindow, "Label4"); }
+    void clickOk() const { QTest::mouseClick(child(mWindow, "Command4"), Qt::LeftButton); }
+    QString pcolPath() const { return mStartDir.filePath(QStringLiteral("pcol.dat")); }
+    static QString values(int b, int d) { return QStringLiteral("%1,%2").arg(b).arg(d); }
+    QByteArray pcol() const {
+        QFile file(pcolPath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("none");
+    }
+
+private slots:
+    void init() {
+        QFile::remove(pcolPath());
+        QDir::setCurrent(QDir::tempPath()); // where the open-file dialog may have left it
+        mState.startDir = mStartDir.path().toStdString();
+        mState.brightnessTolerance = 30;
+        mState.darknessTolerance = 45;
+        mWindow = new OptionsWindow(mState);
+        mWindow->show();
+        QVERIFY(QTest::qWaitForWindowExposed(mWindow));
+    }
+    void cleanup() { delete mWindow; }
+
+    void readsFirstTwoFields_data() {
+        QTest::addColumn<QByteArray>("content"); // empty: no file at all
+        QTest::addColumn<QString>("expected");   // the values read; empty: refused
+        QTest::newRow("separators") << QByteArray("\r\n 30\r\n45 ,99") << "30,45";
+        QTest::newRow("not a number, half") << QByteArray("12abc,-32768.5") << "0,-32768";
+        QTest::newRow("over cap") << "1,2" + QByteArray(64 * 1024 - 2, ' ') << "";
+        QTest::newRow("no file") << QByteArray() << "";
+        QTest::newRow("trailing comma") << QByteArray("30,\r\n") << "";
+        QTest::newRow("half rounds out") << QByteArray("32767.5,0") << "";
+    }
+
+    void readsFirstTwoFields() {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, expected);
+        QFile file(pcolPath());
+        QVERIFY(content.isEmpty() ||
+                (file.open(QIODevice::WriteOnly) && file.write(content) > 0 && file.flush()));
+        const ToleranceReadResult r = readToleranceFile(file.fileName());
+        QCOMPARE(r.ok ? values(r.brightness, r.darkness) : QString(), expected);
+        QCOMPARE(r.error.contains(QDir::toNativeSeparators(file.fileName())), !r.ok);
+    }
+
+    void saveChecksRangeAndRounds_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("box");
+        QTest::addColumn<QString>("saved"); // empty: refused
+        const std::tuple<const char*, int, const char*> rows[] = {
+            {"0", 1, "0,45"}, {"255", 2, "30,255"},   {"256", 1, ""},       {"-1", 2, ""},
+            {"255.4", 1, ""}, {"254.6", 2, "30,255"}, {"12.5", 1, "12,45"}, {"13.5", 2, "30,14"},
+            {"-0.4", 1, ""},  {"255.0000001", 2, ""}, {"", 1, ""},          {"abc", 2, ""}};
+        for (const auto& [typed, box, saved] : rows)
+            QTest::newRow(typed) << QString::fromLatin1(typed) << box << QString::fromLatin1(saved);
+    }
+
+    void saveChecksRangeAndRounds() {
+        QFETCH(QString, typed);
+        QFETCH(int, box);
+        QFETCH(QString, saved);
+        text(box)->setText(typed);
+        clickOk();
+        QCOMPARE(values(mState.brightnessTolerance, mState.darknessTolerance),
+                 saved.isEmpty() ? "30,45" : saved);
+        QCOMPARE(pcol(), saved.isEmpty() ? "none" : saved.toLatin1() + "\r\n");
+        QCOMPARE(QDir::current(), QDir(saved.isEmpty() ? QDir::tempPath() : mStartDir.path()));
+        QCOMPARE(mWindow->isVisible() && label4()->isVisible(), saved.isEmpty());
+        QCOMPARE(label4()->text(), QStringLiteral("入力できるのは0から255の数字のみです"));
+    }
+
+    // Only Text1 filters keys; nothing typed is kept without a valid OK.
+    void unsavedEntriesAreDiscarded() {
+        QTest::keyClicks(text(2), QStringLiteral("a"));
+        QVERIFY(text(2)->text() == "45a" && label4()->isHidden());
+        QTest::keyClicks(text(1), QStringLiteral("a\b9")); // the letter only is dropped
+        QVERIFY(text(1)->text() == "39" && label4()->isVisible());
+        clickOk(); // refused: "45a" is not a number
+        text(2)->setText(QStringLiteral("45"));
+        child(mWindow, "Command4")->setFocus();
+        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) // must not save
+            QTest::keyClick(child(mWindow, "Command4"), key);
+        QVERIFY(mWindow->isVisible() && pcol() == "none");
+        mWindow->close();
+        QTRY_VERIFY(mWindow.isNull());
+        init(); // the stored values again, without the warning
+        QVERIFY(text(1)->text() == "30" && label4()->isHidden() && pcol() == "none");
+    }
+
+    // A file size limit fails the write the way a full disk does, even for root. The new value
+    // holds and the old file stays whole (buffered, QSaveFile once committed the bytes that fit).
+    void failedWriteKeepsValueAndOldFile() {
+        QVERIFY(writeToleranceFile(mStartDir.path(), 1, 2).ok);
+        text(1)->setText(QStringLiteral("7"));
+        rlimit limit{};
+        QVERIFY(getrlimit(RLIMIT_FSIZE, &limit) == 0);
+        std::signal(SIGXFSZ, SIG_IGN); // a failed write, not the end of the process
+        const rlimit tiny{3, limit.rlim_max};
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &tiny) == 0);
+        clickOk();
+        setrlimit(RLIMIT_FSIZE, &limit);
+        QVERIFY(mState.brightnessTolerance == 7 && mWindow->isVisible() && label4()->isVisible());
+        QCOMPARE(label4()->text(), QStringLiteral("設定ファイルを保存できませんでした"));
+        QVERIFY(label4()->toolTip().contains(QDir::toNativeSeparators(pcolPath())));
+        QCOMPARE(pcol(), "1,2\r\n");
+        QCOMPARE(QDir(mStartDir.path()).entryList(QDir::Files | QDir::Hidden), {"pcol.dat"});
+    }
+};
+
+QTEST_MAIN(OptionsTest)
+#include "options_tests.moc"
