@@ -1,12 +1,14 @@
 // Whole roads through the program the way a user drives them: menus, clicks on the photo, the
 // real open and save dialogs, message boxes and secondary windows, down to the bytes on disk.
 #include "main_window.h"
+#include "photo_bytes.h"
 #include "picture_area.h"
 #include "startup.h"
 #include "widget_lookup.h"
 
 #include <QAbstractItemView>
 #include <QAction>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCompleter>
@@ -305,38 +307,45 @@ void EndToEndTests::hostilePhotosAreRefusedAndChangeNothing() {
     press({100, 100});
     const QImage shown = child<PictureArea>(w(), "picSource")->image();
 
-    // A GIF that claims 20000 x 20000 pixels: decoding it would take 1.6 GB.
-    QByteArray huge("GIF89a");
-    const auto put16 = [&huge](int v) { huge.append(char(v & 0xFF)).append(char(v >> 8)); };
-    put16(20000);
-    put16(20000);
-    huge.append("\x80\0\0", 3).append("\0\0\0\xFF\xFF\xFF", 6); // two colours
-    huge.append(',');
-    put16(0);
-    put16(0);
-    put16(20000);
-    put16(20000);
-    huge.append("\0\x02\x02\x44\x01\0;", 8); // clear, one pixel, end; trailer
-    // A bitmap that claims no pixels at all.
-    QByteArray empty("BM");
+    QByteArray empty("BM"); // a bitmap that claims no pixels at all
     empty.append(QByteArray(52, '\0'));
     empty[10] = 54;
     empty[14] = 40;
     empty[28] = 24;
+    QByteArray jpeg, bitmap;
+    QBuffer jpegBuffer(&jpeg), bitmapBuffer(&bitmap);
+    QVERIFY(roomWithMarkers({}).save(&jpegBuffer, "JPG") &&
+            roomWithMarkers({}).save(&bitmapBuffer, "BMP"));
+    const QByteArray gif = craftedGif(320, 240);
     const QList<std::pair<const char*, QByteArray>> files = {
-        {"huge.gif", huge}, {"empty.bmp", empty}, {"notes.jpg", "not a picture"}};
+        {"huge.gif", craftedGif(20000, 20000)}, // decoding it would take 1.6 GB
+        {"empty.bmp", empty},
+        {"notes.jpg", "not a picture"},
+        // Decoders report success for cut-off files and fill the rest with grey or stale memory.
+        {"cut.bmp", bitmap.left(100)},
+        {"cut.jpg", jpeg.left(jpeg.size() / 2)},
+        {"cut.gif", gif.left(gif.size() - 1)},
+    };
     for (const auto& [name, bytes] : files) {
         const QString path = mDir->filePath(QLatin1String(name));
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(bytes);
         file.close();
-        onNextModal([&](QWidget* modal) { typeIntoFileDialog(modal, path, "dlgOpen"); });
+        QStringList filters;
+        onNextModal([&](QWidget* modal) {
+            filters = qobject_cast<QFileDialog*>(modal)->nameFilters();
+            typeIntoFileDialog(modal, path, "dlgOpen");
+        });
         child<QAction>(w(), "mnuFileOpen")->trigger();
+        QCOMPARE(filters, QStringList({"ﾋﾞｯﾄﾏｯﾌﾟ(*.bmp)", "GIF(*.gif)", "JPEG(*.jpg)"}));
         QCOMPARE(QString::fromStdString(mState->photoPath), good);
         QCOMPARE(child<PictureArea>(w(), "picSource")->image(), shown);
         QCOMPARE(int(mState->pointCount), 1);
     }
+    onNextModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
+    child<QAction>(w(), "mnuFileOpen")->trigger(); // cancelled: nothing changes either
+    QCOMPARE(QString::fromStdString(mState->photoPath), good);
 }
 
 void EndToEndTests::hostileLandmarkNamesAreExported() {
