@@ -105,6 +105,33 @@ void setListText(QComboBox* list, const QString& text) {
         edit->setCursorPosition(0);
 }
 
+// Swallows user input while events that queued up during a long handler are delivered.
+class InputSink : public QObject {
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Wheel:
+            return true;
+        default:
+            return false;
+        }
+    }
+};
+
+// Clicks and keys made while the sequence ran were aimed at a busy window; handled afterwards
+// they would add points or press buttons nobody meant to press.
+void discardQueuedInput() {
+    InputSink sink;
+    QCoreApplication::instance()->installEventFilter(&sink);
+    QCoreApplication::processEvents();
+    QCoreApplication::instance()->removeEventFilter(&sink);
+}
+
 QString fileNameOf(const std::string& path) {
     return QFileInfo(QString::fromStdString(path)).fileName();
 }
@@ -395,6 +422,7 @@ void MainWindow::continueAnalysis() {
     }
     mPicSource->update();
     mProgress->setText(QStringLiteral("%1枚の写真を追跡しました。%2").arg(tracked).arg(outcome));
+    discardQueuedInput();
     finishAnalysis();
 }
 

@@ -7,6 +7,7 @@
 #include <QtEndian>
 
 #include <cstdlib>
+#include <limits>
 
 namespace {
 
@@ -36,7 +37,12 @@ bool bitmapIsComplete(QIODevice& file) {
     } else {
         return true;
     }
+    if (width <= 0 || height <= 0 || bitsPerPixel <= 0)
+        return true; // the decoder refuses these itself
     const qint64 rowBytes = (width * bitsPerPixel + 31) / 32 * 4;
+    // A header may claim sizes no file can hold; they must not overflow the arithmetic.
+    if (rowBytes > (std::numeric_limits<qint64>::max() - dataOffset) / height)
+        return false;
     return file.size() >= dataOffset + rowBytes * height;
 }
 

@@ -23,6 +23,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #include <memory>
 
@@ -307,11 +308,15 @@ void EndToEndTests::hostilePhotosAreRefusedAndChangeNothing() {
     press({100, 100});
     const QImage shown = child<PictureArea>(w(), "picSource")->image();
 
-    QByteArray empty("BM"); // a bitmap that claims no pixels at all
-    empty.append(QByteArray(52, '\0'));
-    empty[10] = 54;
-    empty[14] = 40;
-    empty[28] = 24;
+    const auto bitmapHeader = [](quint32 width, quint32 height) { // 32 bits per pixel, no data
+        QByteArray header("BM" + QByteArray(52, '\0'));
+        header[10] = 54;
+        header[14] = 40;
+        header[28] = 32;
+        qToLittleEndian(width, header.data() + 18);
+        qToLittleEndian(height, header.data() + 22);
+        return header;
+    };
     QByteArray jpeg, bitmap;
     QBuffer jpegBuffer(&jpeg), bitmapBuffer(&bitmap);
     QVERIFY(roomWithMarkers({}).save(&jpegBuffer, "JPG") &&
@@ -319,7 +324,8 @@ void EndToEndTests::hostilePhotosAreRefusedAndChangeNothing() {
     const QByteArray gif = craftedGif(320, 240);
     const QList<std::pair<const char*, QByteArray>> files = {
         {"huge.gif", craftedGif(20000, 20000)}, // decoding it would take 1.6 GB
-        {"empty.bmp", empty},
+        {"empty.bmp", bitmapHeader(0, 0)},
+        {"giant.bmp", bitmapHeader(0x7FFFFFFF, 0x7FFFFFFF)}, // overflowed the size check (fuzzing)
         {"notes.jpg", "not a picture"},
         // Decoders report success for cut-off files and fill the rest with grey or stale memory.
         {"cut.bmp", bitmap.left(100)},
