@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer harnesses with clang into build-fuzz/ and runs each of them.
-#   bash scripts/fuzz.sh            20000 runs per harness (what the test command does)
+#   bash scripts/fuzz.sh 100000     100,000 runs per harness (what the test command does)
 #   bash scripts/fuzz.sh 0 600      fuzz each harness for 10 minutes instead
 # New inputs go to build-fuzz/corpus/<harness>/; the seeds in fuzz/corpus/ are only read.
 # A crash leaves crash-<hash> in build-fuzz/; rerun it with build-fuzz/fuzz/<harness> <file>.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-runs="${1:-20000}"
+runs="${1:-100000}"
 seconds="${2:-0}"
 
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \

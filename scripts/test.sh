@@ -19,4 +19,4 @@ UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j"$jobs"
 
 echo "== fuzzing (short runs)"
-bash scripts/fuzz.sh 20000
+bash scripts/fuzz.sh 100000
