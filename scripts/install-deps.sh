@@ -7,11 +7,14 @@ cd "$(dirname "$0")/.."
 packages=(
     g++ cmake ninja-build pkg-config          # build tools
     qt6-base-dev qt6-qpa-plugins               # Qt 6 Widgets, Test, and the X11 platform plugin
+    qt6-charts-dev qt6-svg-dev                 # sway plots and their SVG export
+    libavformat-dev libavcodec-dev libavutil-dev libswscale-dev # video input
     qt6-translations-l10n                      # Japanese texts of the standard dialogs
     fonts-ipafont-gothic                       # Japanese UI font the layouts are designed for
     libgtest-dev libgmock-dev libbenchmark-dev # tests and benchmarks
     clang libclang-rt-14-dev                   # libFuzzer harnesses
     xvfb xauth                                 # running without a physical display
+    dpkg-dev file lintian desktop-file-utils appstream # the Debian package and its checks
 )
 missing=()
 for package in "${packages[@]}"; do
