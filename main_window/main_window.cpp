@@ -11,6 +11,7 @@
 #include "press.h"
 #include "scale.h"
 #include "single_window.h"
+#include "sway_tracking.h"
 #include "tracking.h"
 
 #include <QAction>
@@ -130,6 +131,10 @@ void discardQueuedInput() {
     QCoreApplication::instance()->installEventFilter(&sink);
     QCoreApplication::processEvents();
     QCoreApplication::instance()->removeEventFilter(&sink);
+}
+
+ArgbPicture argbPicture(const PhotoView& photo) {
+    return {photo.bits, photo.width, photo.height, photo.stride};
 }
 
 QString fileNameOf(const std::string& path) {
@@ -410,7 +415,11 @@ void MainWindow::continueAnalysis() {
         }
         mPicOrg->setImage(*image);
         CanvasView canvas = mPicSource->canvasView();
+        const TrackedFrom before = trackedFrom(mState);
         const TrackResult result = trackMarkers(mState, mPicOrg->photoView(), canvas);
+        if (result.allFound)
+            recordTrackedFrame(mSway, mState, argbPicture(mPicOrg->photoView()), before,
+                               SwayEntry::kNone);
         if (!result.allFound) {
             outcome = QStringLiteral("%1 で点%2のマーカーが見つからないため終了しました")
                           .arg(name)
@@ -467,7 +476,9 @@ void MainWindow::pressMarkerPoint(QPointF position) {
     mPicOld->setPalette(swatch);
 
     CanvasView canvas = mPicSource->canvasView();
-    (void)placeMarkerPoint(mState, photo, canvas, position.x(), position.y());
+    if (placeMarkerPoint(mState, photo, canvas, position.x(), position.y()))
+        recordPlacedPoint(mSway, mState, argbPicture(photo), mState.pointCount, position.x(),
+                          position.y(), SwayEntry::kNone);
     mPicSource->update();
 }
 

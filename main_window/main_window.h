@@ -1,6 +1,8 @@
 #pragma once
 
+#include "analysis_source.h"
 #include "analysis_state.h"
+#include "sway_record.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -46,6 +48,11 @@ public:
     // Opening a photo once its path is known (the part after the open dialog).
     bool loadPhoto(const QString& path);
 
+    // What the window keeps beside the record: the sub-pixel trajectories and the source of
+    // the pictures.
+    [[nodiscard]] const SwayRecord& sway() const { return mSway; }
+    [[nodiscard]] const AnalysisSource& source() const { return mSource; }
+
 private:
     void buildMenus();
     void buildControls();
@@ -56,6 +63,8 @@ private:
     void showProgress(const QString& text, bool immediately);
 
     AnalysisState& mState;
+    SwayRecord mSway;
+    AnalysisSource mSource;
 
     PictureArea* mPicSource = nullptr;
     PictureArea* mPicOrg = nullptr;
