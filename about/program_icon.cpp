@@ -1,14 +1,9 @@
 #include "program_icon.h"
 
-#include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 
-QPixmap programIcon() {
-    QImage image(32, 32, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-
-    QPainter p(&image);
+void paintProgramIcon(QPainter& p) {
     p.setRenderHint(QPainter::Antialiasing);
 
     // Tile.
@@ -39,7 +34,18 @@ QPixmap programIcon() {
     p.setBrush(Qt::white);
     for (const QPointF& marker : {shoulder, hip, knee, ankle})
         p.drawEllipse(marker, 1.9, 1.9);
+}
 
+QImage programIconImage(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.scale(double(size) / kProgramIconGrid, double(size) / kProgramIconGrid);
+    paintProgramIcon(p);
     p.end();
-    return QPixmap::fromImage(image);
+    return image;
+}
+
+QPixmap programIcon() {
+    return QPixmap::fromImage(programIconImage(kProgramIconGrid));
 }

@@ -1,22 +1,16 @@
-#include "main_window.h"
+#include "command_line.h"
+#include "program.h"
 #include "startup.h"
 
 #include <QApplication>
-#include <QMessageBox>
-
-#include <memory>
 
 int main(int argc, char* argv[]) {
+    // Before any application object: --help and --version need no display.
+    const CommandLine command = parseCommandLine(argumentList(argc, argv));
+    if (command.action != CommandAction::Run)
+        return answerWithoutWindow(command);
+
     QApplication app(argc, argv);
     configureApplication(app);
-
-    auto state = std::make_unique<AnalysisState>();
-    const StartupResult started = loadStartupSettings(*state);
-    if (!started.ok) {
-        QMessageBox::critical(nullptr, QStringLiteral("Vestra2007"), started.error);
-        return 1;
-    }
-    MainWindow window(*state);
-    window.show();
-    return QApplication::exec();
+    return runProgram(command);
 }

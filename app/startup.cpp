@@ -26,7 +26,9 @@ StartupResult loadStartupSettings(AnalysisState& state) {
 
 void configureApplication(QApplication& app) {
     QApplication::setApplicationName(QStringLiteral("Vestra2007"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0.11"));
+    QApplication::setApplicationVersion(QStringLiteral(VESTRA_VERSION));
+    // Names the desktop entry: the Wayland app id, and the menu entry the window belongs to.
+    QApplication::setDesktopFileName(QStringLiteral("vestra2007"));
     // The windows are fixed forms in the classic desktop look; the classic style draws frames,
     // option buttons and group captions the way those forms were designed for.
     if (QStyle* classic = QStyleFactory::create(QStringLiteral("Windows")))
@@ -50,7 +52,6 @@ void configureApplication(QApplication& app) {
     // Standard dialogs (open, save) in Japanese like the rest of the program.
     auto* translator = new QTranslator(&app);
     if (translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
-                         QStringLiteral("_"),
-                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(translator);
 }

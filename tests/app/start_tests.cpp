@@ -1,0 +1,156 @@
+// Start-up from the command line to the shown main window, in a temporary start folder.
+#include "command_line.h"
+#include "main_window.h"
+#include "program.h"
+#include "settings_file.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+CommandLine parsed(const QStringList& arguments) {
+    return parseCommandLine(QStringList{QStringLiteral("vestra2007")} + arguments);
+}
+
+void writeAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QStringList entries(const QString& dir) {
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+} // namespace
+
+class StartTests : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> mRoot;
+    QString mPreviousDir;
+
+    // Paths as the program sees them once it runs in the folder.
+    QString path(const QString& relative) const {
+        return QDir(mRoot->path()).canonicalPath() + QLatin1Char('/') + relative;
+    }
+    ProgramStart start(const QStringList& arguments) {
+        return startProgram(parsed(arguments), path(QStringLiteral("xdg")),
+                            path(QStringLiteral("home")));
+    }
+
+private slots:
+    void init() {
+        mRoot = std::make_unique<QTemporaryDir>();
+        mPreviousDir = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(mRoot->path()));
+    }
+    void cleanup() {
+        QDir::setCurrent(mPreviousDir);
+        mRoot.reset();
+    }
+
+    void withoutOptionsPcolMustBeInTheCurrentFolder() {
+        const ProgramStart started = start({});
+        QVERIFY(!started.window);
+        QCOMPARE(started.error, readToleranceFile(path(QStringLiteral("pcol.dat"))).error);
+        QVERIFY(entries(mRoot->path()).isEmpty()); // nothing is created
+    }
+
+    void withoutOptionsTheCurrentFolderIsStartDir() {
+        writeAll(path(QStringLiteral("pcol.dat")), "7,9\r\n");
+        const ProgramStart started = start({});
+        QVERIFY2(started.window, qPrintable(started.error));
+        QVERIFY(QTest::qWaitForWindowExposed(started.window.get()));
+        QCOMPARE(QString::fromStdString(started.state->startDir), QDir::currentPath());
+        QCOMPARE(QDir::currentPath(), path(QString()).chopped(1));
+        QCOMPARE(started.state->brightnessTolerance, int16_t(7));
+        QCOMPARE(started.state->darknessTolerance, int16_t(9));
+        QCOMPARE(entries(mRoot->path()), QStringList({QStringLiteral("pcol.dat")}));
+    }
+
+    void dataDirIsPreparedEnteredAndTheFileComesFromTheStartFolder() {
+        // The photo's relative name is taken from where the program was started, not from the
+        // data folder it moves into.
+        QImage photo(800, 400, QImage::Format_RGB32);
+        photo.fill(Qt::gray);
+        QVERIFY(photo.save(path(QStringLiteral("own.bmp"))));
+        const ProgramStart started =
+            start({QStringLiteral("--data-dir"), QStringLiteral("clinic/2026"),
+                   QStringLiteral("own.bmp")});
+        QVERIFY2(started.window, qPrintable(started.error));
+        QCOMPARE(started.fileError, QString());
+        const QString data = path(QStringLiteral("clinic/2026"));
+        QCOMPARE(QDir::currentPath(), data);
+        QCOMPARE(QString::fromStdString(started.state->startDir), data);
+        QCOMPARE(QString::fromStdString(started.state->photoPath), path(QStringLiteral("own.bmp")));
+        QCOMPARE(started.state->darknessTolerance, int16_t(40));
+        QVERIFY(QFile::exists(data + QStringLiteral("/samples/sample(030).bmp")));
+        QVERIFY(started.window->findChild<QWidget*>(QStringLiteral("picSource"))->isVisible());
+    }
+
+    void userDataIsTheXdgFolder() {
+        const ProgramStart started = start({QStringLiteral("--user-data")});
+        QVERIFY2(started.window, qPrintable(started.error));
+        const QString data = path(QStringLiteral("xdg/vestra2007"));
+        QCOMPARE(QString::fromStdString(started.state->startDir), data);
+        QCOMPARE(entries(data),
+                 QStringList({QStringLiteral("pcol.dat"), QStringLiteral("samples")}));
+        QVERIFY(!QFile::exists(path(QStringLiteral("home"))));
+    }
+
+    void aBrokenPcolInTheDataFolderStopsTheStartAndIsKept() {
+        QVERIFY(QDir().mkpath(path(QStringLiteral("data"))));
+        writeAll(path(QStringLiteral("data/pcol.dat")), "40000,1\r\n");
+        const ProgramStart started = start({QStringLiteral("--data-dir"), QStringLiteral("data")});
+        QVERIFY(!started.window);
+        QCOMPARE(started.error, readToleranceFile(path(QStringLiteral("data/pcol.dat"))).error);
+        QCOMPARE(entries(path(QStringLiteral("data"))), QStringList({QStringLiteral("pcol.dat")}));
+    }
+
+    void aFileThatDoesNotOpenLeavesTheWindowUp_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing") << "gone.jpg" << QByteArray() << "ファイルが見つかりません。";
+        QTest::newRow("not a picture")
+            << "notes.bmp" << QByteArray("BM but no bitmap") << "写真を開けません。";
+        QTest::newRow("no suffix, not a picture")
+            << "README" << QByteArray("text") << "写真を開けません。";
+        QTest::newRow("video") << "walk.mp4" << QByteArray("....ftypisom")
+                               << "この版では動画を開けません。";
+        QTest::newRow("analysis") << "run.vestra" << QByteArray("{}")
+                                  << "この版では解析ファイルを開けません。";
+    }
+    void aFileThatDoesNotOpenLeavesTheWindowUp() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, message);
+        if (!content.isEmpty())
+            writeAll(path(name), content);
+        writeAll(path(QStringLiteral("pcol.dat")), "0,40\r\n");
+        const ProgramStart started = start({name});
+        QVERIFY2(started.window, qPrintable(started.error));
+        QCOMPARE(started.fileError, message + QLatin1Char('\n') + path(name));
+        QCOMPARE(started.state->photoPath, std::string());
+    }
+
+    void quitWhenShownEndsTheEventLoopWithItsVerdict() {
+        // Used by the packaging checks: no dialog may wait for a click.
+        const QString data = path(QStringLiteral("d"));
+        const QString quit = QStringLiteral("--quit-when-shown");
+        QCOMPARE(runProgram(parsed({QStringLiteral("--data-dir"), data, quit})), 0);
+        QCOMPARE(runProgram(parsed({QStringLiteral("--data-dir"), data, quit, data + "/gone.bmp"})),
+                 1);
+        writeAll(path(QStringLiteral("blocker")), "x");
+        QCOMPARE(runProgram(parsed({QStringLiteral("--data-dir"), path("blocker/d"), quit})), 1);
+    }
+};
+
+QTEST_MAIN(StartTests)
+#include "start_tests.moc"
