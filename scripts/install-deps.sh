@@ -15,6 +15,7 @@ packages=(
     clang libclang-rt-14-dev                   # libFuzzer harnesses
     xvfb xauth                                 # running without a physical display
     dpkg-dev file lintian desktop-file-utils appstream # the Debian package and its checks
+    shared-mime-info man-db                    # checks of the file type and the manual page
 )
 missing=()
 for package in "${packages[@]}"; do

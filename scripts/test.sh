@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets up and builds like scripts/run.sh, then runs every check CI runs:
 #   1. all tests (CTest, offscreen),
-#   2. all tests again built with AddressSanitizer and UndefinedBehaviorSanitizer,
-#   3. each libFuzzer harness for a short, fixed number of runs.
+#   2. the Debian package, packed from build/, and the program installed from it,
+#   3. all tests again built with AddressSanitizer and UndefinedBehaviorSanitizer,
+#   4. each libFuzzer harness for a short, fixed number of runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -10,6 +11,13 @@ jobs="$(nproc)"
 
 echo "== tests"
 ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== Debian package"
+bash scripts/package-checks.sh
+
+# Switched off until the licence identifiers are in every source file (bash scripts/spdx.sh):
+# echo "== licence identifiers"
+# bash scripts/spdx.sh --check
 
 echo "== tests with sanitizers"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESTRA_SANITIZE=ON
