@@ -44,9 +44,13 @@ const QStringList kLandmarks = {
 };
 
 // The presets write texts of their own: half-width brackets after a blank.
-const std::array<QString, 7> kSagittalPreset = {
-    QStringLiteral("頭頂部"), QStringLiteral("肩峰 (矢状面)"), QStringLiteral("腸骨棘 (矢状面)"),
-    QStringLiteral("膝関節 (矢状面)"), QString(), QString(), QString()};
+const std::array<QString, 7> kSagittalPreset = {QStringLiteral("頭頂部"),
+                                                QStringLiteral("肩峰 (矢状面)"),
+                                                QStringLiteral("腸骨棘 (矢状面)"),
+                                                QStringLiteral("膝関節 (矢状面)"),
+                                                QString(),
+                                                QString(),
+                                                QString()};
 const std::array<QString, 7> kFrontalPreset = {
     QStringLiteral("頭頂部"),          QStringLiteral("肩峰 (前額左)"),
     QStringLiteral("肩峰 (前額右)"),   QStringLiteral("腸骨棘 (前額左)"),
@@ -70,8 +74,7 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& text, 
     return button;
 }
 
-QRadioButton* makeOption(QWidget* parent, const char* name, const QString& text,
-                         QRect geometry) {
+QRadioButton* makeOption(QWidget* parent, const char* name, const QString& text, QRect geometry) {
     auto* option = new QRadioButton(text, parent);
     option->setObjectName(QLatin1String(name));
     option->setGeometry(geometry);
@@ -143,14 +146,14 @@ QString fileNameOf(const std::string& path) {
 
 } // namespace
 
-MainWindow::MainWindow(AnalysisState& state, QWidget* parent)
-    : QMainWindow(parent), mState(state) {
+MainWindow::MainWindow(AnalysisState& state, QWidget* parent) : QMainWindow(parent), mState(state) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(kTitle);
     buildMenus();
     buildControls();
     // The layout is fixed; the window does not follow a change of size.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    setUpAnalysisKeeping();
 }
 
 MainWindow::~MainWindow() = default;
@@ -163,11 +166,17 @@ void MainWindow::buildMenus() {
 
     QMenu* file = bar->addMenu(QStringLiteral("ファイル"));
     file->setObjectName(QStringLiteral("mnuFile"));
+    QAction* newAnalysis =
+        file->addAction(QStringLiteral("新しい解析"), this, &MainWindow::newAnalysis);
+    newAnalysis->setObjectName(QStringLiteral("mnuFileNew"));
+    newAnalysis->setShortcut(QKeySequence::New);
     QAction* open = file->addAction(QStringLiteral("開く"), this, &MainWindow::openPhoto);
     open->setObjectName(QStringLiteral("mnuFileOpen"));
+    addAnalysisFileActions(file);
     file->addSeparator()->setObjectName(QStringLiteral("mnuFileStep"));
     QAction* quit = file->addAction(QStringLiteral("終了"), this, &QWidget::close);
     quit->setObjectName(QStringLiteral("mnuFileQuit"));
+    addEditMenu();
 
     mKaiseki = bar->addAction(QStringLiteral("解析開始"), this, &MainWindow::startAnalysis);
     mKaiseki->setObjectName(QStringLiteral("kaiseki"));
@@ -210,9 +219,10 @@ void MainWindow::buildControls() {
     mPicOld->setAutoFillBackground(true);
     mPicOld->hide();
 
-    mLabel1 = makeLabel(client, "Label1",
-                        QStringLiteral("ポインタがそれぞれどの部位を指しているのか入力してください"),
-                        QRect(654, 0, 122, 37));
+    mLabel1 =
+        makeLabel(client, "Label1",
+                  QStringLiteral("ポインタがそれぞれどの部位を指しているのか入力してください"),
+                  QRect(654, 0, 122, 37));
     for (int k = 0; k < 7; ++k) {
         const QByteArray number = QByteArray::number(k + 1);
         auto* label = new QLabel(QString::fromLatin1(number), client);
@@ -235,14 +245,14 @@ void MainWindow::buildControls() {
         client, "Label2",
         QStringLiteral("システムの既定値でバランステストを行った場合は下のボタンを押してください"),
         QRect(654, 223, 128, 48));
-    mCommand1 = makeButton(client, "Command1", QStringLiteral("矢状面バランス"),
-                           QRect(675, 277, 101, 26));
-    mCommand2 = makeButton(client, "Command2", QStringLiteral("前額面バランス"),
-                           QRect(675, 309, 101, 25));
-    mLabel3 = makeLabel(
-        client, "Label3",
-        QStringLiteral("Shiftキーを押しながら距離の基準点を２つクリックしてください"),
-        QRect(654, 356, 122, 38));
+    mCommand1 =
+        makeButton(client, "Command1", QStringLiteral("矢状面バランス"), QRect(675, 277, 101, 26));
+    mCommand2 =
+        makeButton(client, "Command2", QStringLiteral("前額面バランス"), QRect(675, 309, 101, 25));
+    mLabel3 =
+        makeLabel(client, "Label3",
+                  QStringLiteral("Shiftキーを押しながら距離の基準点を２つクリックしてください"),
+                  QRect(654, 356, 122, 38));
     mLabel5 = makeLabel(client, "Label5", QStringLiteral("基準点の距離は何㎜ですか"),
                         QRect(654, 400, 115, 26));
     mText1 = new QLineEdit(client);
@@ -255,8 +265,8 @@ void MainWindow::buildControls() {
     mLabel6->move(747, 435);
     mLabel6->adjustSize();
     mCommand4 = makeButton(client, "Command4", QStringLiteral("OK"), QRect(721, 453, 55, 25));
-    mCommand3 = makeButton(client, "Command3", QStringLiteral("解析を続ける"),
-                           QRect(674, 516, 101, 25));
+    mCommand3 =
+        makeButton(client, "Command3", QStringLiteral("解析を続ける"), QRect(674, 516, 101, 25));
 
     mFrame1 = new QGroupBox(QStringLiteral("解析モード設定"), client);
     mFrame1->setObjectName(QStringLiteral("Frame1"));
@@ -319,6 +329,10 @@ bool MainWindow::loadPhoto(const QString& path) {
         mKaiseki->setEnabled(false);
     if (mOption2->isChecked())
         mKaiseki->setEnabled(true);
+    mSource = AnalysisSource{};
+    mSource.kind = AnalysisSource::Kind::Photo;
+    mSource.placementPath = mState.photoPath;
+    pictureReplaced();
     return true;
 }
 
@@ -329,12 +343,15 @@ void MainWindow::startAnalysis() {
         if (!numbering.message.empty()) {
             showMessage(QString::fromStdString(numbering.message));
         } else {
-            for (const PictureNumber& number : numbering.numbers)
-                mPicSource->drawText(QPoint(number.x, number.y),
-                                     pictureNumberText(number.value), colours::kWhite);
+            recordUndoable([&] {
+                for (const PictureNumber& number : numbering.numbers)
+                    mPicSource->drawText(QPoint(number.x, number.y),
+                                         pictureNumberText(number.value), colours::kWhite);
+            });
         }
     }
     if (mOption2->isChecked()) {
+        markUnsaved();
         for (QComboBox* list : mLists)
             list->show();
         for (QLabel* label : mNumberLabels)
@@ -358,16 +375,24 @@ void MainWindow::applyFrontalPreset() {
 }
 
 void MainWindow::drawAlignmentGrid() {
-    for (int x = 40; x <= 640; x += 40)
-        mPicSource->drawLine(QPoint(x, 0), QPoint(x, 480), colours::kWhite);
-    for (int y = 40; y <= 480; y += 40)
-        mPicSource->drawLine(QPoint(0, y), QPoint(640, y), colours::kWhite);
+    recordUndoable([this] {
+        for (int x = 40; x <= 640; x += 40)
+            mPicSource->drawLine(QPoint(x, 0), QPoint(x, 480), colours::kWhite);
+        for (int y = 40; y <= 480; y += 40)
+            mPicSource->drawLine(QPoint(0, y), QPoint(640, y), colours::kWhite);
+    });
 }
 
 void MainWindow::confirmDistance() {
     const auto distance = parseDistance(mText1->text().toStdString());
-    const ScaleRefusal refusal =
-        distance ? confirmScale(mState, *distance) : ScaleRefusal::NotAPositiveNumber;
+    ScaleRefusal refusal = ScaleRefusal::NotAPositiveNumber;
+    // A step of its own: taking back the reference press under it also takes back its scale.
+    recordUndoable([&] {
+        if (distance)
+            refusal = confirmScale(mState, *distance);
+        if (refusal == ScaleRefusal::None)
+            mCommand3->show();
+    });
     switch (refusal) {
     case ScaleRefusal::NotAPositiveNumber:
         showMessage(QStringLiteral("基準点の距離を0より大きい半角の数値（㎜）で入力してください"));
@@ -379,7 +404,6 @@ void MainWindow::confirmDistance() {
     case ScaleRefusal::None:
         break;
     }
-    mCommand3->show();
 }
 
 void MainWindow::continueAnalysis() {
@@ -388,6 +412,9 @@ void MainWindow::continueAnalysis() {
                                    "a(001).bmp のように括弧の中に番号のある写真を開いてください"));
         return;
     }
+    // The trails painted from here on are not presses to take back.
+    clearHistory();
+    markUnsaved();
     const WaitCursor wait;
     const QSize size = mPicSource->innerSize();
     int tracked = 0;
@@ -446,19 +473,21 @@ void MainWindow::finishAnalysis() {
 }
 
 void MainWindow::pressOnPicture(QPointF position, int bits) {
-    switch (classifyPress(bits, mOption1->isChecked())) {
-    case PressAction::MarkerPoint:
-        pressMarkerPoint(position);
-        break;
-    case PressAction::ReferencePoint:
-        pressReferencePoint(position);
-        break;
-    case PressAction::AnglePoint:
-        pressAnglePoint(position);
-        break;
-    case PressAction::Nothing:
-        break;
-    }
+    recordUndoable([&] {
+        switch (classifyPress(bits, mOption1->isChecked())) {
+        case PressAction::MarkerPoint:
+            pressMarkerPoint(position);
+            break;
+        case PressAction::ReferencePoint:
+            pressReferencePoint(position);
+            break;
+        case PressAction::AnglePoint:
+            pressAnglePoint(position);
+            break;
+        case PressAction::Nothing:
+            break;
+        }
+    });
 }
 
 void MainWindow::pressMarkerPoint(QPointF position) {

@@ -125,6 +125,8 @@ private:
         to = std::min(to, mCanvas.width - 1);
         if (from > to)
             return;
+        if (mCanvas.journal) [[unlikely]]
+            journalRow(*mCanvas.journal, mCanvas, y, from, to);
         uint32_t* row = mCanvas.bits + static_cast<std::ptrdiff_t>(y) * mCanvas.stride;
         std::fill(row + from, row + to + 1, kMarkArgb);
     }
