@@ -44,13 +44,9 @@ const QStringList kLandmarks = {
 };
 
 // The presets write texts of their own: half-width brackets after a blank.
-const std::array<QString, 7> kSagittalPreset = {QStringLiteral("頭頂部"),
-                                                QStringLiteral("肩峰 (矢状面)"),
-                                                QStringLiteral("腸骨棘 (矢状面)"),
-                                                QStringLiteral("膝関節 (矢状面)"),
-                                                QString(),
-                                                QString(),
-                                                QString()};
+const std::array<QString, 7> kSagittalPreset = {
+    QStringLiteral("頭頂部"), QStringLiteral("肩峰 (矢状面)"), QStringLiteral("腸骨棘 (矢状面)"),
+    QStringLiteral("膝関節 (矢状面)"), QString(), QString(), QString()};
 const std::array<QString, 7> kFrontalPreset = {
     QStringLiteral("頭頂部"),          QStringLiteral("肩峰 (前額左)"),
     QStringLiteral("肩峰 (前額右)"),   QStringLiteral("腸骨棘 (前額左)"),
@@ -74,7 +70,8 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& text, 
     return button;
 }
 
-QRadioButton* makeOption(QWidget* parent, const char* name, const QString& text, QRect geometry) {
+QRadioButton* makeOption(QWidget* parent, const char* name, const QString& text,
+                         QRect geometry) {
     auto* option = new QRadioButton(text, parent);
     option->setObjectName(QLatin1String(name));
     option->setGeometry(geometry);
@@ -146,7 +143,8 @@ QString fileNameOf(const std::string& path) {
 
 } // namespace
 
-MainWindow::MainWindow(AnalysisState& state, QWidget* parent) : QMainWindow(parent), mState(state) {
+MainWindow::MainWindow(AnalysisState& state, QWidget* parent)
+    : QMainWindow(parent), mState(state) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(kTitle);
     buildMenus();
@@ -219,10 +217,9 @@ void MainWindow::buildControls() {
     mPicOld->setAutoFillBackground(true);
     mPicOld->hide();
 
-    mLabel1 =
-        makeLabel(client, "Label1",
-                  QStringLiteral("ポインタがそれぞれどの部位を指しているのか入力してください"),
-                  QRect(654, 0, 122, 37));
+    mLabel1 = makeLabel(client, "Label1",
+                        QStringLiteral("ポインタがそれぞれどの部位を指しているのか入力してください"),
+                        QRect(654, 0, 122, 37));
     for (int k = 0; k < 7; ++k) {
         const QByteArray number = QByteArray::number(k + 1);
         auto* label = new QLabel(QString::fromLatin1(number), client);
@@ -245,14 +242,14 @@ void MainWindow::buildControls() {
         client, "Label2",
         QStringLiteral("システムの既定値でバランステストを行った場合は下のボタンを押してください"),
         QRect(654, 223, 128, 48));
-    mCommand1 =
-        makeButton(client, "Command1", QStringLiteral("矢状面バランス"), QRect(675, 277, 101, 26));
-    mCommand2 =
-        makeButton(client, "Command2", QStringLiteral("前額面バランス"), QRect(675, 309, 101, 25));
-    mLabel3 =
-        makeLabel(client, "Label3",
-                  QStringLiteral("Shiftキーを押しながら距離の基準点を２つクリックしてください"),
-                  QRect(654, 356, 122, 38));
+    mCommand1 = makeButton(client, "Command1", QStringLiteral("矢状面バランス"),
+                           QRect(675, 277, 101, 26));
+    mCommand2 = makeButton(client, "Command2", QStringLiteral("前額面バランス"),
+                           QRect(675, 309, 101, 25));
+    mLabel3 = makeLabel(
+        client, "Label3",
+        QStringLiteral("Shiftキーを押しながら距離の基準点を２つクリックしてください"),
+        QRect(654, 356, 122, 38));
     mLabel5 = makeLabel(client, "Label5", QStringLiteral("基準点の距離は何㎜ですか"),
                         QRect(654, 400, 115, 26));
     mText1 = new QLineEdit(client);
@@ -265,8 +262,8 @@ void MainWindow::buildControls() {
     mLabel6->move(747, 435);
     mLabel6->adjustSize();
     mCommand4 = makeButton(client, "Command4", QStringLiteral("OK"), QRect(721, 453, 55, 25));
-    mCommand3 =
-        makeButton(client, "Command3", QStringLiteral("解析を続ける"), QRect(674, 516, 101, 25));
+    mCommand3 = makeButton(client, "Command3", QStringLiteral("解析を続ける"),
+                           QRect(674, 516, 101, 25));
 
     mFrame1 = new QGroupBox(QStringLiteral("解析モード設定"), client);
     mFrame1->setObjectName(QStringLiteral("Frame1"));
@@ -386,7 +383,7 @@ void MainWindow::drawAlignmentGrid() {
 void MainWindow::confirmDistance() {
     const auto distance = parseDistance(mText1->text().toStdString());
     ScaleRefusal refusal = ScaleRefusal::NotAPositiveNumber;
-    // A step of its own: taking back the reference press under it also takes back its scale.
+    // A step of its own in the history: the scale goes back before the reference press it uses.
     recordUndoable([&] {
         if (distance)
             refusal = confirmScale(mState, *distance);
