@@ -21,6 +21,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 
 namespace {
 
@@ -326,10 +327,14 @@ bool MainWindow::saveAnalysisAs() {
     dialog.setDefaultSuffix(kSuffix);
     if (!mFilePath.isEmpty()) {
         dialog.selectFile(mFilePath);
-    } else if (!mState.photoPath.empty()) {
-        const QFileInfo photo(QString::fromStdString(mState.photoPath));
+    } else if (!mSource.placementPath.empty()) {
+        // Beside the photo, named after its sequence: sample(001).bmp suggests sample.vestra.
+        const QFileInfo photo(QString::fromStdString(mSource.placementPath));
+        QString name = photo.completeBaseName();
+        name.remove(QRegularExpression(QStringLiteral("\\([^()]*\\)$")));
         dialog.setDirectory(photo.absolutePath());
-        dialog.selectFile(photo.completeBaseName() + QLatin1Char('.') + kSuffix);
+        dialog.selectFile((name.isEmpty() ? photo.completeBaseName() : name) + QLatin1Char('.') +
+                          kSuffix);
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
