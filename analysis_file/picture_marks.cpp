@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-PictureMarks marksBetween(const MarkedPicture& base, const MarkedPicture& shown) {
+PictureMarks marksBetween(const PhotoView& base, const PhotoView& shown) {
     PictureMarks marks;
     marks.width = shown.width;
     marks.height = shown.height;
@@ -26,7 +26,7 @@ PictureMarks marksBetween(const MarkedPicture& base, const MarkedPicture& shown)
     return marks;
 }
 
-void paintMarks(const PictureMarks& marks, MarkedPicture picture) {
+void paintMarks(const PictureMarks& marks, const CanvasView& picture) {
     for (const MarkRun& run : marks.runs) {
         if (run.y < 0 || run.y >= picture.height)
             continue;

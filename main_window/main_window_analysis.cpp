@@ -29,14 +29,9 @@ const QString kTitle = QStringLiteral("Vestra2007");
 const QString kFilter = QStringLiteral("解析ファイル (*.vestra)");
 const QString kSuffix = QStringLiteral("vestra");
 
-MarkedPicture markedPicture(const QImage& image) {
-    // Only read through: the const_cast spares a deep copy of a shared picture.
-    return {const_cast<uint32_t*>(reinterpret_cast<const uint32_t*>(image.constBits())),
-            image.width(), image.height(), image.bytesPerLine() / 4};
-}
-
-MarkedPicture markedPicture(CanvasView canvas) {
-    return {canvas.bits, canvas.width, canvas.height, canvas.stride};
+PhotoView viewOf(const QImage& image) {
+    return {reinterpret_cast<const uint32_t*>(image.constBits()), image.width(), image.height(),
+            image.bytesPerLine() / 4};
 }
 
 QString withSuffix(const QString& path) {
@@ -207,7 +202,7 @@ AnalysisDocument MainWindow::currentDocument() const {
         base = QImage(shown.size(), QImage::Format_RGB32);
         base.fill(mPicSource->palette().color(QPalette::Window));
     }
-    document.picture = marksBetween(markedPicture(base), markedPicture(shown));
+    document.picture = marksBetween(viewOf(base), viewOf(shown));
     return document;
 }
 
@@ -224,7 +219,7 @@ QString MainWindow::applyDocument(const AnalysisDocument& document) {
         mPicSource->setBlank(size);
     }
     mBasePicture = mPicSource->image();
-    paintMarks(document.picture, markedPicture(mPicSource->canvasView()));
+    paintMarks(document.picture, mPicSource->canvasView());
     mPicSource->update();
 
     // The tolerances and startDir belong to the program and its settings file, not to one
