@@ -252,9 +252,13 @@ private slots:
         const QImage shown = picture();
         QVERIFY(QDir(mDir->path()).rename("seq", "moved"));
         restart();
+        mState->darknessTolerance = 25; // changed in the options since
         QVERIFY(mWindow->openAnalysisFile(mDir->filePath("moved/walk.vestra")));
         QCOMPARE(QString::fromStdString(mState->photoPath), mDir->filePath("moved/a(001).bmp"));
         QCOMPARE(picture(), shown);
+        // The settings are the program's: the analysis does not bring its own.
+        QCOMPARE(mState->darknessTolerance, int16_t(25));
+        QCOMPARE(mState->startDir, std::string("/start"));
     }
 
     void missingPhotoOpensBlankWithItsName() {
