@@ -167,7 +167,7 @@ void MainWindow::buildMenus() {
     QAction* newAnalysis =
         file->addAction(QStringLiteral("新しい解析"), this, &MainWindow::newAnalysis);
     newAnalysis->setObjectName(QStringLiteral("mnuFileNew"));
-    newAnalysis->setShortcut(QKeySequence::New);
+    newAnalysis->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
     QAction* open = file->addAction(QStringLiteral("開く"), this, &MainWindow::openPhoto);
     open->setObjectName(QStringLiteral("mnuFileOpen"));
     addAnalysisFileActions(file);

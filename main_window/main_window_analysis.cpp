@@ -67,7 +67,7 @@ void MainWindow::addAnalysisFileActions(QMenu* file) {
     QAction* save =
         file->addAction(QStringLiteral("解析を保存..."), this, &MainWindow::saveAnalysis);
     save->setObjectName(QStringLiteral("mnuFileSave"));
-    save->setShortcut(QKeySequence::Save);
+    save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     QAction* saveAs =
         file->addAction(QStringLiteral("名前を付けて保存..."), this, &MainWindow::saveAnalysisAs);
     saveAs->setObjectName(QStringLiteral("mnuFileSaveAs"));

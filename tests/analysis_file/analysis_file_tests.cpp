@@ -194,24 +194,15 @@ TEST(Numbers, ReadBackBitForBit) {
         d.record.deltaX1[i] = floats[i];
     d.record.pathLength[1] = doubles[0];
     d.record.mmPerPoint = 0.1f;
+    // Timestamps beyond 2^53 would lose their last digits in a JSON number.
+    d.source.placementPts = std::numeric_limits<int64_t>::min();
+    d.source.lastPts = 9007199254740993;
     d.picture = {1, 1, {}};
     const AnalysisDocument back = roundTrip(d);
     expectSameDocument(d, back);
     EXPECT_EQ(bits(back.record.mmPerPoint), bits(0.1f));
     EXPECT_EQ(bits(back.record.pathLength[1]), bits(std::sqrt(13.0) + std::sqrt(5.0)));
     EXPECT_TRUE(std::signbit(back.sway.entries[7].x[1])); // -0 keeps its sign
-}
-
-TEST(Numbers, TimestampsBeyondWhatADoubleHolds) {
-    for (const int64_t pts : {int64_t{9007199254740993}, std::numeric_limits<int64_t>::min(),
-                              std::numeric_limits<int64_t>::max(), int64_t{-1}}) {
-        AnalysisDocument d;
-        d.picture = {1, 1, {}};
-        d.source.lastPts = pts;
-        d.source.placementPts = pts - 1;
-        EXPECT_EQ(roundTrip(d).source.lastPts, pts);
-        EXPECT_EQ(roundTrip(d).source.placementPts, pts - 1);
-    }
 }
 
 TEST(Document, RandomDocumentsReadBackExactly) {
