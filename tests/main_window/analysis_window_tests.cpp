@@ -118,7 +118,7 @@ private slots:
                 mWindow->pressOnPicture(rom[2], 0);
                 act = [&] { mWindow->startAnalysis(); };
             } else {
-                act = [&] { mWindow->pressOnPicture(rom[before], 0); };
+                act = [&, before] { mWindow->pressOnPicture(rom[before], 0); };
             }
         } else if (step == "grid") {
             mWindow->pressOnPicture(markers[0], 0);
