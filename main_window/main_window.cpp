@@ -151,6 +151,7 @@ MainWindow::MainWindow(AnalysisState& state, QWidget* parent)
     buildControls();
     // The layout is fixed; the window does not follow a change of size.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    setUpAnalysisKeeping();
 }
 
 MainWindow::~MainWindow() = default;
@@ -163,11 +164,17 @@ void MainWindow::buildMenus() {
 
     QMenu* file = bar->addMenu(QStringLiteral("ファイル"));
     file->setObjectName(QStringLiteral("mnuFile"));
+    QAction* newAnalysis =
+        file->addAction(QStringLiteral("新しい解析"), this, &MainWindow::newAnalysis);
+    newAnalysis->setObjectName(QStringLiteral("mnuFileNew"));
+    newAnalysis->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
     QAction* open = file->addAction(QStringLiteral("開く"), this, &MainWindow::openPhoto);
     open->setObjectName(QStringLiteral("mnuFileOpen"));
+    addAnalysisFileActions(file);
     file->addSeparator()->setObjectName(QStringLiteral("mnuFileStep"));
     QAction* quit = file->addAction(QStringLiteral("終了"), this, &QWidget::close);
     quit->setObjectName(QStringLiteral("mnuFileQuit"));
+    addEditMenu();
 
     mKaiseki = bar->addAction(QStringLiteral("解析開始"), this, &MainWindow::startAnalysis);
     mKaiseki->setObjectName(QStringLiteral("kaiseki"));
@@ -319,6 +326,10 @@ bool MainWindow::loadPhoto(const QString& path) {
         mKaiseki->setEnabled(false);
     if (mOption2->isChecked())
         mKaiseki->setEnabled(true);
+    mSource = AnalysisSource{};
+    mSource.kind = AnalysisSource::Kind::Photo;
+    mSource.placementPath = mState.photoPath;
+    pictureReplaced();
     return true;
 }
 
@@ -329,12 +340,15 @@ void MainWindow::startAnalysis() {
         if (!numbering.message.empty()) {
             showMessage(QString::fromStdString(numbering.message));
         } else {
-            for (const PictureNumber& number : numbering.numbers)
-                mPicSource->drawText(QPoint(number.x, number.y),
-                                     pictureNumberText(number.value), colours::kWhite);
+            recordUndoable([&] {
+                for (const PictureNumber& number : numbering.numbers)
+                    mPicSource->drawText(QPoint(number.x, number.y),
+                                         pictureNumberText(number.value), colours::kWhite);
+            });
         }
     }
     if (mOption2->isChecked()) {
+        markUnsaved();
         for (QComboBox* list : mLists)
             list->show();
         for (QLabel* label : mNumberLabels)
@@ -358,16 +372,24 @@ void MainWindow::applyFrontalPreset() {
 }
 
 void MainWindow::drawAlignmentGrid() {
-    for (int x = 40; x <= 640; x += 40)
-        mPicSource->drawLine(QPoint(x, 0), QPoint(x, 480), colours::kWhite);
-    for (int y = 40; y <= 480; y += 40)
-        mPicSource->drawLine(QPoint(0, y), QPoint(640, y), colours::kWhite);
+    recordUndoable([this] {
+        for (int x = 40; x <= 640; x += 40)
+            mPicSource->drawLine(QPoint(x, 0), QPoint(x, 480), colours::kWhite);
+        for (int y = 40; y <= 480; y += 40)
+            mPicSource->drawLine(QPoint(0, y), QPoint(640, y), colours::kWhite);
+    });
 }
 
 void MainWindow::confirmDistance() {
     const auto distance = parseDistance(mText1->text().toStdString());
-    const ScaleRefusal refusal =
-        distance ? confirmScale(mState, *distance) : ScaleRefusal::NotAPositiveNumber;
+    ScaleRefusal refusal = ScaleRefusal::NotAPositiveNumber;
+    // A step of its own in the history: the scale goes back before the reference press it uses.
+    recordUndoable([&] {
+        if (distance)
+            refusal = confirmScale(mState, *distance);
+        if (refusal == ScaleRefusal::None)
+            mCommand3->show();
+    });
     switch (refusal) {
     case ScaleRefusal::NotAPositiveNumber:
         showMessage(QStringLiteral("基準点の距離を0より大きい半角の数値（㎜）で入力してください"));
@@ -379,7 +401,6 @@ void MainWindow::confirmDistance() {
     case ScaleRefusal::None:
         break;
     }
-    mCommand3->show();
 }
 
 void MainWindow::continueAnalysis() {
@@ -388,6 +409,9 @@ void MainWindow::continueAnalysis() {
                                    "a(001).bmp のように括弧の中に番号のある写真を開いてください"));
         return;
     }
+    // The trails painted from here on are not presses to take back.
+    clearHistory();
+    markUnsaved();
     const WaitCursor wait;
     const QSize size = mPicSource->innerSize();
     int tracked = 0;
@@ -446,19 +470,21 @@ void MainWindow::finishAnalysis() {
 }
 
 void MainWindow::pressOnPicture(QPointF position, int bits) {
-    switch (classifyPress(bits, mOption1->isChecked())) {
-    case PressAction::MarkerPoint:
-        pressMarkerPoint(position);
-        break;
-    case PressAction::ReferencePoint:
-        pressReferencePoint(position);
-        break;
-    case PressAction::AnglePoint:
-        pressAnglePoint(position);
-        break;
-    case PressAction::Nothing:
-        break;
-    }
+    recordUndoable([&] {
+        switch (classifyPress(bits, mOption1->isChecked())) {
+        case PressAction::MarkerPoint:
+            pressMarkerPoint(position);
+            break;
+        case PressAction::ReferencePoint:
+            pressReferencePoint(position);
+            break;
+        case PressAction::AnglePoint:
+            pressAnglePoint(position);
+            break;
+        case PressAction::Nothing:
+            break;
+        }
+    });
 }
 
 void MainWindow::pressMarkerPoint(QPointF position) {

@@ -1,14 +1,19 @@
 #pragma once
 
+#include "analysis_document.h"
 #include "analysis_source.h"
 #include "analysis_state.h"
 #include "sway_record.h"
+#include "undo_history.h"
 
 #include <QElapsedTimer>
+#include <QImage>
 #include <QMainWindow>
+#include <QPalette>
 #include <QPointer>
 
 #include <array>
+#include <functional>
 
 class AboutWindow;
 class EndWindow;
@@ -19,6 +24,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QRadioButton;
 
@@ -53,6 +59,24 @@ public:
     [[nodiscard]] const SwayRecord& sway() const { return mSway; }
     [[nodiscard]] const AnalysisSource& source() const { return mSource; }
 
+    // Analysis files, the history of presses and a fresh start (main_window_analysis.cpp).
+    void newAnalysis();    // 新しい解析: asks about unsaved work first
+    void openAnalysis();   // 解析を開く...: asks about unsaved work, then the open dialog
+    bool saveAnalysis();   // 解析を保存...: asks for a name the first time
+    bool saveAnalysisAs(); // 名前を付けて保存...
+    void undo();
+    void redo();
+    // After the dialogs: false, with a message to the user, when refused or not written.
+    bool openAnalysisFile(const QString& path);
+    bool saveAnalysisFile(const QString& path);
+    [[nodiscard]] bool hasUnsavedChanges() const {
+        return mUnsavedOutsideHistory || !mHistory.isClean();
+    }
+    [[nodiscard]] const QString& analysisFilePath() const { return mFilePath; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void buildMenus();
     void buildControls();
@@ -61,6 +85,26 @@ private:
     void pressAnglePoint(QPointF position);
     void showMessage(const QString& text);
     void showProgress(const QString& text, bool immediately);
+
+    void setUpAnalysisKeeping();
+    void addAnalysisFileActions(QMenu* file);
+    void addEditMenu();
+    // Runs a change of the picture or the record as one step of the history.
+    void recordUndoable(const std::function<void()>& change);
+    [[nodiscard]] UndoState undoState() const;
+    void applyUndoState(const UndoState& state);
+    void clearHistory();
+    void markUnsaved();
+    // After a new photo or frame has been drawn as the clean picture on display.
+    void pictureReplaced();
+    [[nodiscard]] AnalysisDocument currentDocument() const;
+    [[nodiscard]] QString applyDocument(const AnalysisDocument& document);
+    void resetToStartup();
+    void closeAnalysisWindows();
+    [[nodiscard]] bool askToSaveChanges();
+    void showWarning(const QString& text);
+    void updateTitle();
+    void updateEditActions();
 
     AnalysisState& mState;
     SwayRecord mSway;
@@ -90,7 +134,16 @@ private:
     QRadioButton* mOption3 = nullptr;
     QRadioButton* mOption4 = nullptr;
     QAction* mKaiseki = nullptr;
+    QAction* mUndo = nullptr;
+    QAction* mRedo = nullptr;
     QElapsedTimer mProgressClock;
+
+    UndoHistory mHistory;
+    QImage mBasePicture; // the clean picture under the marks of picSource
+    QString mFilePath;   // the analysis file, absolute; empty until saved or opened
+    bool mUnsavedOutsideHistory = false;
+    WindowState mStartupWindow;
+    QPalette mStartupSwatch;
 
     QPointer<OptionsWindow> mOptions;
     QPointer<AboutWindow> mAbout;

@@ -1,5 +1,7 @@
 #include "picture_area.h"
 
+#include "pixel_journal.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
@@ -29,6 +31,13 @@ void PictureArea::setImage(const QImage& image) {
     resize(mImage.width() + 2 * kFrame, mImage.height() + 2 * kFrame);
 }
 
+void PictureArea::setBlank(QSize size) {
+    mImage = QImage(size, QImage::Format_RGB32);
+    mImage.fill(palette().color(QPalette::Window));
+    resize(size.width() + 2 * kFrame, size.height() + 2 * kFrame);
+    update();
+}
+
 void PictureArea::drawStretched(const QImage& picture, QSize size) {
     QPainter painter(&mImage);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -37,6 +46,11 @@ void PictureArea::drawStretched(const QImage& picture, QSize size) {
 }
 
 void PictureArea::drawLine(QPoint from, QPoint to, uint32_t colour) {
+    if (mJournal) {
+        // A one-pixel line stays inside the rectangle of its ends; one pixel more for safety.
+        const QRect box = QRect(from, to).normalized().adjusted(-1, -1, 1, 1);
+        mJournal->noteRect(canvasView(), box.x(), box.y(), box.width(), box.height());
+    }
     QPainter painter(&mImage);
     painter.setPen(QPen(QColor::fromRgb(argbFromColour(colour)), 0));
     painter.drawLine(from, to);
@@ -48,7 +62,15 @@ void PictureArea::drawText(QPoint topLeft, const QString& text, uint32_t colour)
     painter.setFont(font());
     painter.setPen(QColor::fromRgb(argbFromColour(colour)));
     const QFontMetrics metrics(font());
-    painter.drawText(QPoint(topLeft.x(), topLeft.y() + metrics.ascent()), text);
+    const QPoint baseline(topLeft.x(), topLeft.y() + metrics.ascent());
+    if (mJournal) {
+        // The glyphs' ink and their advance box, with room for smoothed edges.
+        const QRect ink = metrics.boundingRect(text).translated(baseline);
+        const QRect advance(topLeft, QSize(metrics.horizontalAdvance(text), metrics.height()));
+        const QRect box = ink.united(advance).adjusted(-2, -2, 2, 2);
+        mJournal->noteRect(canvasView(), box.x(), box.y(), box.width(), box.height());
+    }
+    painter.drawText(baseline, text);
     update();
 }
 
@@ -71,6 +93,7 @@ CanvasView PictureArea::canvasView() {
     view.width = mImage.width();
     view.height = mImage.height();
     view.stride = mImage.bytesPerLine() / 4;
+    view.journal = mJournal;
     return view;
 }
 

@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QWidget>
 
+class PixelJournal;
+
 // A picture box with a persistent image: what is drawn into it stays until it is drawn over.
 // Works in pixels of its inner area; a two-pixel sunken frame lies outside that area.
 class PictureArea : public QWidget {
@@ -20,6 +22,8 @@ public:
 
     // Replaces the picture, taking its size (the clean copy of a photo).
     void setImage(const QImage& image);
+    // An empty picture of the given size in the background colour, as at start-up.
+    void setBlank(QSize size);
     [[nodiscard]] const QImage& image() const { return mImage; }
 
     // The whole picture stretched into (0, 0, width, height) of the inner area.
@@ -32,6 +36,10 @@ public:
     [[nodiscard]] PhotoView photoView() const;
     [[nodiscard]] CanvasView canvasView();
 
+    // While set, every pixel that a drawing call or a canvas view overwrites is noted in the
+    // journal first.
+    void setJournal(PixelJournal* journal) { mJournal = journal; }
+
 signals:
     // A mouse press inside the inner area, in inner pixels.
     void pressed(QPointF position, Qt::KeyboardModifiers modifiers);
@@ -42,6 +50,7 @@ protected:
 
 private:
     QImage mImage;
+    PixelJournal* mJournal = nullptr;
 };
 
 // Text for a number as the picture writes it: a blank or minus sign in front, a blank behind.

@@ -31,6 +31,13 @@ struct PhotoView {
     }
 };
 
+class PixelJournal;
+struct CanvasView;
+
+// Keeps the present values of pixels from..to of row y (inside the canvas) before they are
+// overwritten (pixel_journal.h).
+void journalRow(PixelJournal& journal, const CanvasView& canvas, int y, int from, int to);
+
 // Writable view of the picture on display. Writes outside the picture are clipped, as drawing
 // on a picture box would be. Does not own the pixels.
 struct CanvasView {
@@ -38,11 +45,16 @@ struct CanvasView {
     int width = 0;
     int height = 0;
     std::ptrdiff_t stride = 0; // words per row
+    // When set, every write first hands the old values to the journal, so it can be taken back.
+    PixelJournal* journal = nullptr;
 
     void setPixel(int x, int y, uint32_t colour) {
         if (static_cast<unsigned>(x) < static_cast<unsigned>(width) &&
-            static_cast<unsigned>(y) < static_cast<unsigned>(height))
+            static_cast<unsigned>(y) < static_cast<unsigned>(height)) {
+            if (journal) [[unlikely]]
+                journalRow(*journal, *this, y, x, x);
             bits[y * stride + x] = argbFromColour(colour);
+        }
     }
     // The pixel under a floating position.
     void setPixelAt(double x, double y, uint32_t colour);

@@ -19,7 +19,9 @@ using RunLengths = std::array<int, kMaxSpine>;
 // Reads runs of marker pixels from the photo and paints them dark blue on the canvas.
 // What a rib contributes to the bounds follows from where it starts and how many of its
 // pixels passed, so the walks only count; the bounds are updated from the counts.
-class RunWalker {
+// With Journalled, every painted run is first noted in the canvas's journal; without, the scan
+// loops are compiled as if there were no journal at all.
+template <bool Journalled> class RunWalker {
 public:
     RunWalker(const AnalysisState& state, const PhotoView& photo, const CanvasView& canvas)
         : mState(state), mPhoto(photo), mCanvas(canvas) {}
@@ -125,6 +127,8 @@ private:
         to = std::min(to, mCanvas.width - 1);
         if (from > to)
             return;
+        if constexpr (Journalled)
+            journalRow(*mCanvas.journal, mCanvas, y, from, to);
         uint32_t* row = mCanvas.bits + static_cast<std::ptrdiff_t>(y) * mCanvas.stride;
         std::fill(row + from, row + to + 1, kMarkArgb);
     }
@@ -136,10 +140,9 @@ private:
     CanvasView mCanvas;
 };
 
-} // namespace
-
-PixelPoint findMarkerCentre(const AnalysisState& state, const PhotoView& photo, CanvasView& canvas,
-                            double clickX, double clickY) {
+template <bool Journalled>
+PixelPoint searchRegion(const AnalysisState& state, const PhotoView& photo, CanvasView& canvas,
+                        double clickX, double clickY) {
     // The click and every loop end are rounded once from the floating click, so for a click on
     // a half pixel the negative ribs and spines may start on the click column or row itself.
     // All of them saturate to 16 bits, which keeps every visited position a valid point.
@@ -161,7 +164,7 @@ PixelPoint findMarkerCentre(const AnalysisState& state, const PhotoView& photo, 
     int top = kUnset;
     int bottom = kUnset;
 
-    RunWalker walk(state, photo, canvas);
+    RunWalker<Journalled> walk(state, photo, canvas);
     // A: rows downward from the click. Right, left and bottom are set by the last row.
     for (int j = y; j <= yFar && walk.pass(x, j); ++j) {
         if (const int n = walk.row(j, x, xFar, +1); n > 0) {
@@ -189,8 +192,8 @@ PixelPoint findMarkerCentre(const AnalysisState& state, const PhotoView& photo, 
     RunLengths down;
     RunLengths up;
     const int rightSpine = walk.rowLength(y, x, xFar, +1);
-    walk.columns<1>(x, rightSpine, y, yFar, +1, down);
-    walk.columns<1>(x, rightSpine, yBack, yBackFar, -1, up);
+    walk.template columns<1>(x, rightSpine, y, yFar, +1, down);
+    walk.template columns<1>(x, rightSpine, yBack, yBackFar, -1, up);
     for (int k = 0; k < rightSpine; ++k) {
         const int i = x + k;
         if (down[k] > 0) {
@@ -203,8 +206,8 @@ PixelPoint findMarkerCentre(const AnalysisState& state, const PhotoView& photo, 
         }
     }
     const int leftSpine = walk.rowLength(y, xBack, xBackFar, -1);
-    walk.columns<-1>(xBack, leftSpine, y, yFar, +1, down);
-    walk.columns<-1>(xBack, leftSpine, yBack, yBackFar, -1, up);
+    walk.template columns<-1>(xBack, leftSpine, y, yFar, +1, down);
+    walk.template columns<-1>(xBack, leftSpine, yBack, yBackFar, -1, up);
     for (int k = 0; k < leftSpine; ++k) {
         const int i = xBack - k;
         if (down[k] > 0) {
@@ -229,4 +232,12 @@ PixelPoint findMarkerCentre(const AnalysisState& state, const PhotoView& photo, 
     const int cy = (top + bottom) / 2;
     canvas.setPixel(cx, cy, colours::kDarkRed);
     return {static_cast<int16_t>(cx), static_cast<int16_t>(cy)};
+}
+
+} // namespace
+
+PixelPoint findMarkerCentre(const AnalysisState& state, const PhotoView& photo, CanvasView& canvas,
+                            double clickX, double clickY) {
+    return canvas.journal ? searchRegion<true>(state, photo, canvas, clickX, clickY)
+                          : searchRegion<false>(state, photo, canvas, clickX, clickY);
 }

@@ -1,5 +1,6 @@
 // Whole roads through the program the way a user drives them: menus, clicks on the photo, the
 // real open and save dialogs, message boxes and secondary windows, down to the bytes on disk.
+#include "csv_export.h"
 #include "main_window.h"
 #include "photo_bytes.h"
 #include "picture_area.h"
@@ -84,6 +85,7 @@ private slots:
     void optionsChangeTheNextClickAndSurviveARestart();
     void hostilePhotosAreRefusedAndChangeNothing();
     void hostileLandmarkNamesAreExported();
+    void staticBalanceRoadIsSavedQuitAndReopened();
 
 private:
     QWidget* w() const { return mWindow.get(); }
@@ -388,6 +390,88 @@ void EndToEndTests::hostileLandmarkNamesAreExported() {
                  "?-X,\x95\x47?"
                  "?-Y\r\n"
                  " 1 , 1 , 0 , 0 ,-2 \r\n\r\n1point=        1            mm\r\n");
+}
+
+void EndToEndTests::staticBalanceRoadIsSavedQuitAndReopened() {
+    // Three markers over six photos; photo 4 is missing, so the first continuation stops there.
+    const QList<QList<QPoint>> photos = {
+        {{100, 100}, {300, 250}, {500, 300}}, {{102, 99}, {300, 252}, {498, 301}},
+        {{103, 98}, {301, 254}, {497, 303}},  {},
+        {{105, 97}, {303, 256}, {494, 304}},  {{106, 97}, {304, 257}, {493, 305}}};
+    const QString folder = mDir->filePath(QStringLiteral("kept"));
+    QVERIFY(QDir().mkpath(folder));
+    for (int i = 0; i < photos.size(); ++i)
+        if (!photos[i].isEmpty())
+            QVERIFY(
+                roomWithMarkers(photos[i]).save(folder + QStringLiteral("/k(%1).bmp").arg(i + 1)));
+    const auto exportFromEnd = [&](const QString& name) {
+        QWidget* end = topLevel("DEnd");
+        if (!end)
+            return QByteArray("<no DEnd>");
+        onNextModal([&](QWidget* modal) {
+            typeIntoFileDialog(modal, folder + "/" + name + ".csv", "SaveData");
+        });
+        QTest::mouseClick(child(end, "Command4"), Qt::LeftButton);
+        return readAll(folder + "/" + name + "_1.csv");
+    };
+    const auto listTexts = [&] {
+        QStringList texts;
+        for (int k = 1; k <= 7; ++k)
+            texts << child<QComboBox>(w(), qPrintable(QStringLiteral("Combo%1").arg(k)))
+                         ->currentText();
+        return texts;
+    };
+    const auto picture = [&] { return child<PictureArea>(w(), "picSource")->image(); };
+
+    QVERIFY(mWindow->loadPhoto(folder + "/k(1).bmp"));
+    for (const QPoint& marker : photos[0])
+        press(marker);
+    child<QAction>(w(), "kaiseki")->trigger();
+    QTest::mouseClick(child(w(), "Command2"), Qt::LeftButton);
+    press({100, 400}, Qt::ShiftModifier);
+    press({350, 400}, Qt::ShiftModifier);
+    QTest::keyClicks(child(w(), "Text1"), QStringLiteral("500"));
+    QTest::mouseClick(child(w(), "Command4"), Qt::LeftButton);
+    QTest::mouseClick(child(w(), "Command3"), Qt::LeftButton);
+    QCOMPARE(int(mState->frameCount), 2);
+    const QByteArray exported = exportFromEnd("before");
+
+    onNextModal(
+        [&](QWidget* modal) { typeIntoFileDialog(modal, folder + "/walk", "dlgSaveAnalysis"); });
+    child<QAction>(w(), "mnuFileSave")->trigger();
+    QCOMPARE(w()->windowTitle(), QStringLiteral("Vestra2007 - walk.vestra"));
+    const QImage saved = picture();
+    const QStringList lists = listTexts();
+
+    // Going on in this session: from the name that failed, (004), to (005) and (006).
+    QTest::mouseClick(child(w(), "Command3"), Qt::LeftButton);
+    QCOMPARE(int(mState->frameCount), 4);
+    const QByteArray goneOn = exportFromEnd("goneOn");
+    const QImage goneOnPicture = picture();
+
+    // Quitting asks about the work since the save; not saving it leaves the file as it was.
+    onNextModal([](QWidget* box) { QTest::mouseClick(child(box, "btnDiscard"), Qt::LeftButton); });
+    child<QAction>(w(), "mnuFileQuit")->trigger();
+    QVERIFY(!mWindow->isVisible());
+    mWindow.reset();
+    mState = std::make_unique<AnalysisState>();
+    QVERIFY(loadStartupSettings(*mState).ok);
+    mWindow = std::make_unique<MainWindow>(*mState);
+    mWindow->show();
+    QVERIFY(QTest::qWaitForWindowExposed(mWindow.get()));
+
+    onNextModal([&](QWidget* modal) {
+        typeIntoFileDialog(modal, folder + "/walk.vestra", "dlgOpenAnalysis");
+    });
+    child<QAction>(w(), "mnuFileOpenAnalysis")->trigger();
+    QCOMPARE(w()->windowTitle(), QStringLiteral("Vestra2007 - walk.vestra"));
+    QCOMPARE(picture(), saved);
+    QCOMPARE(listTexts(), lists);
+    QCOMPARE(QByteArray::fromStdString(asIsFileBytes(*mState, AxisMapping::StandingSide)),
+             exported);
+    QTest::mouseClick(child(w(), "Command3"), Qt::LeftButton);
+    QCOMPARE(exportFromEnd("reopened"), goneOn);
+    QCOMPARE(picture(), goneOnPicture);
 }
 
 QTEST_MAIN(EndToEndTests)

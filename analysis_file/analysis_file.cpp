@@ -1,0 +1,536 @@
+#include "analysis_file.h"
+
+#include "json_numbers.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+constexpr int kNamed = AnalysisState::kNamedPoints;
+
+QString fromUtf8(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// In or under the file's folder: relative to it, with "/" separators; elsewhere absolute.
+QString storedPath(const std::string& path, const QString& folder) {
+    if (path.empty())
+        return {};
+    const QString absolute = QDir::cleanPath(QFileInfo(fromUtf8(path)).absoluteFilePath());
+    const QString relative = QDir(folder).relativeFilePath(absolute);
+    if (relative.isEmpty() || QDir::isAbsolutePath(relative) || relative == QLatin1String("..") ||
+        relative.startsWith(QLatin1String("../")))
+        return absolute;
+    return relative;
+}
+
+std::string resolvedPath(const QString& stored, const QString& folder) {
+    if (stored.isEmpty())
+        return {};
+    if (QDir::isAbsolutePath(stored))
+        return QDir::cleanPath(stored).toStdString();
+    return QDir::cleanPath(QDir(folder).absoluteFilePath(stored)).toStdString();
+}
+
+const char* modeName(AnalysisMode mode) {
+    switch (mode) {
+    case AnalysisMode::Rom:
+        return "rom";
+    case AnalysisMode::StaticBalance:
+        return "staticBalance";
+    case AnalysisMode::Alignment:
+        return "alignment";
+    }
+    return "staticBalance";
+}
+
+const char* kindName(AnalysisSource::Kind kind) {
+    switch (kind) {
+    case AnalysisSource::Kind::None:
+        return "none";
+    case AnalysisSource::Kind::Photo:
+        return "photo";
+    case AnalysisSource::Kind::Video:
+        return "video";
+    }
+    return "none";
+}
+
+QString seriesKey(char axis, int k) {
+    return QStringLiteral("delta%1%2").arg(QLatin1Char(axis)).arg(k);
+}
+
+QJsonArray textArray(const std::string* first, int count) {
+    QJsonArray array;
+    for (int i = 0; i < count; ++i)
+        array.append(fromUtf8(first[i]));
+    return array;
+}
+
+// ---- writing
+
+QJsonObject recordObject(const AnalysisState& record, const QString& folder) {
+    QJsonObject o;
+    const int points = std::clamp<int>(record.pointCount, 0, AnalysisState::kMaxPoints);
+    QJsonArray xs;
+    QJsonArray ys;
+    for (int k = 1; k <= points; ++k) {
+        xs.append(record.pointX[k]);
+        ys.append(record.pointY[k]);
+    }
+    o[QStringLiteral("pointCount")] = points;
+    o[QStringLiteral("pointX")] = xs;
+    o[QStringLiteral("pointY")] = ys;
+    QJsonArray paths;
+    for (int k = 1; k <= kNamed; ++k)
+        paths.append(jsonFromDouble(record.pathLength[k]));
+    o[QStringLiteral("pathLength")] = paths;
+    // The filled entries, and the one a lost marker may have left part-filled at frameCount.
+    const int entries = std::clamp(record.frameCount + 1, 0, AnalysisState::kSeriesLength);
+    for (int k = 1; k <= kNamed; ++k) {
+        QJsonArray dx;
+        QJsonArray dy;
+        for (int i = 0; i < entries; ++i) {
+            dx.append(jsonFromFloat(record.deltaX(k)[static_cast<std::size_t>(i)]));
+            dy.append(jsonFromFloat(record.deltaY(k)[static_cast<std::size_t>(i)]));
+        }
+        o[seriesKey('X', k)] = dx;
+        o[seriesKey('Y', k)] = dy;
+    }
+    o[QStringLiteral("mmPerPoint")] = jsonFromFloat(record.mmPerPoint);
+    o[QStringLiteral("refDistance")] = jsonFromFloat(record.refDistance);
+    o[QStringLiteral("refPointX")] = record.refPointX;
+    o[QStringLiteral("refPointY")] = record.refPointY;
+    o[QStringLiteral("frameCount")] = record.frameCount;
+    o[QStringLiteral("brightnessTolerance")] = record.brightnessTolerance;
+    o[QStringLiteral("darknessTolerance")] = record.darknessTolerance;
+    o[QStringLiteral("photoPath")] = storedPath(record.photoPath, folder);
+    o[QStringLiteral("startDir")] = fromUtf8(record.startDir);
+    o[QStringLiteral("landmarkNames")] = textArray(&record.landmarkNames[1], kNamed);
+    return o;
+}
+
+QJsonObject swayObject(const SwayRecord& sway) {
+    QJsonArray entries;
+    for (const SwayEntry& entry : sway.entries) {
+        QJsonArray xs;
+        QJsonArray ys;
+        for (int k = 1; k <= kNamed; ++k) {
+            xs.append(jsonFromDouble(entry.x[k]));
+            ys.append(jsonFromDouble(entry.y[k]));
+        }
+        entries.append(QJsonObject{{QStringLiteral("x"), xs},
+                                   {QStringLiteral("y"), ys},
+                                   {QStringLiteral("seconds"), jsonFromDouble(entry.seconds)}});
+    }
+    return {{QStringLiteral("entries"), entries},
+            {QStringLiteral("seriesStart"), sway.seriesStart},
+            {QStringLiteral("frameInterval"), jsonFromDouble(sway.frameInterval)}};
+}
+
+QJsonObject sourceObject(const AnalysisSource& source, const QString& folder) {
+    return {{QStringLiteral("kind"), QLatin1String(kindName(source.kind))},
+            {QStringLiteral("placementPath"), storedPath(source.placementPath, folder)},
+            {QStringLiteral("startSeconds"), jsonFromDouble(source.startSeconds)},
+            {QStringLiteral("frameStep"), source.frameStep},
+            {QStringLiteral("placementPts"), jsonFromInt64(source.placementPts)},
+            {QStringLiteral("lastPts"), jsonFromInt64(source.lastPts)}};
+}
+
+QJsonObject windowObject(const WindowState& window) {
+    QJsonArray shown;
+    for (const std::string& name : window.shownControls)
+        shown.append(fromUtf8(name));
+    return {{QStringLiteral("mode"), QLatin1String(modeName(window.mode))},
+            {QStringLiteral("lists"), textArray(window.listTexts.data(), kNamed)},
+            {QStringLiteral("shown"), shown},
+            {QStringLiteral("label4"), fromUtf8(window.label4)},
+            {QStringLiteral("label7"), fromUtf8(window.label7)},
+            {QStringLiteral("distanceText"), fromUtf8(window.distanceText)},
+            {QStringLiteral("progress"), fromUtf8(window.progressText)},
+            {QStringLiteral("startEnabled"), window.startEnabled}};
+}
+
+QJsonObject pictureObject(const PictureMarks& picture) {
+    // Four numbers per run, x, y, length and colour, in one flat array: a trail of 900 photos
+    // stays a few hundred kilobytes.
+    QJsonArray marks;
+    for (const MarkRun& run : picture.runs) {
+        marks.append(run.x);
+        marks.append(run.y);
+        marks.append(run.length);
+        marks.append(static_cast<qint64>(run.colour));
+    }
+    return {{QStringLiteral("width"), picture.width},
+            {QStringLiteral("height"), picture.height},
+            {QStringLiteral("marks"), marks}};
+}
+
+// ---- reading
+
+// Reads one part of the document; the first value that does not fit ends the reading and is
+// named in the error, as a path such as record.pointX[3].
+class Reader {
+public:
+    explicit Reader(QString folder) : mFolder(std::move(folder)) {}
+
+    [[nodiscard]] const QString& error() const { return mError; }
+
+    bool read(const QJsonObject& top, AnalysisDocument& out) {
+        QJsonObject record, sway, source, window, picture;
+        return object(top, "record", QString(), record) && readRecord(record, out.record) &&
+               object(top, "sway", QString(), sway) && readSway(sway, out.sway) &&
+               object(top, "source", QString(), source) && readSource(source, out.source) &&
+               object(top, "window", QString(), window) && readWindow(window, out.window) &&
+               object(top, "picture", QString(), picture) && readPicture(picture, out.picture);
+    }
+
+private:
+    static QString join(const QString& where, const char* key) {
+        return where.isEmpty() ? QLatin1String(key) : where + QLatin1Char('.') + QLatin1String(key);
+    }
+    static QString at(const QString& where, qsizetype i) {
+        return QStringLiteral("%1[%2]").arg(where).arg(i);
+    }
+
+    bool wrong(const QString& where) {
+        mError = QStringLiteral("「%1」の値が正しくありません").arg(where);
+        return false;
+    }
+    bool missingOrWrong(const QJsonValue& value, const QString& where) {
+        if (value.isUndefined()) {
+            mError = QStringLiteral("「%1」がありません").arg(where);
+            return false;
+        }
+        return wrong(where);
+    }
+
+    bool object(const QJsonObject& parent, const char* key, const QString& where,
+                QJsonObject& out) {
+        const QJsonValue value = parent.value(QLatin1String(key));
+        if (!value.isObject())
+            return missingOrWrong(value, join(where, key));
+        out = value.toObject();
+        return true;
+    }
+
+    // An array of `low`..`high` elements.
+    bool array(const QJsonObject& parent, const char* key, const QString& where, qsizetype low,
+               qsizetype high, QJsonArray& out) {
+        const QJsonValue value = parent.value(QLatin1String(key));
+        if (!value.isArray())
+            return missingOrWrong(value, join(where, key));
+        out = value.toArray();
+        if (out.size() < low || out.size() > high)
+            return wrong(join(where, key));
+        return true;
+    }
+
+    template <typename T>
+    bool integer(const QJsonValue& value, const QString& where, T& out,
+                 int64_t low = std::numeric_limits<T>::min(),
+                 int64_t high = std::numeric_limits<T>::max()) {
+        const auto number = integerFromJson(value, low, high);
+        if (!number)
+            return missingOrWrong(value, where);
+        out = static_cast<T>(*number);
+        return true;
+    }
+    template <typename T>
+    bool integer(const QJsonObject& parent, const char* key, const QString& where, T& out,
+                 int64_t low = std::numeric_limits<T>::min(),
+                 int64_t high = std::numeric_limits<T>::max()) {
+        return integer(parent.value(QLatin1String(key)), join(where, key), out, low, high);
+    }
+
+    bool number(const QJsonValue& value, const QString& where, double& out) {
+        const auto number = doubleFromJson(value);
+        if (!number)
+            return missingOrWrong(value, where);
+        out = *number;
+        return true;
+    }
+    bool number(const QJsonObject& parent, const char* key, const QString& where, double& out) {
+        return number(parent.value(QLatin1String(key)), join(where, key), out);
+    }
+
+    bool single(const QJsonValue& value, const QString& where, float& out) {
+        const auto number = floatFromJson(value);
+        if (!number)
+            return missingOrWrong(value, where);
+        out = *number;
+        return true;
+    }
+
+    bool text(const QJsonValue& value, const QString& where, std::string& out) {
+        if (!value.isString())
+            return missingOrWrong(value, where);
+        out = value.toString().toStdString();
+        return true;
+    }
+    bool text(const QJsonObject& parent, const char* key, const QString& where, std::string& out) {
+        return text(parent.value(QLatin1String(key)), join(where, key), out);
+    }
+    bool path(const QJsonObject& parent, const char* key, const QString& where, std::string& out) {
+        std::string stored;
+        if (!text(parent, key, where, stored))
+            return false;
+        out = resolvedPath(fromUtf8(stored), mFolder);
+        return true;
+    }
+
+    bool texts(const QJsonObject& parent, const char* key, const QString& where,
+               std::string* first) {
+        QJsonArray values;
+        if (!array(parent, key, where, kNamed, kNamed, values))
+            return false;
+        for (int i = 0; i < kNamed; ++i)
+            if (!text(values[i], at(join(where, key), i), first[i]))
+                return false;
+        return true;
+    }
+
+    bool readRecord(const QJsonObject& o, AnalysisState& r) {
+        const QString where = QStringLiteral("record");
+        if (!integer(o, "pointCount", where, r.pointCount, 0, AnalysisState::kMaxPoints) ||
+            !integer(o, "frameCount", where, r.frameCount, 0, AnalysisState::kSeriesLength))
+            return false;
+        QJsonArray xs, ys;
+        if (!array(o, "pointX", where, r.pointCount, r.pointCount, xs) ||
+            !array(o, "pointY", where, r.pointCount, r.pointCount, ys))
+            return false;
+        for (int k = 1; k <= r.pointCount; ++k)
+            if (!integer(xs[k - 1], at(join(where, "pointX"), k - 1), r.pointX[k]) ||
+                !integer(ys[k - 1], at(join(where, "pointY"), k - 1), r.pointY[k]))
+                return false;
+        QJsonArray paths;
+        if (!array(o, "pathLength", where, kNamed, kNamed, paths))
+            return false;
+        for (int k = 1; k <= kNamed; ++k)
+            if (!number(paths[k - 1], at(join(where, "pathLength"), k - 1), r.pathLength[k]))
+                return false;
+        for (int k = 1; k <= kNamed; ++k) {
+            for (const char axis : {'X', 'Y'}) {
+                const QByteArray key = seriesKey(axis, k).toLatin1();
+                QJsonArray series;
+                if (!array(o, key.constData(), where, r.frameCount, AnalysisState::kSeriesLength,
+                           series))
+                    return false;
+                AnalysisState::Series& target = axis == 'X' ? r.deltaX(k) : r.deltaY(k);
+                for (qsizetype i = 0; i < series.size(); ++i)
+                    if (!single(series[i], at(join(where, key.constData()), i),
+                                target[static_cast<std::size_t>(i)]))
+                        return false;
+            }
+        }
+        if (!single(o.value(QLatin1String("mmPerPoint")), join(where, "mmPerPoint"),
+                    r.mmPerPoint) ||
+            !single(o.value(QLatin1String("refDistance")), join(where, "refDistance"),
+                    r.refDistance) ||
+            !integer(o, "refPointX", where, r.refPointX) ||
+            !integer(o, "refPointY", where, r.refPointY) ||
+            !integer(o, "brightnessTolerance", where, r.brightnessTolerance) ||
+            !integer(o, "darknessTolerance", where, r.darknessTolerance) ||
+            !path(o, "photoPath", where, r.photoPath) || !text(o, "startDir", where, r.startDir))
+            return false;
+        return texts(o, "landmarkNames", where, &r.landmarkNames[1]);
+    }
+
+    bool readSway(const QJsonObject& o, SwayRecord& sway) {
+        const QString where = QStringLiteral("sway");
+        QJsonArray entries;
+        if (!array(o, "entries", where, 0, SwayRecord::kMaxEntries, entries) ||
+            !integer(o, "seriesStart", where, sway.seriesStart, 0, AnalysisState::kSeriesLength) ||
+            !number(o, "frameInterval", where, sway.frameInterval))
+            return false;
+        sway.entries.resize(static_cast<std::size_t>(entries.size()));
+        for (qsizetype i = 0; i < entries.size(); ++i) {
+            const QString entryWhere = at(join(where, "entries"), i);
+            if (!entries[i].isObject())
+                return wrong(entryWhere);
+            const QJsonObject e = entries[i].toObject();
+            SwayEntry& entry = sway.entries[static_cast<std::size_t>(i)];
+            QJsonArray xs, ys;
+            if (!array(e, "x", entryWhere, kNamed, kNamed, xs) ||
+                !array(e, "y", entryWhere, kNamed, kNamed, ys) ||
+                !number(e, "seconds", entryWhere, entry.seconds))
+                return false;
+            for (int k = 1; k <= kNamed; ++k)
+                if (!number(xs[k - 1], at(join(entryWhere, "x"), k - 1), entry.x[k]) ||
+                    !number(ys[k - 1], at(join(entryWhere, "y"), k - 1), entry.y[k]))
+                    return false;
+        }
+        return true;
+    }
+
+    bool readSource(const QJsonObject& o, AnalysisSource& source) {
+        const QString where = QStringLiteral("source");
+        std::string kind;
+        if (!text(o, "kind", where, kind))
+            return false;
+        if (kind == "none")
+            source.kind = AnalysisSource::Kind::None;
+        else if (kind == "photo")
+            source.kind = AnalysisSource::Kind::Photo;
+        else if (kind == "video")
+            source.kind = AnalysisSource::Kind::Video;
+        else
+            return wrong(join(where, "kind"));
+        if (!path(o, "placementPath", where, source.placementPath) ||
+            !number(o, "startSeconds", where, source.startSeconds) ||
+            !integer(o, "frameStep", where, source.frameStep, 1))
+            return false;
+        for (const auto& [key, target] :
+             {std::pair{"placementPts", &source.placementPts}, {"lastPts", &source.lastPts}}) {
+            const auto pts = int64FromJson(o.value(QLatin1String(key)));
+            if (!pts)
+                return missingOrWrong(o.value(QLatin1String(key)), join(where, key));
+            *target = *pts;
+        }
+        return true;
+    }
+
+    bool readWindow(const QJsonObject& o, WindowState& window) {
+        const QString where = QStringLiteral("window");
+        std::string mode;
+        if (!text(o, "mode", where, mode))
+            return false;
+        if (mode == "rom")
+            window.mode = AnalysisMode::Rom;
+        else if (mode == "staticBalance")
+            window.mode = AnalysisMode::StaticBalance;
+        else if (mode == "alignment")
+            window.mode = AnalysisMode::Alignment;
+        else
+            return wrong(join(where, "mode"));
+        QJsonArray shown;
+        if (!texts(o, "lists", where, window.listTexts.data()) ||
+            !array(o, "shown", where, 0, 1000, shown))
+            return false;
+        window.shownControls.resize(static_cast<std::size_t>(shown.size()));
+        for (qsizetype i = 0; i < shown.size(); ++i)
+            if (!text(shown[i], at(join(where, "shown"), i),
+                      window.shownControls[static_cast<std::size_t>(i)]))
+                return false;
+        const QJsonValue enabled = o.value(QLatin1String("startEnabled"));
+        if (!enabled.isBool())
+            return missingOrWrong(enabled, join(where, "startEnabled"));
+        window.startEnabled = enabled.toBool();
+        return text(o, "label4", where, window.label4) && text(o, "label7", where, window.label7) &&
+               text(o, "distanceText", where, window.distanceText) &&
+               text(o, "progress", where, window.progressText);
+    }
+
+    bool readPicture(const QJsonObject& o, PictureMarks& picture) {
+        const QString where = QStringLiteral("picture");
+        QJsonArray marks;
+        if (!integer(o, "width", where, picture.width, 1, PictureMarks::kMaxWidth) ||
+            !integer(o, "height", where, picture.height, 1, PictureMarks::kMaxHeight) ||
+            !array(o, "marks", where, 0, 4 * qsizetype{picture.width} * picture.height, marks))
+            return false;
+        const QString marksWhere = join(where, "marks");
+        if (marks.size() % 4 != 0)
+            return wrong(marksWhere);
+        picture.runs.resize(static_cast<std::size_t>(marks.size() / 4));
+        for (qsizetype i = 0; i < marks.size(); i += 4) {
+            MarkRun& run = picture.runs[static_cast<std::size_t>(i / 4)];
+            if (!integer(marks[i], at(marksWhere, i), run.x, 0, picture.width - 1) ||
+                !integer(marks[i + 1], at(marksWhere, i + 1), run.y, 0, picture.height - 1) ||
+                !integer(marks[i + 2], at(marksWhere, i + 2), run.length, 1,
+                         picture.width - run.x) ||
+                !integer(marks[i + 3], at(marksWhere, i + 3), run.colour, 0, 0xFFFFFF))
+                return false;
+        }
+        return true;
+    }
+
+    QString mFolder;
+    QString mError;
+};
+
+QString cannotOpen(const QString& path, const QString& reason) {
+    return QStringLiteral("解析ファイル %1 を開けません。\n%2")
+        .arg(QDir::toNativeSeparators(path), reason);
+}
+
+} // namespace
+
+QByteArray analysisFileBytes(const AnalysisDocument& document, const QString& folder) {
+    QJsonObject top;
+    top[QStringLiteral("format")] = kAnalysisFormat;
+    top[QStringLiteral("program")] = QStringLiteral("Vestra2007");
+    top[QStringLiteral("record")] = recordObject(document.record, folder);
+    top[QStringLiteral("sway")] = swayObject(document.sway);
+    top[QStringLiteral("source")] = sourceObject(document.source, folder);
+    top[QStringLiteral("window")] = windowObject(document.window);
+    top[QStringLiteral("picture")] = pictureObject(document.picture);
+    return QJsonDocument(top).toJson(QJsonDocument::Compact);
+}
+
+AnalysisReadResult parseAnalysisFile(const QByteArray& bytes, const QString& folder) {
+    if (bytes.size() > kMaxAnalysisFileBytes)
+        return {std::nullopt, QStringLiteral("ファイルが大きすぎます")};
+    QJsonParseError parsed;
+    const QJsonDocument json = QJsonDocument::fromJson(bytes, &parsed);
+    if (parsed.error != QJsonParseError::NoError)
+        return {std::nullopt, QStringLiteral("ファイルが壊れているか、途中で切れています（%1 "
+                                             "バイト目）")
+                                  .arg(parsed.offset)};
+    const QJsonObject top = json.object();
+    const QJsonValue format = top.value(QLatin1String("format"));
+    if (!json.isObject() || !format.isDouble())
+        return {std::nullopt, QStringLiteral("Vestra2007 の解析ファイルではありません")};
+    const auto version = integerFromJson(format, 1, std::numeric_limits<int32_t>::max());
+    if (!version)
+        return {std::nullopt, QStringLiteral("「format」の値が正しくありません")};
+    if (*version > kAnalysisFormat)
+        return {std::nullopt,
+                QStringLiteral("新しい形式（形式 %1）の解析ファイルです。この Vestra2007 "
+                               "が開けるのは形式 %2 までです")
+                    .arg(*version)
+                    .arg(kAnalysisFormat)};
+
+    AnalysisDocument document;
+    Reader reader(folder);
+    if (!reader.read(top, document))
+        return {std::nullopt, reader.error()};
+    return {std::move(document), QString()};
+}
+
+AnalysisReadResult readAnalysisFile(const QString& path) {
+    QFile file(path);
+    if (QFileInfo(path).isDir())
+        return {std::nullopt, cannotOpen(path, QStringLiteral("フォルダーです"))};
+    if (!file.open(QIODevice::ReadOnly))
+        return {std::nullopt, cannotOpen(path, file.errorString())};
+    // One byte over the cap tells a file that is too large, whatever size it claims.
+    const QByteArray bytes = file.read(kMaxAnalysisFileBytes + 1);
+    if (file.error() != QFileDevice::NoError)
+        return {std::nullopt, cannotOpen(path, file.errorString())};
+    AnalysisReadResult result = parseAnalysisFile(bytes, QFileInfo(path).absolutePath());
+    if (!result.document)
+        result.error = cannotOpen(path, result.error);
+    return result;
+}
+
+AnalysisWriteResult writeAnalysisFile(const QString& path, const AnalysisDocument& document) {
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    const QByteArray bytes = analysisFileBytes(document, QFileInfo(absolute).absolutePath());
+    QSaveFile file(absolute);
+    // Unbuffered, so a short write (disk full) shows in the count written.
+    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
+                         file.write(bytes) == bytes.size() && file.commit();
+    if (written)
+        return {true, QString()};
+    return {false, QStringLiteral("解析ファイル %1 を保存できません（%2）。")
+                       .arg(QDir::toNativeSeparators(absolute), file.errorString())};
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "analysis_document.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// Analysis files (*.vestra): JSON in UTF-8 with a "format" number. Paths in or under the
+// file's folder are stored relative to it, so a moved folder still opens; others absolute.
+
+inline constexpr int kAnalysisFormat = 1;
+// Far more than any analysis needs (about 1 MB with 900 photos); refuses absurd files early.
+inline constexpr qint64 kMaxAnalysisFileBytes = 64 * 1024 * 1024;
+
+// The file's content for a file in `folder`.
+[[nodiscard]] QByteArray analysisFileBytes(const AnalysisDocument& document, const QString& folder);
+
+struct AnalysisReadResult {
+    std::optional<AnalysisDocument> document;
+    QString error; // Japanese, for the user; empty on success
+};
+
+// Reads the content of a file in `folder`. A broken, cut-off, newer or wrongly typed content is
+// refused with the reason.
+[[nodiscard]] AnalysisReadResult parseAnalysisFile(const QByteArray& bytes, const QString& folder);
+// Reads the file; the error names it.
+[[nodiscard]] AnalysisReadResult readAnalysisFile(const QString& path);
+
+struct AnalysisWriteResult {
+    bool ok = false;
+    QString error; // names the file and the reason; empty on success
+};
+
+// Writes the whole file or nothing (a crash or a full disk leaves any old file as it was).
+[[nodiscard]] AnalysisWriteResult writeAnalysisFile(const QString& path,
+                                                    const AnalysisDocument& document);
