@@ -19,11 +19,8 @@ QString openVideoAtStart(MainWindow& window, const QString& path) {
     return QStringLiteral("この版では動画を開けません。\n%1").arg(shown(path));
 }
 
-// Wired to the analysis-file opener of the main window when .vestra files land; until then such
-// a file is refused with a message.
 QString openAnalysisAtStart(MainWindow& window, const QString& path) {
-    Q_UNUSED(window);
-    return QStringLiteral("この版では解析ファイルを開けません。\n%1").arg(shown(path));
+    return window.openAnalysisFileQuietly(path).message;
 }
 
 } // namespace

@@ -29,6 +29,11 @@ class QPushButton;
 class QRadioButton;
 
 // The main window: the photo, the landmark column, the mode selector and the menus.
+struct AnalysisOpenOutcome {
+    bool opened = false;
+    QString message; // empty when there is nothing to tell
+};
+
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -68,6 +73,9 @@ public:
     void redo();
     // After the dialogs: false, with a message to the user, when refused or not written.
     bool openAnalysisFile(const QString& path);
+    // The same without a message box: what would have been said is in the outcome (a refusal,
+    // or a missing photo of an analysis that did open).
+    AnalysisOpenOutcome openAnalysisFileQuietly(const QString& path);
     bool saveAnalysisFile(const QString& path);
     [[nodiscard]] bool hasUnsavedChanges() const {
         return mUnsavedOutsideHistory || !mHistory.isClean();

@@ -292,17 +292,20 @@ void MainWindow::openAnalysis() {
 }
 
 bool MainWindow::openAnalysisFile(const QString& path) {
+    const AnalysisOpenOutcome outcome = openAnalysisFileQuietly(path);
+    if (!outcome.message.isEmpty())
+        showWarning(outcome.message);
+    return outcome.opened;
+}
+
+AnalysisOpenOutcome MainWindow::openAnalysisFileQuietly(const QString& path) {
     const AnalysisReadResult read = readAnalysisFile(path);
-    if (!read.document) {
-        showWarning(read.error);
-        return false;
-    }
+    if (!read.document)
+        return {false, read.error};
     const QString problem = applyDocument(*read.document);
     mFilePath = QFileInfo(path).absoluteFilePath();
     updateTitle();
-    if (!problem.isEmpty())
-        showWarning(problem);
-    return true;
+    return {true, problem};
 }
 
 bool MainWindow::saveAnalysis() {

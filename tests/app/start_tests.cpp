@@ -110,8 +110,6 @@ private slots:
             << "README" << QByteArray("text") << "写真を開けません。";
         QTest::newRow("video") << "walk.mp4" << QByteArray("....ftypisom")
                                << "この版では動画を開けません。";
-        QTest::newRow("analysis") << "run.vestra" << QByteArray("{}")
-                                  << "この版では解析ファイルを開けません。";
     }
     void aFileThatDoesNotOpenLeavesTheWindowUp() {
         QFETCH(QString, name);
@@ -124,6 +122,33 @@ private slots:
         QVERIFY2(started.window, qPrintable(started.error));
         QCOMPARE(started.fileError, message + QLatin1Char('\n') + path(name));
         QCOMPARE(started.state->photoPath, std::string());
+    }
+
+    void anAnalysisFileOpensAtStartOrIsRefusedWithItsReason() {
+        writeAll(path(QStringLiteral("pcol.dat")), "0,40\r\n");
+        QImage photo(64, 48, QImage::Format_RGB32);
+        photo.fill(Qt::gray);
+        QVERIFY(photo.save(path(QStringLiteral("a(001).bmp"))));
+        {
+            const ProgramStart first = start({QStringLiteral("a(001).bmp")});
+            QVERIFY(first.window);
+            first.window->pressOnPicture(QPointF(10, 10), 0);
+            QVERIFY(first.window->saveAnalysisFile(path(QStringLiteral("run.vestra"))));
+        }
+        const ProgramStart reopened = start({QStringLiteral("run.vestra")});
+        QVERIFY(reopened.window);
+        QCOMPARE(reopened.fileError, QString());
+        QCOMPARE(int(reopened.state->pointCount), 1);
+        QCOMPARE(reopened.window->analysisFilePath(), path(QStringLiteral("run.vestra")));
+
+        writeAll(path(QStringLiteral("broken.vestra")), "{\"format\": 1, \"record\": [");
+        const ProgramStart refused = start({QStringLiteral("broken.vestra")});
+        QVERIFY(refused.window);
+        QVERIFY(!refused.fileError.isEmpty());
+        QCOMPARE(refused.fileError,
+                 reopened.window->openAnalysisFileQuietly(path(QStringLiteral("broken.vestra")))
+                     .message);
+        QCOMPARE(int(refused.state->pointCount), 0);
     }
 
     void quitWhenShownEndsTheEventLoopWithItsVerdict() {
