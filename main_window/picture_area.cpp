@@ -1,5 +1,7 @@
 #include "picture_area.h"
 
+#include "press.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
@@ -93,7 +95,9 @@ void PictureArea::mousePressEvent(QMouseEvent* event) {
     if (inner.x() < 0 || inner.y() < 0 || inner.x() >= mImage.width() ||
         inner.y() >= mImage.height())
         return;
-    emit pressed(inner, event->modifiers());
+    const PressPosition at =
+        clampPressToPicture(inner.x(), inner.y(), mImage.width(), mImage.height());
+    emit pressed(QPointF(at.x, at.y), event->modifiers());
 }
 
 QString pictureNumberText(int value) {
