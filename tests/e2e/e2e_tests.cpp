@@ -164,15 +164,10 @@ void EndToEndTests::staticBalanceRoadWritesEveryOrientation() {
 
     // Expected files, worked out by hand: running totals per row, y counted upwards, the
     // landmark names of the sagittal preset in code page 932, 2 mm per pixel.
-    const QByteArray header = ","
-                              "\x93\xAA\x92\xB8\x95\x94"
-                              "-X,"
-                              "\x93\xAA\x92\xB8\x95\x94"
-                              "-Y,"
-                              "\x8C\xA8\x95\xF4 (\x96\xEE\x8F\xF3\x96\xCA)"
-                              "-X,"
-                              "\x8C\xA8\x95\xF4 (\x96\xEE\x8F\xF3\x96\xCA)"
-                              "-Y\r\n";
+    const QByteArray top = "\x93\xAA\x92\xB8\x95\x94",
+                     shoulder = "\x8C\xA8\x95\xF4 (\x96\xEE\x8F\xF3\x96\xCA)";
+    const QByteArray header =
+        "," + top + "-X," + top + "-Y," + shoulder + "-X," + shoulder + "-Y\r\n";
     const QByteArray trailer = "\r\n1point=        2            mm\r\n";
     const QList<std::pair<const char*, QByteArray>> buttons = {
         {"Command4", " 1 , 3 , 2 , 0 ,-4 \r\n 2 , 1 , 1 ,-4 ,-4 \r\n"},

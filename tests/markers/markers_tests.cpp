@@ -57,24 +57,18 @@ TEST(Search, FindsCentreAndPaintsTheMarker) {
     photo.rect(300, 4, 300, 504).rect(300, 504, 310, 504);
     // {name, click, centre, dark blue pixels}. Off-photo pixels used to pass and bounds at
     // column or row 0 counted as not found. Only scans B and D find a marker above or left of
-    // the click; scan A's last row sets right and left; nearest(100.5) = 100 skips column 101
-    // and nearest(12.5) = 12 row 13; top stays unset when scan B finds nothing.
+    // the click; scan A's last row sets right and left, also its farthest row (far row); column
+    // ribs reach the bottom row (notch); nearest(100.5) = 100 skips column 101 and nearest(12.5)
+    // = 12 row 13; top stays unset when scan B finds nothing.
     const std::tuple<const char*, double, double, PixelPoint, long> rows[] = {
-        {"square", 10, 10, {12, 12}, 24},
-        {"ring", 35, 10, {35, 15}, 58},
-        {"nothing", 20.5, 30.6, {20, 31}, 0},
-        {"corner", 1193, 500, {1194, 500}, 79},
-        {"origin", 4, 2, {2, 1}, 23},
-        {"below", 12, 15, {13, 12}, 24},
-        {"right", 15, 12, {15, 13}, 25},
-        {"narrow", 62, 14, {62, 16}, 71},
-        {"half", 101.5, 12, {101, 12}, 10},
-        {"far", 600.4, 5, {850, 5}, 500},
-        {"bottom edge, notch", 155, 496, {155, 500}, 93},
-        {"last row sets left", 200, 10, {200, 11}, 18},
-        {"half row", 233, 13.5, {233, 14}, 0},
-        {"top unset", 250, 20, {253, 20}, 14},
-        {"farthest row of scan A", 300, 4, {305, 254}, 511}};
+        {"square", 10, 10, {12, 12}, 24},      {"ring", 35, 10, {35, 15}, 58},
+        {"nothing", 20.5, 30.6, {20, 31}, 0},  {"corner", 1193, 500, {1194, 500}, 79},
+        {"origin", 4, 2, {2, 1}, 23},          {"below", 12, 15, {13, 12}, 24},
+        {"right", 15, 12, {15, 13}, 25},       {"narrow", 62, 14, {62, 16}, 71},
+        {"half", 101.5, 12, {101, 12}, 10},    {"far", 600.4, 5, {850, 5}, 500},
+        {"notch", 155, 496, {155, 500}, 93},   {"last row", 200, 10, {200, 11}, 18},
+        {"half row", 233, 13.5, {233, 14}, 0}, {"top unset", 250, 20, {253, 20}, 14},
+        {"far row", 300, 4, {305, 254}, 511}};
     const uint32_t blue = argbFromColour(colours::kDarkBlue);
     for (const auto& [name, x, y, expected, painted] : rows) {
         SCOPED_TRACE(name);
