@@ -30,7 +30,9 @@ public:
         char* outPtr = buffer;
         std::size_t outLeft = sizeof buffer;
         const std::size_t rc = iconv(mCd, &inPtr, &inLeft, &outPtr, &outLeft);
-        if (rc == static_cast<std::size_t>(-1) || inLeft != 0) {
+        // glibc drops some characters without an error (the tag characters U+E0000..U+E007F):
+        // a character that gives no bytes is one the code page cannot hold either.
+        if (rc == static_cast<std::size_t>(-1) || inLeft != 0 || outPtr == buffer) {
             iconv(mCd, nullptr, nullptr, nullptr, nullptr); // back to the initial state
             return false;
         }

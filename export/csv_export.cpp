@@ -75,10 +75,15 @@ QString fileErrorReason(const QSaveFile& file) {
     return what;
 }
 
-// The whole file or nothing: QSaveFile writes aside and renames only after the last byte.
+// The whole file or nothing: QSaveFile writes aside and renames only after the last byte. The
+// one exception is an existing, writable file in a folder that allows no new files: there
+// nothing can be written aside, so the file is written in place rather than not at all.
+// Unbuffered, so a short write shows in the count written also when writing in place, where
+// commit() does not report a failed final flush.
 WriteResult writeWhole(const QString& path, const std::string& bytes) {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return {false, failure(path, fileErrorReason(file))};
     const auto size = static_cast<qint64>(bytes.size());
     if (file.write(bytes.data(), size) != size) {

@@ -47,7 +47,8 @@ struct WriteResult {
     QString error; // Japanese, names the file and the reason; empty on success
 };
 
-// Write one file whole or not at all; an existing file of that name is replaced.
+// Write one file whole or not at all; an existing file of that name is replaced. An existing,
+// writable file in a folder that allows no new files is written in place instead.
 [[nodiscard]] WriteResult writeAsIsFile(const QString& path, const AnalysisState& state,
                                         AxisMapping mapping);
 // Refuses group sizes outside kSmallestGroup..kLargestGroup.

@@ -232,6 +232,7 @@ void MainWindow::buildControls() {
         list->setObjectName(QLatin1String("Combo" + number));
         list->setGeometry(665, 47 + 24 * k, 112, 20);
         list->setEditable(true);
+        list->setCompleter(nullptr); // a typed prefix of an item stays as typed
         list->setInsertPolicy(QComboBox::NoInsert);
         list->addItems(kLandmarks);
         list->setCurrentIndex(-1);

@@ -1,6 +1,7 @@
 #include "picture_area.h"
 
 #include "pixel_journal.h"
+#include "press.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -116,7 +117,9 @@ void PictureArea::mousePressEvent(QMouseEvent* event) {
     if (inner.x() < 0 || inner.y() < 0 || inner.x() >= mImage.width() ||
         inner.y() >= mImage.height())
         return;
-    emit pressed(inner, event->modifiers());
+    const PressPosition at =
+        clampPressToPicture(inner.x(), inner.y(), mImage.width(), mImage.height());
+    emit pressed(QPointF(at.x, at.y), event->modifiers());
 }
 
 QString pictureNumberText(int value) {

@@ -2,6 +2,20 @@
 
 #include "rounding.h"
 
+namespace {
+
+double clampRounded(double v, int size) {
+    if (size <= 0)
+        return v; // no picture to clamp into
+    if (nearestInt32(v) > size - 1)
+        return size - 1;
+    if (nearestInt32(v) < 0)
+        return 0.0;
+    return v;
+}
+
+} // namespace
+
 PressAction classifyPress(int modifierBits, bool romMode) {
     if (modifierBits == 0 && !romMode)
         return PressAction::MarkerPoint;
@@ -10,6 +24,10 @@ PressAction classifyPress(int modifierBits, bool romMode) {
     if (romMode)
         return PressAction::AnglePoint;
     return PressAction::Nothing;
+}
+
+PressPosition clampPressToPicture(double x, double y, int width, int height) {
+    return {clampRounded(x, width), clampRounded(y, height)};
 }
 
 bool canAddPoint(const AnalysisState& state) {

@@ -19,6 +19,17 @@ enum class PressAction { MarkerPoint, ReferencePoint, AnglePoint, Nothing };
 // What a press on the picture means, from the modifier bits and whether ROM mode is selected.
 [[nodiscard]] PressAction classifyPress(int modifierBits, bool romMode);
 
+struct PressPosition {
+    double x = 0.0;
+    double y = 0.0;
+};
+
+// The press as the handlers take it: moved onto the last column or row of a width x height
+// picture when it would round to a whole pixel past the edge (a press in the outer half of the
+// last pixel, possible with a fractional device scale), and likewise at the first column or
+// row. A press whose rounded position lies on the picture is returned exactly as it was.
+[[nodiscard]] PressPosition clampPressToPicture(double x, double y, int width, int height);
+
 // True when another numbered point still fits in the record.
 [[nodiscard]] bool canAddPoint(const AnalysisState& state);
 

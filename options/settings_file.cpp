@@ -9,7 +9,6 @@
 
 #include <limits>
 #include <string_view>
-#include <utility>
 
 namespace {
 
@@ -37,10 +36,13 @@ QString printableField(std::string_view field) {
     return text;
 }
 
-ToleranceReadResult failed(ToleranceFileError failure, QString error) {
+// Every failure also says what the file should hold, so the user can mend it by hand: the
+// program ends at start-up without it, before the options window could write a new one.
+ToleranceReadResult failed(ToleranceFileError failure, const QString& error) {
     ToleranceReadResult result;
     result.failure = failure;
-    result.error = std::move(error);
+    result.error = error + QStringLiteral("\n正しい設定ファイルは、明るさの許容値と暗さの許容値を"
+                                          "カンマで区切った1行です。\n例: 0,40");
     return result;
 }
 
@@ -54,7 +56,8 @@ ToleranceReadResult parseToleranceText(QByteArrayView content, const QString& sh
     }
 
     const std::string_view text(content.data(), static_cast<size_t>(content.size()));
-    size_t pos = 0;
+    // Some editors begin a saved file with a UTF-8 byte-order mark; it is not part of a value.
+    size_t pos = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
     int16_t values[2] = {0, 0};
     for (int field = 0; field < 2; ++field) {
         while (pos < text.size() && (isBlank(text[pos]) || isLineBreak(text[pos])))
@@ -126,6 +129,8 @@ ToleranceWriteResult writeToleranceFile(const QString& dir, int16_t brightness, 
     const QString path =
         QFileInfo(QDir(dir).filePath(QString::fromLatin1(kToleranceFileName))).absoluteFilePath();
     QSaveFile file(path);
+    // An existing, writable pcol.dat in a folder that allows no new files is written in place.
+    file.setDirectWriteFallback(true);
     const QByteArray bytes = toleranceFileBytes(brightness, darkness);
     // Unbuffered, so a short write (disk full) shows in the count written: buffered, the count is
     // taken before the data reaches the disk.

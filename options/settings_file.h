@@ -35,10 +35,11 @@ struct ToleranceWriteResult {
     QString error; // Japanese, names the file and the reason; empty when ok
 };
 
-// Reads the first two fields of the content. A field ends at a comma, a blank or a line break;
-// blanks and line breaks before it are skipped, and after it blanks and at most one comma.
-// A field that is not a plain decimal number reads as 0; a number is rounded to the nearest
-// integer, halves to the even one. shownPath names the file in error texts.
+// Reads the first two fields of the content, after a leading UTF-8 byte-order mark. A field ends
+// at a comma, a blank or a line break; blanks and line breaks before it are skipped, and after it
+// blanks and at most one comma. A field that is not a plain decimal number reads as 0; a number
+// is rounded to the nearest integer, halves to the even one. shownPath names the file in error
+// texts, which also say what a valid file holds.
 [[nodiscard]] ToleranceReadResult
 parseToleranceText(QByteArrayView content,
                    const QString& shownPath = QString::fromLatin1(kToleranceFileName));
@@ -49,6 +50,7 @@ parseToleranceText(QByteArrayView content,
 // The exact file content: "30,45\r\n".
 [[nodiscard]] QByteArray toleranceFileBytes(int16_t brightness, int16_t darkness);
 
-// Replaces dir/pcol.dat atomically: a crash or a full disk leaves the old file as it was.
+// Replaces dir/pcol.dat atomically: a crash or a full disk leaves the old file as it was. Only
+// an existing, writable pcol.dat in a folder that allows no new files is written in place.
 [[nodiscard]] ToleranceWriteResult writeToleranceFile(const QString& dir, int16_t brightness,
                                                       int16_t darkness);

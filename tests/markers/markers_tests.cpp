@@ -2,6 +2,7 @@
 #include "number_text.h"
 #include "photo_sequence.h"
 #include "press.h"
+#include "region_search_reference.h"
 #include "scale.h"
 #include "tracking.h"
 
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 
 namespace {
 
@@ -44,31 +46,84 @@ TEST(Colour, ChannelsWithinTolerances) {
 }
 
 TEST(Search, FindsCentreAndPaintsTheMarker) {
-    Picture photo(1200, 40);
+    Picture photo(1200, 505);
     photo.rect(10, 10, 14, 14).rect(15, 15, 15, 15); // (15, 15) only touches a corner
     photo.rect(30, 10, 40, 20).rect(32, 12, 38, 18, 0x808080).rect(60, 13, 64, 20);
     photo.rect(60, 16, 80, 17).rect(100, 10, 100, 14).rect(102, 10, 102, 14);
-    photo.rect(0, 0, 5, 3).rect(1190, 32, 1199, 39).rect(600, 5, 1199, 5);
+    photo.rect(0, 0, 5, 3).rect(1190, 497, 1199, 504).rect(600, 5, 1199, 5);
+    photo.rect(150, 496, 160, 504).rect(155, 499, 155, 499, 0x808080);
+    photo.rect(200, 10, 202, 10).rect(190, 11, 202, 11).rect(198, 12, 200, 12);
+    photo.rect(230, 13, 236, 13).rect(250, 20, 256, 20).rect(256, 12, 256, 20);
+    photo.rect(300, 4, 300, 504).rect(300, 504, 310, 504);
     // {name, click, centre, dark blue pixels}. Off-photo pixels used to pass and bounds at
     // column or row 0 counted as not found. Only scans B and D find a marker above or left of
-    // the click; scan A's last row sets right; nearest(100.5) = 100 skips column 101.
+    // the click; scan A's last row sets right and left, also its farthest row (far row); column
+    // ribs reach the bottom row (notch); nearest(100.5) = 100 skips column 101 and nearest(12.5)
+    // = 12 row 13; top stays unset when scan B finds nothing.
     const std::tuple<const char*, double, double, PixelPoint, long> rows[] = {
-        {"square", 10, 10, {12, 12}, 24},     {"ring", 35, 10, {35, 15}, 58},
-        {"nothing", 20.5, 30.6, {20, 31}, 0}, {"corner", 1193, 35, {1194, 35}, 79},
-        {"origin", 4, 2, {2, 1}, 23},         {"below", 12, 15, {13, 12}, 24},
-        {"right", 15, 12, {15, 13}, 25},      {"narrow", 62, 14, {62, 16}, 71},
-        {"half", 101.5, 12, {101, 12}, 10},   {"far", 600.4, 5, {850, 5}, 500}};
-    const uint32_t white = argbFromColour(colours::kWhite);
+        {"square", 10, 10, {12, 12}, 24},      {"ring", 35, 10, {35, 15}, 58},
+        {"nothing", 20.5, 30.6, {20, 31}, 0},  {"corner", 1193, 500, {1194, 500}, 79},
+        {"origin", 4, 2, {2, 1}, 23},          {"below", 12, 15, {13, 12}, 24},
+        {"right", 15, 12, {15, 13}, 25},       {"narrow", 62, 14, {62, 16}, 71},
+        {"half", 101.5, 12, {101, 12}, 10},    {"far", 600.4, 5, {850, 5}, 500},
+        {"notch", 155, 496, {155, 500}, 93},   {"last row", 200, 10, {200, 11}, 18},
+        {"half row", 233, 13.5, {233, 14}, 0}, {"top unset", 250, 20, {253, 20}, 14},
+        {"far row", 300, 4, {305, 254}, 511}};
     const uint32_t blue = argbFromColour(colours::kDarkBlue);
     for (const auto& [name, x, y, expected, painted] : rows) {
         SCOPED_TRACE(name);
-        Picture canvas(1200, 40, 0);
+        Picture canvas(1200, 505, 0), plain(1200, 505, 0);
         const PixelPoint centre = findMarkerCentre({}, photo.photo(), canvas.view, x, y);
         EXPECT_EQ(centre, expected);
         EXPECT_EQ(canvas.at(centre.x, centre.y), colours::kDarkRed);
         EXPECT_EQ(std::count(canvas.bits.begin(), canvas.bits.end(), blue), painted);
-        for (std::size_t i = 0; i < canvas.bits.size(); ++i) // only marker pixels are painted
-            EXPECT_TRUE(canvas.bits[i] != blue || photo.bits[i] == white) << i;
+        // The plain search agrees here too, so it can stand in for these rows on random pictures.
+        EXPECT_EQ(reference::findMarkerCentre({}, photo.photo(), plain.view, x, y), expected);
+        EXPECT_TRUE(canvas.bits == plain.bits);
+    }
+}
+
+// Near-white discs, rings and squares cut by the edges, on noise of every density; random
+// tolerances; clicks on quarter pixels (so .5 ties) in and around the photo; a display that may
+// differ in size from the photo.
+TEST(Search, SameAsThePlainSearchOnRandomPictures) {
+    std::mt19937 random(2007);
+    const auto uniform = [&random](int lo, int hi) {
+        return std::uniform_int_distribution(lo, hi)(random);
+    };
+    const auto white = [&] { // every channel 235..255, most 255
+        const auto channel = [&] { return uint32_t(255 - std::max(0, uniform(-60, 20))); };
+        return channel() << 16 | channel() << 8 | channel();
+    };
+    for (int round = 0; round < 10000; ++round) {
+        Picture photo(uniform(1, 24), uniform(1, 24));
+        const int density = uniform(0, 100);
+        for (uint32_t& pixel : photo.bits)
+            pixel = argbFromColour(uniform(1, 100) <= density ? white() : uniform(0, 0xFFFFFF));
+        for (int shape = uniform(0, 3); shape > 0; --shape) {
+            const int cx = uniform(-3, photo.width + 2), cy = uniform(-3, photo.height + 2);
+            const int r = uniform(0, 9), hole = uniform(-1, r - 1), square = uniform(0, 1);
+            for (int y = 0; y < photo.height; ++y)
+                for (int x = 0; x < photo.width; ++x) {
+                    const int d = square ? std::max(std::abs(x - cx), std::abs(y - cy))
+                                         : int(std::hypot(x - cx, y - cy));
+                    if (d <= r && d > hole)
+                        photo.rect(x, y, x, y, white());
+                }
+        }
+        AnalysisState state;
+        state.darknessTolerance = int16_t(uniform(0, 60));
+        const int brightness = uniform(-2, 12); // rarely negative
+        state.brightnessTolerance = int16_t(brightness > 3 ? 0 : brightness);
+        const double x = uniform(-6, 4 * photo.width + 2) / 4.0;
+        const double y = uniform(-6, 4 * photo.height + 2) / 4.0;
+        const bool same = uniform(0, 3) > 0;
+        const int w = same ? photo.width : uniform(1, 24), h = same ? photo.height : uniform(1, 24);
+        Picture canvas(w, h, 0), plain(w, h, 0);
+        SCOPED_TRACE(testing::Message() << "round " << round << " click " << x << "," << y);
+        ASSERT_EQ(findMarkerCentre(state, photo.photo(), canvas.view, x, y),
+                  reference::findMarkerCentre(state, photo.photo(), plain.view, x, y));
+        ASSERT_TRUE(canvas.bits == plain.bits);
     }
 }
 
@@ -76,6 +131,7 @@ TEST(Tracking, FollowsMarkers) {
     Picture photo(120, 40);
     photo.rect(8, 8, 12, 12).rect(20, 20, 26, 28).rect(0, 0, 4, 4).rect(115, 0, 119, 4);
     photo.rect(80, 30, 105, 30).rect(80, 10, 80, 30); // lines to and beyond the reach
+    photo.rect(35, 36, 60, 36).rect(60, 34, 60, 36);
     // {name, points, frameCount before and after, (deltaX, deltaY) of the points found}. Past a
     // lost point nothing is looked at or counted. Outside entries 0..900 nothing is recorded.
     using Pairs = std::vector<std::pair<int, int>>;
@@ -85,6 +141,7 @@ TEST(Tracking, FollowsMarkers) {
         {"no points", {}, 7, 8, {}},
         {"eight points", Pairs(8, {9, 10}), 0, 1, Pairs(8, {1, 0})},
         {"lines of 20 and 25 pixels, sums truncated", {{80, 30}}, 0, 1, {{5, 6}}},
+        {"20 pixels left, mean x - 9.13 truncated", {{60, 36}}, 0, 1, {{-10, 1}}},
         {"edges: only the visible part counts", {{116, 2}, {1, 1}}, 0, 1, {{1, 0}, {1, -1}}},
         {"series full", {{9, 10}}, 901, 901, {{1, 0}}},
         {"negative frame", {{9, 10}}, -1, 0, {{1, 0}}}};
@@ -180,12 +237,15 @@ TEST(Angles, Measures) {
         {{100, 100, 100, 100, 120, 110}, {117, 243, 100, 88, 117, 76, 102, 243}},
         {{100, 120, 100, 100, 80, 90}, {243, 117, 100, 95, 243, 80, 95, 117}},
         {{90, 80, 100, 100, 100, 80}, {333, 27, 100, 100, 333, 82, 87, 27}},
-        {{-257, 53, 100, 100, 100, 110}, {263, 97, 100, 95, 263, 75, 95, 97}}};
+        {{-257, 53, 100, 100, 100, 110}, {263, 97, 100, 95, 263, 75, 95, 97}},
+        {{0, -1, 0, 1, 0, 1}, {0, 360, 0, -4, 0}}, // signs 1 and 0 differ
+        {{-1, 0, 1, 0, 1, 0}, {0, 360, 1, -5, 0}}};
     for (const auto& [p, shown] : examples)
         EXPECT_EQ(angleOf(p[0], p[1], p[2], p[3], p[4], p[5]), shown) << p[0] << "," << p[1];
 
     // {dx1, dy1, dx2, dy2, alpha, where alpha and 360 - alpha are written} around V = (100,
-    // 100): arm 1 in classes a..d, arm 2 in 1..4, of 27 and 63 degrees so a swapped A, B shows.
+    // 100): arm 1 in classes a..d, arm 2 in 1..4, of 27 and 63 degrees so a swapped A, B shows;
+    // then a horizontal arm to the left, class c as arm 1 and class 1 as arm 2.
     const std::array<int, 9> classes[] = {
         {10, 20, -20, -10, 324, 100, 100, 82, 87},   {10, 20, -20, 10, 270, 100, 95, 75, 95},
         {10, 20, 20, 10, 144, 100, 88, 76, 102},     {10, 20, 20, -10, 90, 90, 84, 90, 104},
@@ -194,7 +254,8 @@ TEST(Angles, Measures) {
         {-10, -20, -20, -10, 216, 104, 92, 75, 105}, {-10, -20, -20, 10, 270, 90, 86, 90, 104},
         {-10, -20, 20, 10, 36, 100, 103, 75, 87},    {-10, -20, 20, -10, 90, 102, 94, 76, 94},
         {-10, 20, -20, -10, 90, 90, 86, 90, 104},    {-10, 20, -20, 10, 144, 77, 86, 100, 104},
-        {-10, 20, 20, 10, 90, 102, 94, 76, 94},      {-10, 20, 20, -10, 36, 102, 85, 76, 103}};
+        {-10, 20, 20, 10, 90, 102, 94, 76, 94},      {-10, 20, 20, -10, 36, 102, 85, 76, 103},
+        {-10, 0, 20, 10, 27, 100, 103, 75, 87},      {10, 20, -20, 0, 297, 100, 100, 82, 87}};
     for (const auto& [dx1, dy1, dx2, dy2, alpha, x1, y1, x2, y2] : classes)
         EXPECT_EQ(angleOf(100 - dx1, 100 - dy1, 100, 100, 100 + dx2, 100 + dy2),
                   (std::vector{alpha, 360 - alpha, x1, y1, alpha, x2, y2, 360 - alpha}))

@@ -1,5 +1,6 @@
 #include "analysis_state.h"
 #include "options_window.h"
+#include "read_only_folder.h"
 #include "settings_file.h"
 #include "widget_lookup.h"
 
@@ -48,6 +49,10 @@ private slots:
         QTest::addColumn<QString>("expected");   // the values read; empty: refused
         QTest::newRow("separators") << QByteArray("\r\n 30\r\n45 ,99") << "30,45";
         QTest::newRow("not a number, half") << QByteArray("12abc,-32768.5") << "0,-32768";
+        QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF"
+                                                       "30,45\r\n")
+                                         << "30,45";
+        QTest::newRow("at cap") << "1,2" + QByteArray(64 * 1024 - 3, ' ') << "1,2";
         QTest::newRow("over cap") << "1,2" + QByteArray(64 * 1024 - 2, ' ') << "";
         QTest::newRow("no file") << QByteArray() << "";
         QTest::newRow("trailing comma") << QByteArray("30,\r\n") << "";
@@ -62,7 +67,10 @@ private slots:
                 (file.open(QIODevice::WriteOnly) && file.write(content) > 0 && file.flush()));
         const ToleranceReadResult r = readToleranceFile(file.fileName());
         QCOMPARE(r.ok ? values(r.brightness, r.darkness) : QString(), expected);
-        QCOMPARE(r.error.contains(QDir::toNativeSeparators(file.fileName())), !r.ok);
+        // A refusal names the file and says what the file should hold.
+        QCOMPARE(r.error.contains(QDir::toNativeSeparators(file.fileName())) &&
+                     r.error.contains(QStringLiteral("\n例: 0,40")),
+                 !r.ok);
     }
 
     void saveChecksRangeAndRounds_data() {
@@ -107,6 +115,23 @@ private slots:
         QTRY_VERIFY(mWindow.isNull());
         init(); // the stored values again, without the warning
         QVERIFY(text(1)->text() == "30" && label4()->isHidden() && pcol() == "none");
+    }
+
+    // An existing, writable pcol.dat in a folder that allows no new files is written in place;
+    // in a writable folder it is replaced.
+    void writableFileInReadOnlyFolderIsWrittenInPlace() {
+        ReadOnlyFolder folder(QStringLiteral("pcol.dat"));
+        const ino_t before = folder.inode();
+        const auto write = [&folder](int16_t b) {
+            return ReadOnlyFolder::asNobody(
+                [&] { return writeToleranceFile(folder.dir.path(), b, 8).ok; });
+        };
+        QCOMPARE(write(7), 0);
+        QVERIFY(folder.inode() == before);
+        folder.setWritable(true);
+        QCOMPARE(write(9), 0);
+        QVERIFY(folder.inode() != before);
+        QCOMPARE(readToleranceFile(folder.file).brightness, 9);
     }
 
     // A file size limit fails the write the way a full disk does, even for root. The new value
