@@ -12,6 +12,8 @@
 #include "scale.h"
 #include "single_window.h"
 #include "sway_tracking.h"
+#include "sway_trajectory.h"
+#include "sway_window.h"
 #include "tracking.h"
 
 #include <QAction>
@@ -172,6 +174,16 @@ void MainWindow::buildMenus() {
     mKaiseki = bar->addAction(QStringLiteral("解析開始"), this, &MainWindow::startAnalysis);
     mKaiseki->setObjectName(QStringLiteral("kaiseki"));
     mKaiseki->setEnabled(false);
+
+    // The sway report, offered once the trajectory has enough photos.
+    QMenu* results = bar->addMenu(QStringLiteral("解析結果"));
+    results->setObjectName(QStringLiteral("mnuResults"));
+    mSwayAction =
+        results->addAction(QStringLiteral("動揺解析..."), this, &MainWindow::showSwayReport);
+    mSwayAction->setObjectName(QStringLiteral("mnuSway"));
+    mSwayAction->setEnabled(false);
+    // Whatever changed the trajectory, the menu shows the state of the moment.
+    connect(results, &QMenu::aboutToShow, this, &MainWindow::updateSwayReport);
 
     QAction* options = bar->addAction(QStringLiteral("オプション"), this, &MainWindow::showOptions);
     options->setObjectName(QStringLiteral("option"));
@@ -442,6 +454,7 @@ void MainWindow::finishAnalysis() {
         const double millimetres = mState.pathLength[k] / 10 * mState.mmPerPoint;
         setListText(mLists[k - 1], QString::fromStdString(generalNumberText(millimetres)));
     }
+    updateSwayReport();
     showSingleWindow(mEnd, [this] { return new EndWindow(mState); });
 }
 
@@ -519,6 +532,18 @@ void MainWindow::showOptions() {
 
 void MainWindow::showVersion() {
     showSingleWindow(mAbout, [] { return new AboutWindow(); });
+}
+
+void MainWindow::showSwayReport() {
+    if (!swayReportAvailable(mSway))
+        return;
+    showSingleWindow(mSwayWindow, [this] { return new SwayWindow(mState, mSway); })->refresh();
+}
+
+void MainWindow::updateSwayReport() {
+    mSwayAction->setEnabled(swayReportAvailable(mSway));
+    if (mSwayWindow)
+        mSwayWindow->refresh();
 }
 
 void MainWindow::showMessage(const QString& text) {

@@ -14,6 +14,7 @@ class AboutWindow;
 class EndWindow;
 class OptionsWindow;
 class PictureArea;
+class SwayWindow;
 class QAction;
 class QComboBox;
 class QGroupBox;
@@ -44,6 +45,7 @@ public:
     void pressOnPicture(QPointF position, int modifierBits);
     void showOptions();
     void showVersion();
+    void showSwayReport();
 
     // Opening a photo once its path is known (the part after the open dialog).
     bool loadPhoto(const QString& path);
@@ -61,6 +63,7 @@ private:
     void pressAnglePoint(QPointF position);
     void showMessage(const QString& text);
     void showProgress(const QString& text, bool immediately);
+    void updateSwayReport();
 
     AnalysisState& mState;
     SwayRecord mSway;
@@ -90,9 +93,11 @@ private:
     QRadioButton* mOption3 = nullptr;
     QRadioButton* mOption4 = nullptr;
     QAction* mKaiseki = nullptr;
+    QAction* mSwayAction = nullptr;
     QElapsedTimer mProgressClock;
 
     QPointer<OptionsWindow> mOptions;
     QPointer<AboutWindow> mAbout;
     QPointer<EndWindow> mEnd;
+    QPointer<SwayWindow> mSwayWindow;
 };
