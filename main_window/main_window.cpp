@@ -155,7 +155,9 @@ MainWindow::MainWindow(AnalysisState& state, QWidget* parent)
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    delete mSwayWindow; // it shows the trajectory this window owns
+}
 
 void MainWindow::buildMenus() {
     QMenuBar* bar = menuBar();

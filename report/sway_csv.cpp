@@ -7,8 +7,11 @@
 #include <QSaveFile>
 
 #include <cmath>
+#include <limits>
 
 namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 constexpr char kLineEnd[] = "\r\n";
 
@@ -74,7 +77,7 @@ std::string measuresFileBytes(const SwayReport& report) {
                 cell(report.names[static_cast<std::size_t>(p.point)]) + ',' +
                 countCell(static_cast<int>(p.positions.size())) + ',' + fileNumber(p.interval);
         if (const auto& m = p.measures) {
-            const double velocity = m->meanVelocity ? *m->meanVelocity : NAN;
+            const double velocity = m->meanVelocity ? *m->meanVelocity : kNaN;
             for (const double v : {m->pathLength, velocity, m->rangeX, m->rangeY, m->rmsX, m->rmsY,
                                    m->meanDistance, m->ellipse.area, m->ellipse.semiMajor,
                                    m->ellipse.semiMinor, m->ellipse.tiltDegrees})
@@ -102,7 +105,7 @@ std::string trajectoryFileBytes(const SwayReport& report) {
     for (int e = 0; e < report.entryCount; ++e) {
         const double time = static_cast<std::size_t>(e) < report.times.size()
                                 ? report.times[static_cast<std::size_t>(e)]
-                                : NAN;
+                                : kNaN;
         text += std::to_string(e) + ',' + fileNumber(time);
         for (std::size_t i = 0; i < report.points.size(); ++i) {
             const PointTrajectory& p = report.points[i];

@@ -22,21 +22,25 @@
 #include <QValueAxis>
 
 #include <cmath>
+#include <limits>
 
 namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 const QString kTitle = QStringLiteral("動揺解析");
 const QString kUnknown = QStringLiteral("—");
 
-// Table columns after the point, name and n: heading (unit inserted at %1) and decimals.
+// Table columns after the point, name, n and interval: heading over its unit, and decimals.
 struct Column {
     const char* heading;
-    int decimals; // in millimetres; pixels take one more
+    const char* unit; // after the measure unit ("/s", "²"), or nullptr for degrees
+    int decimals;     // in millimetres; pixels take one more
 };
 const Column kMeasureColumns[] = {
-    {"軌跡長\n[%1]", 2},     {"平均速度\n[%1/s]", 2}, {"範囲X\n[%1]", 2},    {"範囲Y\n[%1]", 2},
-    {"RMS X\n[%1]", 2},      {"RMS Y\n[%1]", 2},      {"平均距離\n[%1]", 2}, {"楕円面積\n[%1²]", 2},
-    {"楕円長半径\n[%1]", 2}, {"楕円短半径\n[%1]", 2}, {"楕円傾き\n[°]", 1},
+    {"軌跡長", "", 2},     {"平均速度", "/s", 2}, {"範囲X", "", 2},         {"範囲Y", "", 2},
+    {"RMS X", "", 2},      {"RMS Y", "", 2},      {"平均距離", "", 2},      {"楕円面積", "²", 2},
+    {"楕円長半径", "", 2}, {"楕円短半径", "", 2}, {"楕円傾き", nullptr, 1},
 };
 constexpr int kFixedColumns = 4; // 点, 部位, n, Δt
 
@@ -242,7 +246,9 @@ void SwayWindow::fillTable() {
     QStringList headings = {QStringLiteral("点"), QStringLiteral("部位"), QStringLiteral("n"),
                             QStringLiteral("Δt\n[s]")};
     for (const Column& c : kMeasureColumns)
-        headings << QString::fromUtf8(c.heading).arg(unit);
+        headings << QStringLiteral("%1\n[%2]")
+                        .arg(QString::fromUtf8(c.heading),
+                             c.unit ? unit + QString::fromUtf8(c.unit) : QStringLiteral("°"));
     mTable->setHorizontalHeaderLabels(headings);
 
     mTable->setRowCount(static_cast<int>(mReport.points.size()));
@@ -259,10 +265,10 @@ void SwayWindow::fillTable() {
                                  ? QString::fromStdString(fileNumber(p.interval))
                                  : kUnknown));
         double values[std::size(kMeasureColumns)];
-        std::fill(std::begin(values), std::end(values), NAN);
+        std::fill(std::begin(values), std::end(values), kNaN);
         if (const auto& m = p.measures) {
             const double v[] = {m->pathLength,
-                                m->meanVelocity.value_or(NAN),
+                                m->meanVelocity.value_or(kNaN),
                                 m->rangeX,
                                 m->rangeY,
                                 m->rmsX,
