@@ -26,74 +26,92 @@ int brightness(uint32_t argb) {
     return static_cast<int>(((argb >> 16) & 0xFFu) + ((argb >> 8) & 0xFFu) + (argb & 0xFFu));
 }
 
+// The six comparisons as differences that must not be negative, or-ed: no branch per channel,
+// which matters where a row crosses the marker's edge.
 bool passes(uint32_t argb, MarkerBounds bounds) {
     const auto r = static_cast<int32_t>((argb >> 16) & 0xFFu);
     const auto g = static_cast<int32_t>((argb >> 8) & 0xFFu);
     const auto b = static_cast<int32_t>(argb & 0xFFu);
-    return r >= bounds.low && r <= bounds.high && g >= bounds.low && g <= bounds.high &&
-           b >= bounds.low && b <= bounds.high;
+    return ((r - bounds.low) | (bounds.high - r) | (g - bounds.low) | (bounds.high - g) |
+            (b - bounds.low) | (bounds.high - b)) >= 0;
 }
 
-double median(std::vector<double>& values) {
+// Median of whole numbers; the upper middle for an even count is enough here.
+int median(std::vector<int>& values) {
     const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
     std::nth_element(values.begin(), middle, values.end());
-    double m = *middle;
-    if (values.size() % 2 == 0)
-        m = (m + *std::max_element(values.begin(), middle)) / 2.0;
-    return m;
+    return *middle;
 }
 
 // A labelled patch of the picture: the examined region with room for the neighbours and the
-// ring around it.
+// ring around it, framed by one cell that is never labelled, so that the eight neighbours of
+// any patch pixel can be looked at without a bounds test. The buffer is reused from call to
+// call: the tracking asks for seven centres per photo.
 class Patch {
 public:
-    Patch(const ArgbPicture& picture, PixelRect area)
-        : mPicture(picture), mX0(area.left), mY0(area.top), mWidth(area.right - area.left + 1),
-          mHeight(area.bottom - area.top + 1),
-          mLabels(static_cast<std::size_t>(mWidth) * static_cast<std::size_t>(mHeight), kOutside) {}
+    static constexpr uint8_t kFrame = 0xFF;
 
-    [[nodiscard]] bool inside(int x, int y) const {
-        return x >= mX0 && y >= mY0 && x < mX0 + mWidth && y < mY0 + mHeight;
+    Patch(const ArgbPicture& picture, PixelRect area)
+        : mPicture(picture), mArea(area), mStride(area.right - area.left + 3) {
+        const int rows = area.bottom - area.top + 3;
+        thread_local std::vector<uint8_t> buffer;
+        buffer.assign(static_cast<std::size_t>(mStride) * static_cast<std::size_t>(rows), kOutside);
+        mLabels = buffer.data();
+        std::fill_n(mLabels, mStride, kFrame);
+        std::fill_n(mLabels + static_cast<std::ptrdiff_t>(rows - 1) * mStride, mStride, kFrame);
+        for (int r = 1; r < rows - 1; ++r) {
+            mLabels[static_cast<std::ptrdiff_t>(r) * mStride] = kFrame;
+            mLabels[static_cast<std::ptrdiff_t>(r) * mStride + mStride - 1] = kFrame;
+        }
     }
-    uint8_t& label(int x, int y) {
-        return mLabels[static_cast<std::size_t>(y - mY0) * static_cast<std::size_t>(mWidth) +
-                       static_cast<std::size_t>(x - mX0)];
-    }
+
+    uint8_t& label(int x, int y) { return mLabels[index(x, y)]; }
     [[nodiscard]] uint32_t pixel(int x, int y) const { return mPicture.at(x, y); }
 
     // Gives every unlabelled 8-neighbour of a pixel labelled kMarker .. `to` - 1 the label `to`:
-    // one step outward, since the new label is not grown from in the same pass. The box (of
-    // the labelled pixels) grows to take in the new pixels.
+    // one step outward, since the new label is not grown from in the same pass. The box of the
+    // labelled pixels grows by one on each side, as far as the patch reaches. Done as a row
+    // pass and a column pass over plain bytes, which the compiler turns into vector code.
     void grow(PixelRect& box, uint8_t to) {
-        PixelRect grown = box;
-        for (int y = box.top; y <= box.bottom; ++y)
-            for (int x = box.left; x <= box.right; ++x) {
-                const uint8_t l = label(x, y);
-                if (l == kOutside || l >= to)
-                    continue;
-                for (int dy = -1; dy <= 1; ++dy)
-                    for (int dx = -1; dx <= 1; ++dx) {
-                        const int nx = x + dx;
-                        const int ny = y + dy;
-                        if (!inside(nx, ny) || label(nx, ny) != kOutside)
-                            continue;
-                        label(nx, ny) = to;
-                        grown.left = std::min(grown.left, nx);
-                        grown.right = std::max(grown.right, nx);
-                        grown.top = std::min(grown.top, ny);
-                        grown.bottom = std::max(grown.bottom, ny);
-                    }
+        const PixelRect out{std::max(box.left - 1, mArea.left), std::max(box.top - 1, mArea.top),
+                            std::min(box.right + 1, mArea.right),
+                            std::min(box.bottom + 1, mArea.bottom)};
+        const int width = out.right - out.left + 1;
+        const int rows = out.bottom - out.top + 3; // one more above and below, in the frame
+        thread_local std::vector<uint8_t> across;
+        across.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(rows));
+        // A source label l lies in 1 .. to - 1: l - 1 wraps below 0 and the frame is too high.
+        const auto source = [to](uint8_t l) {
+            return static_cast<uint8_t>(static_cast<uint8_t>(l - 1) < to - 1);
+        };
+        for (int r = 0; r < rows; ++r) {
+            const uint8_t* labels = mLabels + index(out.left, out.top - 1 + r);
+            uint8_t* h = across.data() + static_cast<std::ptrdiff_t>(r) * width;
+            for (int i = 0; i < width; ++i)
+                h[i] = source(labels[i - 1]) | source(labels[i]) | source(labels[i + 1]);
+        }
+        for (int r = 1; r < rows - 1; ++r) {
+            uint8_t* labels = mLabels + index(out.left, out.top - 1 + r);
+            const uint8_t* above = across.data() + static_cast<std::ptrdiff_t>(r - 1) * width;
+            const uint8_t* here = above + width;
+            const uint8_t* below = here + width;
+            for (int i = 0; i < width; ++i) {
+                const bool reached = (above[i] | here[i] | below[i]) != 0;
+                labels[i] = labels[i] == kOutside && reached ? to : labels[i];
             }
-        box = grown;
+        }
+        box = out;
     }
 
 private:
+    [[nodiscard]] std::ptrdiff_t index(int x, int y) const {
+        return static_cast<std::ptrdiff_t>(y - mArea.top + 1) * mStride + (x - mArea.left + 1);
+    }
+
     const ArgbPicture& mPicture;
-    int mX0;
-    int mY0;
-    int mWidth;
-    int mHeight;
-    std::vector<uint8_t> mLabels;
+    PixelRect mArea;
+    std::ptrdiff_t mStride;
+    uint8_t* mLabels = nullptr;
 };
 
 // Background brightness as a plane a + p (x - cx) + q (y - cy), fitted to the ring pixels close
@@ -111,18 +129,19 @@ struct Background {
 struct RingPixel {
     int x;
     int y;
-    double b;
+    int b; // sum of the three channels
 };
 
 Background fitBackground(const std::vector<RingPixel>& ring) {
-    std::vector<double> values;
-    values.reserve(ring.size());
+    thread_local std::vector<int> values;
+    values.clear();
     for (const RingPixel& r : ring)
         values.push_back(r.b);
+    const int middle = median(values);
+    for (int& v : values)
+        v = std::abs(v - middle);
     Background bg;
-    bg.a = median(values);
-    for (double& v : values)
-        v = std::abs(v - bg.a);
+    bg.a = middle;
     const double spread = std::max(3.0 * 1.4826 * median(values), 12.0);
 
     double n = 0, sx = 0, sy = 0;
@@ -184,32 +203,50 @@ std::optional<PointD> subPixelCentre(const ArgbPicture& picture, MarkerBounds bo
                          std::min(region.bottom + kMargin, picture.height - 1)};
     Patch patch(picture, area);
 
-    // The marker: 4-connected passing pixels inside the region, from the seeds.
-    std::vector<PixelSeed> stack;
+    // The marker: 4-connected passing pixels inside the region, from the seeds, filled a row
+    // span at a time (walking along rows keeps the branches predictable).
+    const auto open = [&](int x, int y) {
+        return patch.label(x, y) == kOutside && passes(patch.pixel(x, y), bounds);
+    };
+    thread_local std::vector<PixelSeed> stack;
+    stack.clear();
+    for (const PixelSeed& seed : seeds)
+        if (inRegion(seed.x, seed.y))
+            stack.push_back(seed);
     PixelRect box{region.right + 1, region.bottom + 1, region.left - 1, region.top - 1};
     double sumX = 0, sumY = 0, count = 0;
-    const auto visit = [&](int x, int y) {
-        if (!inRegion(x, y) || patch.label(x, y) != kOutside || !passes(patch.pixel(x, y), bounds))
-            return;
-        patch.label(x, y) = kMarker;
-        stack.push_back({x, y});
-        box.left = std::min(box.left, x);
-        box.right = std::max(box.right, x);
-        box.top = std::min(box.top, y);
-        box.bottom = std::max(box.bottom, y);
-        sumX += x;
-        sumY += y;
-        count += 1;
-    };
-    for (const PixelSeed& seed : seeds)
-        visit(seed.x, seed.y);
     while (!stack.empty()) {
         const PixelSeed p = stack.back();
         stack.pop_back();
-        visit(p.x + 1, p.y);
-        visit(p.x - 1, p.y);
-        visit(p.x, p.y + 1);
-        visit(p.x, p.y - 1);
+        if (!open(p.x, p.y))
+            continue;
+        int left = p.x;
+        int right = p.x;
+        while (left > region.left && open(left - 1, p.y))
+            --left;
+        while (right < region.right && open(right + 1, p.y))
+            ++right;
+        std::fill(&patch.label(left, p.y), &patch.label(right, p.y) + 1, kMarker);
+        const double n = right - left + 1;
+        sumX += (left + right) * n / 2;
+        sumY += p.y * n;
+        count += n;
+        box.left = std::min(box.left, left);
+        box.right = std::max(box.right, right);
+        box.top = std::min(box.top, p.y);
+        box.bottom = std::max(box.bottom, p.y);
+        // The first pixel of every run of open pixels that touches the span from above or below.
+        for (const int y : {p.y - 1, p.y + 1}) {
+            if (y < region.top || y > region.bottom)
+                continue;
+            bool inRun = false;
+            for (int x = left; x <= right; ++x) {
+                const bool o = open(x, y);
+                if (o && !inRun)
+                    stack.push_back({x, y});
+                inRun = o;
+            }
+        }
     }
     if (count == 0)
         return std::nullopt;
@@ -228,11 +265,12 @@ std::optional<PointD> subPixelCentre(const ArgbPicture& picture, MarkerBounds bo
     const PixelRect weightedBox = box;
     for (int i = 0; i < kRingWidth; ++i)
         patch.grow(box, static_cast<uint8_t>(kRing + i));
-    std::vector<RingPixel> ring;
+    thread_local std::vector<RingPixel> ring;
+    ring.clear();
     for (int y = box.top; y <= box.bottom; ++y)
         for (int x = box.left; x <= box.right; ++x)
             if (patch.label(x, y) >= kRing)
-                ring.push_back({x, y, static_cast<double>(brightness(patch.pixel(x, y)))});
+                ring.push_back({x, y, brightness(patch.pixel(x, y))});
     if (ring.empty())
         return plainMean;
     const Background background = fitBackground(ring);
@@ -240,12 +278,12 @@ std::optional<PointD> subPixelCentre(const ArgbPicture& picture, MarkerBounds bo
         return plainMean;
 
     double sw = 0, swx = 0, swy = 0;
-    for (int y = weightedBox.top; y <= weightedBox.bottom; ++y)
-        for (int x = weightedBox.left; x <= weightedBox.right; ++x) {
+    for (int y = weightedBox.top; y <= weightedBox.bottom; ++y) {
+        double bg = background.at(weightedBox.left, y); // along the row: plus p per pixel
+        for (int x = weightedBox.left; x <= weightedBox.right; ++x, bg += background.p) {
             const uint8_t l = patch.label(x, y);
             if (l != kMarker && l != kNeighbour)
                 continue;
-            const double bg = background.at(x, y);
             const double span = kWhite - bg;
             if (span < 1.0)
                 continue;
@@ -254,6 +292,7 @@ std::optional<PointD> subPixelCentre(const ArgbPicture& picture, MarkerBounds bo
             swx += w * x;
             swy += w * y;
         }
+    }
     if (sw <= 0.0)
         return plainMean;
     return PointD{swx / sw, swy / sw};
