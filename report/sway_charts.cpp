@@ -139,7 +139,6 @@ QLineSeries* lineSeries(const std::vector<QPointF>& points, const QColor& colour
     for (const QPointF& p : points)
         series->append(p);
     QPen pen(colour, width, style);
-    pen.setCosmetic(true);
     series->setPen(pen);
     return series;
 }

@@ -21,6 +21,9 @@ SaveResult saveFigureFile(const QString& path, QWidget* figure) {
         svg.setSize(size);
         svg.setViewBox(QRect(QPoint(0, 0), size));
         svg.setTitle(QStringLiteral("動揺解析"));
+        // Text is laid out at the screen's resolution; at the generator's default of 72 dpi
+        // the fonts would come out smaller than the gaps left for them.
+        svg.setResolution(figure->logicalDpiX());
         QPainter painter(&svg);
         figure->render(&painter);
     } else {

@@ -17,6 +17,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSvgRenderer>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -243,6 +245,14 @@ void ReportWindowTests::savesBothFilesAndTheFigure() {
     const QByteArray svg = readAll(mDir->filePath(QStringLiteral("f.svg")));
     QVERIFY(svg.contains("<svg"));
     QVERIFY(svg.contains("<path") || svg.contains("<polyline"));
+    QVERIFY(QSvgRenderer(svg).isValid());
+    // Text came out a quarter too small once: the generator's 72 dpi against the screen's.
+    const QRegularExpressionMatch size =
+        QRegularExpression(QStringLiteral("font-size=\"([0-9.]+)\"")).match(QString::fromUtf8(svg));
+    QVERIFY(size.hasMatch());
+    const QWidget* figure = child(report, "figure");
+    QCOMPARE(qRound(size.captured(1).toDouble() * 10),
+             qRound(figure->font().pointSizeF() * figure->logicalDpiY() / 72 * 10));
 
     // Cancelling writes nothing.
     answerNextSaveDialog("dlgSaveMeasures", QString());
