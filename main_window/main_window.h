@@ -46,6 +46,8 @@ public:
     void showOptions();
     void showVersion();
     void showSwayReport();
+    // After the trajectory changed: the menu item's enabled state and the open report.
+    void updateSwayReport();
 
     // Opening a photo once its path is known (the part after the open dialog).
     bool loadPhoto(const QString& path);
@@ -63,7 +65,6 @@ private:
     void pressAnglePoint(QPointF position);
     void showMessage(const QString& text);
     void showProgress(const QString& text, bool immediately);
-    void updateSwayReport();
 
     AnalysisState& mState;
     SwayRecord mSway;
