@@ -12,6 +12,8 @@
 #include "scale.h"
 #include "single_window.h"
 #include "sway_tracking.h"
+#include "sway_trajectory.h"
+#include "sway_window.h"
 #include "tracking.h"
 
 #include <QAction>
@@ -44,9 +46,13 @@ const QStringList kLandmarks = {
 };
 
 // The presets write texts of their own: half-width brackets after a blank.
-const std::array<QString, 7> kSagittalPreset = {
-    QStringLiteral("頭頂部"), QStringLiteral("肩峰 (矢状面)"), QStringLiteral("腸骨棘 (矢状面)"),
-    QStringLiteral("膝関節 (矢状面)"), QString(), QString(), QString()};
+const std::array<QString, 7> kSagittalPreset = {QStringLiteral("頭頂部"),
+                                                QStringLiteral("肩峰 (矢状面)"),
+                                                QStringLiteral("腸骨棘 (矢状面)"),
+                                                QStringLiteral("膝関節 (矢状面)"),
+                                                QString(),
+                                                QString(),
+                                                QString()};
 const std::array<QString, 7> kFrontalPreset = {
     QStringLiteral("頭頂部"),          QStringLiteral("肩峰 (前額左)"),
     QStringLiteral("肩峰 (前額右)"),   QStringLiteral("腸骨棘 (前額左)"),
@@ -70,8 +76,7 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& text, 
     return button;
 }
 
-QRadioButton* makeOption(QWidget* parent, const char* name, const QString& text,
-                         QRect geometry) {
+QRadioButton* makeOption(QWidget* parent, const char* name, const QString& text, QRect geometry) {
     auto* option = new QRadioButton(text, parent);
     option->setObjectName(QLatin1String(name));
     option->setGeometry(geometry);
@@ -143,8 +148,7 @@ QString fileNameOf(const std::string& path) {
 
 } // namespace
 
-MainWindow::MainWindow(AnalysisState& state, QWidget* parent)
-    : QMainWindow(parent), mState(state) {
+MainWindow::MainWindow(AnalysisState& state, QWidget* parent) : QMainWindow(parent), mState(state) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(kTitle);
     buildMenus();
@@ -154,7 +158,9 @@ MainWindow::MainWindow(AnalysisState& state, QWidget* parent)
     setUpAnalysisKeeping();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    delete mSwayWindow; // it shows the trajectory this window owns
+}
 
 void MainWindow::buildMenus() {
     QMenuBar* bar = menuBar();
@@ -179,6 +185,16 @@ void MainWindow::buildMenus() {
     mKaiseki = bar->addAction(QStringLiteral("解析開始"), this, &MainWindow::startAnalysis);
     mKaiseki->setObjectName(QStringLiteral("kaiseki"));
     mKaiseki->setEnabled(false);
+
+    // The sway report, offered once the trajectory has enough photos.
+    QMenu* results = bar->addMenu(QStringLiteral("解析結果"));
+    results->setObjectName(QStringLiteral("mnuResults"));
+    mSwayAction =
+        results->addAction(QStringLiteral("動揺解析..."), this, &MainWindow::showSwayReport);
+    mSwayAction->setObjectName(QStringLiteral("mnuSway"));
+    mSwayAction->setEnabled(false);
+    // Whatever changed the trajectory, the menu shows the state of the moment.
+    connect(results, &QMenu::aboutToShow, this, &MainWindow::updateSwayReport);
 
     QAction* options = bar->addAction(QStringLiteral("オプション"), this, &MainWindow::showOptions);
     options->setObjectName(QStringLiteral("option"));
@@ -217,9 +233,10 @@ void MainWindow::buildControls() {
     mPicOld->setAutoFillBackground(true);
     mPicOld->hide();
 
-    mLabel1 = makeLabel(client, "Label1",
-                        QStringLiteral("ポインタがそれぞれどの部位を指しているのか入力してください"),
-                        QRect(654, 0, 122, 37));
+    mLabel1 =
+        makeLabel(client, "Label1",
+                  QStringLiteral("ポインタがそれぞれどの部位を指しているのか入力してください"),
+                  QRect(654, 0, 122, 37));
     for (int k = 0; k < 7; ++k) {
         const QByteArray number = QByteArray::number(k + 1);
         auto* label = new QLabel(QString::fromLatin1(number), client);
@@ -243,14 +260,14 @@ void MainWindow::buildControls() {
         client, "Label2",
         QStringLiteral("システムの既定値でバランステストを行った場合は下のボタンを押してください"),
         QRect(654, 223, 128, 48));
-    mCommand1 = makeButton(client, "Command1", QStringLiteral("矢状面バランス"),
-                           QRect(675, 277, 101, 26));
-    mCommand2 = makeButton(client, "Command2", QStringLiteral("前額面バランス"),
-                           QRect(675, 309, 101, 25));
-    mLabel3 = makeLabel(
-        client, "Label3",
-        QStringLiteral("Shiftキーを押しながら距離の基準点を２つクリックしてください"),
-        QRect(654, 356, 122, 38));
+    mCommand1 =
+        makeButton(client, "Command1", QStringLiteral("矢状面バランス"), QRect(675, 277, 101, 26));
+    mCommand2 =
+        makeButton(client, "Command2", QStringLiteral("前額面バランス"), QRect(675, 309, 101, 25));
+    mLabel3 =
+        makeLabel(client, "Label3",
+                  QStringLiteral("Shiftキーを押しながら距離の基準点を２つクリックしてください"),
+                  QRect(654, 356, 122, 38));
     mLabel5 = makeLabel(client, "Label5", QStringLiteral("基準点の距離は何㎜ですか"),
                         QRect(654, 400, 115, 26));
     mText1 = new QLineEdit(client);
@@ -263,8 +280,8 @@ void MainWindow::buildControls() {
     mLabel6->move(747, 435);
     mLabel6->adjustSize();
     mCommand4 = makeButton(client, "Command4", QStringLiteral("OK"), QRect(721, 453, 55, 25));
-    mCommand3 = makeButton(client, "Command3", QStringLiteral("解析を続ける"),
-                           QRect(674, 516, 101, 25));
+    mCommand3 =
+        makeButton(client, "Command3", QStringLiteral("解析を続ける"), QRect(674, 516, 101, 25));
 
     mFrame1 = new QGroupBox(QStringLiteral("解析モード設定"), client);
     mFrame1->setObjectName(QStringLiteral("Frame1"));
@@ -467,6 +484,7 @@ void MainWindow::finishAnalysis() {
         const double millimetres = mState.pathLength[k] / 10 * mState.mmPerPoint;
         setListText(mLists[k - 1], QString::fromStdString(generalNumberText(millimetres)));
     }
+    updateSwayReport();
     showSingleWindow(mEnd, [this] { return new EndWindow(mState); });
 }
 
@@ -546,6 +564,28 @@ void MainWindow::showOptions() {
 
 void MainWindow::showVersion() {
     showSingleWindow(mAbout, [] { return new AboutWindow(); });
+}
+
+void MainWindow::showSwayReport() {
+    if (!swayReportAvailable(mSway))
+        return;
+    showSingleWindow(mSwayWindow, [this] {
+        auto* window = new SwayWindow(mState, mSway);
+        connect(window, &SwayWindow::frameIntervalChanged, this, &MainWindow::markUnsaved);
+        return window;
+    })->refresh();
+}
+
+void MainWindow::updateSwayReport() {
+    const bool available = swayReportAvailable(mSway);
+    mSwayAction->setEnabled(available);
+    if (!mSwayWindow)
+        return;
+    // After a new analysis, an opened file or an undo the trajectory may be too short to report.
+    if (available)
+        mSwayWindow->refresh();
+    else
+        mSwayWindow->close();
 }
 
 void MainWindow::showMessage(const QString& text) {

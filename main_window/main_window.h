@@ -19,6 +19,7 @@ class AboutWindow;
 class EndWindow;
 class OptionsWindow;
 class PictureArea;
+class SwayWindow;
 class QAction;
 class QComboBox;
 class QGroupBox;
@@ -55,6 +56,9 @@ public:
     void pressOnPicture(QPointF position, int modifierBits);
     void showOptions();
     void showVersion();
+    void showSwayReport();
+    // After the trajectory changed: the menu item's enabled state and the open report.
+    void updateSwayReport();
 
     // Opening a photo once its path is known (the part after the open dialog).
     bool loadPhoto(const QString& path);
@@ -144,6 +148,7 @@ private:
     QAction* mKaiseki = nullptr;
     QAction* mUndo = nullptr;
     QAction* mRedo = nullptr;
+    QAction* mSwayAction = nullptr;
     QElapsedTimer mProgressClock;
 
     UndoHistory mHistory;
@@ -156,4 +161,5 @@ private:
     QPointer<OptionsWindow> mOptions;
     QPointer<AboutWindow> mAbout;
     QPointer<EndWindow> mEnd;
+    QPointer<SwayWindow> mSwayWindow;
 };

@@ -140,6 +140,7 @@ void MainWindow::undo() {
     mPicSource->update();
     updateTitle();
     updateEditActions();
+    updateSwayReport();
 }
 
 void MainWindow::redo() {
@@ -152,6 +153,7 @@ void MainWindow::redo() {
     mPicSource->update();
     updateTitle();
     updateEditActions();
+    updateSwayReport();
 }
 
 void MainWindow::clearHistory() {
@@ -237,6 +239,7 @@ QString MainWindow::applyDocument(const AnalysisDocument& document) {
     mHistory.clear();
     mUnsavedOutsideHistory = false;
     updateEditActions();
+    updateSwayReport();
     return placement.problem;
 }
 
@@ -259,6 +262,7 @@ void MainWindow::resetToStartup() {
     mFilePath.clear();
     updateTitle();
     updateEditActions();
+    updateSwayReport();
 }
 
 void MainWindow::closeAnalysisWindows() {

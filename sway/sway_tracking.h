@@ -1,20 +1,13 @@
 #pragma once
 
 #include "analysis_state.h"
+#include "argb_picture.h"
+#include "point_d.h"
 #include "sway_record.h"
 
 #include <array>
-#include <cstddef>
 #include <cstdint>
-
-// A 32-bit picture in memory, 0xAARRGGBB words (the layout of QImage::Format_RGB32). Does not
-// own the pixels.
-struct ArgbPicture {
-    const uint32_t* bits = nullptr;
-    int width = 0;
-    int height = 0;
-    std::ptrdiff_t stride = 0; // words per row
-};
+#include <optional>
 
 // Integer positions of points 1..7 before a photo was tracked: the tracking examined the
 // pixels within 20 of each.
@@ -24,9 +17,20 @@ struct TrackedFrom {
 };
 [[nodiscard]] TrackedFrom trackedFrom(const AnalysisState& state);
 
+// Sub-pixel centre of the marker a click at (clickX, clickY) found: the marker pixels the region
+// search met (up to 500 pixels from the click). Nothing where the search found no marker.
+[[nodiscard]] std::optional<PointD>
+clickedCentre(const ArgbPicture& photo, const AnalysisState& state, double clickX, double clickY);
+
+// Sub-pixel centre of the marker the tracking found around the old position (x0, y0): the
+// marker pixels within its 41 x 41 window. Nothing where there is no marker.
+[[nodiscard]] std::optional<PointD> trackedCentre(const ArgbPicture& photo,
+                                                  const AnalysisState& state, int x0, int y0);
+
 // After a marker press placed point k at the click (clickX, clickY): records the point's
 // sub-pixel centre in entry 0 (or in the newest entry when points are added later), creating
-// entry 0 when there is none yet. Points above 7 are not recorded. `seconds` is the frame time
+// entry 0 when there is none yet. Where the click found no marker, the stored whole-pixel point
+// is recorded. Points above 7 are not recorded. `seconds` is the frame time
 // of a video, NaN for a photo.
 void recordPlacedPoint(SwayRecord& sway, const AnalysisState& state, const ArgbPicture& photo,
                        int k, double clickX, double clickY, double seconds);

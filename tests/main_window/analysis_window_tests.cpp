@@ -66,7 +66,8 @@ private slots:
         QStringList captions;
         for (QAction* action : bar)
             captions << action->text();
-        QCOMPARE(captions, QStringList({"ファイル", "編集", "解析開始", "オプション", "ヘルプ"}));
+        QCOMPARE(captions,
+                 QStringList({"ファイル", "編集", "解析開始", "解析結果", "オプション", "ヘルプ"}));
         QStringList names, texts, keys;
         for (QAction* action : child<QMenu>(w(), "mnuFile")->actions()) {
             names << action->objectName();

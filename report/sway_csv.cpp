@@ -1,0 +1,144 @@
+#include "sway_csv.h"
+
+#include "cp932.h"
+#include "sway_report.h"
+
+#include <QDir>
+#include <QSaveFile>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+constexpr char kLineEnd[] = "\r\n";
+
+std::string cell(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (const char c : text) {
+        quoted += c;
+        if (c == '"')
+            quoted += '"';
+    }
+    return quoted + '"';
+}
+
+std::string countCell(int n) {
+    return std::to_string(n);
+}
+
+QString failure(const QString& path, const QString& reason) {
+    return QStringLiteral("ファイル「%1」を書き込めませんでした。\n理由: %2")
+        .arg(QDir::toNativeSeparators(path), reason);
+}
+
+QString reasonOf(const QSaveFile& file) {
+    QString what;
+    switch (file.error()) {
+    case QFileDevice::OpenError:
+        what = QStringLiteral("ファイルを作成できません");
+        break;
+    case QFileDevice::PermissionsError:
+        what = QStringLiteral("書き込みが許可されていません");
+        break;
+    case QFileDevice::ResourceError:
+        what = QStringLiteral("ディスクの空きが足りません");
+        break;
+    default:
+        what = QStringLiteral("書き込みに失敗しました");
+        break;
+    }
+    if (!file.errorString().isEmpty())
+        what += QStringLiteral("（%1）").arg(file.errorString());
+    return what;
+}
+
+SaveResult saveCp932(const QString& path, const std::string& bytes) {
+    if (!cp932Available())
+        return {false,
+                failure(path, QStringLiteral("このシステムでは文字コード CP932 に変換できません"))};
+    return saveWhole(path, QByteArray::fromStdString(bytes));
+}
+
+} // namespace
+
+std::string measuresFileBytes(const SwayReport& report) {
+    const std::string u = unitName(report);
+    std::string text = "点,部位,n,Δt(s),軌跡長(" + u + "),平均速度(" + u + "/s),範囲X(" + u +
+                       "),範囲Y(" + u + "),RMS X(" + u + "),RMS Y(" + u + "),平均距離(" + u +
+                       "),楕円面積(" + u + "2),楕円長半径(" + u + "),楕円短半径(" + u +
+                       "),楕円傾き(°)" + kLineEnd;
+    for (const PointTrajectory& p : report.points) {
+        text += std::to_string(p.point) + ',' +
+                cell(report.names[static_cast<std::size_t>(p.point)]) + ',' +
+                countCell(static_cast<int>(p.positions.size())) + ',' + fileNumber(p.interval);
+        if (const auto& m = p.measures) {
+            const double velocity = m->meanVelocity ? *m->meanVelocity : kNaN;
+            for (const double v : {m->pathLength, velocity, m->rangeX, m->rangeY, m->rmsX, m->rmsY,
+                                   m->meanDistance, m->ellipse.area, m->ellipse.semiMajor,
+                                   m->ellipse.semiMinor, m->ellipse.tiltDegrees})
+                text += ',' + fileNumber(v);
+        }
+        text += kLineEnd;
+    }
+    text += kLineEnd;
+    if (report.units.millimetres)
+        text += "単位,mm,縮尺(mm/pixel)," + fileNumber(report.units.perPixel) + kLineEnd;
+    else
+        text += "単位,pixel,縮尺(mm/pixel),未確定" + std::string(kLineEnd);
+    return toCp932(text);
+}
+
+std::string trajectoryFileBytes(const SwayReport& report) {
+    const std::string u = unitName(report);
+    std::string text = "番号,時間(s)";
+    for (const PointTrajectory& p : report.points) {
+        const std::string name = report.names[static_cast<std::size_t>(p.point)];
+        text += ',' + cell(name + "-X(" + u + ")") + ',' + cell(name + "-Y(" + u + ")");
+    }
+    text += kLineEnd;
+    std::vector<std::size_t> next(report.points.size(), 0); // next position of each point
+    for (int e = 0; e < report.entryCount; ++e) {
+        const double time = static_cast<std::size_t>(e) < report.times.size()
+                                ? report.times[static_cast<std::size_t>(e)]
+                                : kNaN;
+        text += std::to_string(e) + ',' + fileNumber(time);
+        for (std::size_t i = 0; i < report.points.size(); ++i) {
+            const PointTrajectory& p = report.points[i];
+            if (next[i] < p.entries.size() && p.entries[next[i]] == e) {
+                const PointD& at = p.positions[next[i]++];
+                text += ',' + fileNumber(at.x) + ',' + fileNumber(at.y);
+            } else {
+                text += ",,";
+            }
+        }
+        text += kLineEnd;
+    }
+    return toCp932(text);
+}
+
+SaveResult saveWhole(const QString& path, const QByteArray& bytes) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return {false, failure(path, reasonOf(file))};
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = reasonOf(file);
+        file.cancelWriting();
+        return {false, failure(path, reason)};
+    }
+    if (!file.commit())
+        return {false, failure(path, reasonOf(file))};
+    return {true, {}};
+}
+
+SaveResult saveMeasuresFile(const QString& path, const SwayReport& report) {
+    return saveCp932(path, measuresFileBytes(report));
+}
+
+SaveResult saveTrajectoryFile(const QString& path, const SwayReport& report) {
+    return saveCp932(path, trajectoryFileBytes(report));
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+#include <string>
+
+struct SwayReport;
+
+// The two files of the sway report, in code page 932 with CR LF line ends. Numbers as
+// fileNumber writes them; an unknown value is an empty cell; a name holding "," or '"' is
+// quoted, its quotes doubled.
+
+// One heading row; one row per point: number, landmark name, n, interval (s), path length,
+// mean velocity, range X, range Y, RMS X, RMS Y, mean distance, ellipse area, semi-major axis,
+// semi-minor axis, tilt (degrees); a point with fewer than 3 centres has only the first four.
+// Then an empty line and the unit with the scale.
+[[nodiscard]] std::string measuresFileBytes(const SwayReport& report);
+
+// One heading row; one row per entry: its index, its time (s), then X and Y of each point of
+// the report relative to its first centre, empty where the point has no centre.
+[[nodiscard]] std::string trajectoryFileBytes(const SwayReport& report);
+
+struct SaveResult {
+    bool ok = false;
+    QString error; // Japanese, names the file and the reason
+};
+
+// Writes the bytes whole or not at all (an existing file is replaced only by a complete one).
+[[nodiscard]] SaveResult saveWhole(const QString& path, const QByteArray& bytes);
+
+// The two files, refused when the system cannot convert to code page 932.
+[[nodiscard]] SaveResult saveMeasuresFile(const QString& path, const SwayReport& report);
+[[nodiscard]] SaveResult saveTrajectoryFile(const QString& path, const SwayReport& report);

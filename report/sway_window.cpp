@@ -1,0 +1,420 @@
+#include "sway_window.h"
+
+#include "analysis_state.h"
+#include "sway_charts.h"
+#include "sway_csv.h"
+#include "sway_figure.h"
+#include "sway_record.h"
+
+#include <QBoxLayout>
+#include <QComboBox>
+#include <QEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTableWidget>
+#include <QValueAxis>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+const QString kTitle = QStringLiteral("動揺解析");
+const QString kUnknown = QStringLiteral("—");
+
+// Table columns after the point, name, n and interval: heading over its unit, and decimals.
+struct Column {
+    const char* heading;
+    const char* unit; // after the measure unit ("/s", "²"), or nullptr for degrees
+    int decimals;     // in millimetres; pixels take one more
+};
+const Column kMeasureColumns[] = {
+    {"軌跡長", "", 2},     {"平均速度", "/s", 2}, {"範囲X", "", 2},         {"範囲Y", "", 2},
+    {"RMS X", "", 2},      {"RMS Y", "", 2},      {"平均距離", "", 2},      {"楕円面積", "²", 2},
+    {"楕円長半径", "", 2}, {"楕円短半径", "", 2}, {"楕円傾き", nullptr, 1},
+};
+constexpr int kFixedColumns = 4; // 点, 部位, n, Δt
+
+QString number(double value, int decimals) {
+    if (!std::isfinite(value))
+        return kUnknown;
+    QString text = QString::number(value, 'f', decimals); // the C locale, whatever the user's
+    if (text.startsWith(QLatin1Char('-')) && text.toDouble() == 0.0)
+        text.remove(0, 1);
+    return text;
+}
+
+QTableWidgetItem* item(const QString& text, Qt::Alignment alignment = Qt::AlignRight) {
+    auto* cell = new QTableWidgetItem(text);
+    cell->setTextAlignment(alignment | Qt::AlignVCenter);
+    cell->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+    return cell;
+}
+
+// The stem of a photo name without the sequence number: "sample" for "sample(001).bmp".
+QString sequenceStem(const QString& path) {
+    QString stem = QFileInfo(path).completeBaseName();
+    stem.remove(QRegularExpression(QStringLiteral("\\(\\d*\\)$")));
+    return stem.trimmed();
+}
+
+} // namespace
+
+SwayWindow::SwayWindow(const AnalysisState& state, SwayRecord& sway, QWidget* parent)
+    : QWidget(parent, Qt::Window), mState(state), mSway(sway) {
+    setObjectName(QStringLiteral("frmSway"));
+    setWindowTitle(kTitle);
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    auto* top = new QHBoxLayout;
+    mUnit = new QLabel(this);
+    mUnit->setObjectName(QStringLiteral("lblUnit"));
+    top->addWidget(mUnit, 1);
+    mIntervalCaption = new QLabel(QStringLiteral("写真の間隔:"), this);
+    mIntervalCaption->setObjectName(QStringLiteral("lblInterval"));
+    top->addWidget(mIntervalCaption);
+    mInterval = new QLineEdit(this);
+    mInterval->setObjectName(QStringLiteral("txtInterval"));
+    mInterval->setAttribute(Qt::WA_InputMethodEnabled, false);
+    mInterval->setInputMethodHints(Qt::ImhPreferNumbers);
+    mInterval->setFixedWidth(70);
+    mInterval->setToolTip(QStringLiteral("連続する2枚の写真の撮影間隔を秒で入力します（例: 0.1）"));
+    top->addWidget(mInterval);
+    mIntervalNote = new QLabel(this);
+    mIntervalNote->setObjectName(QStringLiteral("lblIntervalNote"));
+    top->addWidget(mIntervalNote);
+
+    buildTable();
+
+    auto* choice = new QHBoxLayout;
+    auto* pointCaption = new QLabel(QStringLiteral("グラフに表示する点:"), this);
+    choice->addWidget(pointCaption);
+    mPoint = new QComboBox(this);
+    mPoint->setObjectName(QStringLiteral("cboPoint"));
+    mPoint->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    choice->addWidget(mPoint);
+    choice->addStretch(1);
+
+    // What "図を保存..." writes: a caption and the three charts.
+    mFigure = new QWidget(this);
+    mFigure->setObjectName(QStringLiteral("figure"));
+    mFigure->setAutoFillBackground(true);
+    QPalette white = mFigure->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    mFigure->setPalette(white);
+    mFigureTitle = new QLabel(mFigure);
+    mFigureTitle->setObjectName(QStringLiteral("lblFigure"));
+    mFigureTitle->setAlignment(Qt::AlignCenter);
+    mPath = new EqualScaleChartView(mFigure);
+    mPath->setObjectName(QStringLiteral("chartPath"));
+    mSeriesX = new QChartView(mFigure);
+    mSeriesX->setObjectName(QStringLiteral("chartX"));
+    mSeriesY = new QChartView(mFigure);
+    mSeriesY->setObjectName(QStringLiteral("chartY"));
+    for (QChartView* view : {static_cast<QChartView*>(mPath), mSeriesX, mSeriesY}) {
+        view->setRenderHint(QPainter::Antialiasing);
+        view->setMinimumSize(240, 150);
+    }
+    auto* figure = new QVBoxLayout(mFigure);
+    figure->setContentsMargins(4, 4, 4, 4);
+    figure->addWidget(mFigureTitle);
+    figure->addWidget(mPath, 3);
+    auto* series = new QHBoxLayout;
+    series->addWidget(mSeriesX);
+    series->addWidget(mSeriesY);
+    figure->addLayout(series, 2);
+
+    auto* buttons = new QHBoxLayout;
+    const auto button = [this, buttons](const char* name, const QString& text) {
+        auto* b = new QPushButton(text, this);
+        b->setObjectName(QLatin1String(name));
+        b->setAutoDefault(false);
+        buttons->addWidget(b);
+        return b;
+    };
+    QPushButton* measures = button("cmdSaveMeasures", QStringLiteral("測定値をCSV保存..."));
+    QPushButton* trajectory = button("cmdSaveTrajectory", QStringLiteral("軌跡をCSV保存..."));
+    QPushButton* figureButton = button("cmdSaveFigure", QStringLiteral("図を保存..."));
+    buttons->addStretch(1);
+    QPushButton* close = button("cmdClose", QStringLiteral("閉じる"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(mTable);
+    layout->addLayout(choice);
+    layout->addWidget(mFigure, 1);
+    layout->addLayout(buttons);
+
+    connect(mInterval, &QLineEdit::textEdited, this, &SwayWindow::intervalEdited);
+    connect(mPoint, &QComboBox::activated, this, &SwayWindow::pointChosen);
+    connect(mTable, &QTableWidget::cellClicked, this, [this](int row, int) {
+        mPoint->setCurrentIndex(row);
+        pointChosen(row);
+    });
+    connect(measures, &QPushButton::clicked, this, &SwayWindow::saveMeasures);
+    connect(trajectory, &QPushButton::clicked, this, &SwayWindow::saveTrajectory);
+    connect(figureButton, &QPushButton::clicked, this, &SwayWindow::saveFigure);
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
+
+    resize(1000, 860);
+    refresh();
+}
+
+void SwayWindow::buildTable() {
+    mTable = new QTableWidget(this);
+    mTable->setObjectName(QStringLiteral("tblMeasures"));
+    mTable->setColumnCount(kFixedColumns + static_cast<int>(std::size(kMeasureColumns)));
+    mTable->verticalHeader()->hide();
+    mTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+    mTable->setSelectionMode(QAbstractItemView::SingleSelection);
+    mTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    mTable->setWordWrap(false);
+    mTable->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    mTable->verticalHeader()->setDefaultSectionSize(mTable->fontMetrics().height() + 6);
+    mTable->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+}
+
+void SwayWindow::changeEvent(QEvent* event) {
+    // The scale may have been confirmed again while the window stood in the background.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        refresh();
+    QWidget::changeEvent(event);
+}
+
+void SwayWindow::refresh() {
+    mReport = makeSwayReport(mState, mSway);
+    if (mReport.units.millimetres)
+        mUnit->setText(QStringLiteral("単位: mm（1 pixel = %1 mm）。X は右、Y は上が正。")
+                           .arg(QString::fromStdString(fileNumber(mReport.units.perPixel))));
+    else
+        mUnit->setText(QStringLiteral("単位: pixel（距離の基準が確定していないため画素で表示）。"
+                                      "X は右、Y は上が正。"));
+    showTiming();
+    fillTable();
+
+    // The same choice as before where it still exists.
+    const int previousPoint =
+        mShown >= 0 && static_cast<std::size_t>(mShown) < mReport.points.size()
+            ? mReport.points[static_cast<std::size_t>(mShown)].point
+            : 0;
+    mPoint->clear();
+    int chosen = mShown == kAllPoints ? -1 : 0;
+    for (std::size_t i = 0; i < mReport.points.size(); ++i) {
+        const PointTrajectory& p = mReport.points[i];
+        mPoint->addItem(QStringLiteral("%1: %2").arg(p.point).arg(
+            QString::fromStdString(mReport.names[static_cast<std::size_t>(p.point)])));
+        if (p.point == previousPoint && mShown != kAllPoints)
+            chosen = static_cast<int>(i);
+    }
+    mPoint->addItem(QStringLiteral("全点（各点の平均位置を原点に重ねる）"));
+    if (chosen < 0)
+        chosen = mPoint->count() - 1;
+    mPoint->setCurrentIndex(chosen);
+    mShown = chosen == mPoint->count() - 1 ? kAllPoints : chosen;
+    fillCharts();
+}
+
+void SwayWindow::showTiming() {
+    const bool video = mReport.timing == SwayTiming::VideoTimestamps;
+    mInterval->setEnabled(!video);
+    if (video) {
+        mInterval->clear();
+        mIntervalNote->setText(QStringLiteral("動画のフレーム時刻を使用"));
+        return;
+    }
+    if (!mInterval->hasFocus())
+        mInterval->setText(mSway.frameInterval > 0
+                               ? QString::fromStdString(fileNumber(mSway.frameInterval))
+                               : QString());
+    mIntervalNote->setText(mReport.timing == SwayTiming::Unknown
+                               ? QStringLiteral("秒（未入力の間は速度と時間を表示しません）")
+                               : QStringLiteral("秒"));
+}
+
+void SwayWindow::fillTable() {
+    const bool mm = mReport.units.millimetres;
+    const QString unit = QString::fromLatin1(unitName(mReport));
+    QStringList headings = {QStringLiteral("点"), QStringLiteral("部位"), QStringLiteral("n"),
+                            QStringLiteral("Δt\n[s]")};
+    for (const Column& c : kMeasureColumns)
+        headings << QStringLiteral("%1\n[%2]")
+                        .arg(QString::fromUtf8(c.heading),
+                             c.unit ? unit + QString::fromUtf8(c.unit) : QStringLiteral("°"));
+    mTable->setHorizontalHeaderLabels(headings);
+
+    mTable->setRowCount(static_cast<int>(mReport.points.size()));
+    for (int row = 0; row < mTable->rowCount(); ++row) {
+        const PointTrajectory& p = mReport.points[static_cast<std::size_t>(row)];
+        mTable->setItem(row, 0, item(QString::number(p.point), Qt::AlignCenter));
+        mTable->setItem(
+            row, 1,
+            item(QString::fromStdString(mReport.names[static_cast<std::size_t>(p.point)]),
+                 Qt::AlignLeft));
+        mTable->setItem(row, 2, item(QString::number(p.positions.size())));
+        mTable->setItem(row, 3,
+                        item(std::isfinite(p.interval)
+                                 ? QString::fromStdString(fileNumber(p.interval))
+                                 : kUnknown));
+        double values[std::size(kMeasureColumns)];
+        std::fill(std::begin(values), std::end(values), kNaN);
+        if (const auto& m = p.measures) {
+            const double v[] = {m->pathLength,
+                                m->meanVelocity.value_or(kNaN),
+                                m->rangeX,
+                                m->rangeY,
+                                m->rmsX,
+                                m->rmsY,
+                                m->meanDistance,
+                                m->ellipse.area,
+                                m->ellipse.semiMajor,
+                                m->ellipse.semiMinor,
+                                m->ellipse.tiltDegrees};
+            std::copy(std::begin(v), std::end(v), values);
+        }
+        for (std::size_t c = 0; c < std::size(kMeasureColumns); ++c) {
+            const int decimals = kMeasureColumns[c].decimals + (mm || c == 10 ? 0 : 1);
+            mTable->setItem(row, kFixedColumns + static_cast<int>(c),
+                            item(number(values[c], decimals)));
+        }
+    }
+    // The measures share the width; number and name keep what they need.
+    QHeaderView* header = mTable->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::Stretch);
+    for (const int fixed : {0, 1, 2})
+        header->setSectionResizeMode(fixed, QHeaderView::ResizeToContents);
+    // Tall enough for every row: seven points at most.
+    const int rows = std::max(mTable->rowCount(), 1);
+    mTable->setFixedHeight(mTable->horizontalHeader()->sizeHint().height() +
+                           rows * mTable->verticalHeader()->defaultSectionSize() +
+                           2 * mTable->frameWidth() + 2);
+}
+
+void SwayWindow::fillCharts() {
+    const QString unit = QString::fromLatin1(unitName(mReport));
+    if (mShown == kAllPoints) {
+        mFigureTitle->setText(QStringLiteral("全点の動揺（単位 %1）").arg(unit));
+    } else if (static_cast<std::size_t>(mShown) < mReport.points.size()) {
+        const PointTrajectory& p = mReport.points[static_cast<std::size_t>(mShown)];
+        mFigureTitle->setText(
+            QStringLiteral("点%1 %2 の動揺（単位 %3）")
+                .arg(p.point)
+                .arg(QString::fromStdString(mReport.names[static_cast<std::size_t>(p.point)]))
+                .arg(unit));
+    }
+    QValueAxis* x = nullptr;
+    QValueAxis* y = nullptr;
+    QRectF bounds;
+    QChart* path = makePathChart(mReport, mShown, &x, &y, &bounds);
+    mPath->setContent(path, x, y, bounds);
+    for (auto [view, alongX] : {std::pair{mSeriesX, true}, std::pair{mSeriesY, false}}) {
+        QChart* old = view->chart();
+        view->setChart(makeSeriesChart(mReport, mShown, alongX));
+        delete old;
+    }
+}
+
+void SwayWindow::intervalEdited(const QString& text) {
+    const double before = mSway.frameInterval;
+    bool ok = false;
+    const double seconds = text.trimmed().toDouble(&ok); // "." only, whatever the locale
+    if (ok && std::isfinite(seconds) && seconds > 0.0) {
+        mSway.frameInterval = seconds;
+        mInterval->setStyleSheet(QString());
+    } else {
+        mSway.frameInterval = 0.0; // unknown until a valid number stands in the box
+        mInterval->setStyleSheet(text.trimmed().isEmpty() ? QString()
+                                                          : QStringLiteral("color: #c00000;"));
+    }
+    if (mSway.frameInterval != before)
+        emit frameIntervalChanged();
+    refresh();
+}
+
+void SwayWindow::pointChosen(int index) {
+    mShown = index == mPoint->count() - 1 ? kAllPoints : index;
+    if (mShown != kAllPoints)
+        mTable->selectRow(mShown);
+    else
+        mTable->clearSelection();
+    fillCharts();
+}
+
+QString SwayWindow::suggestedPath(const QString& what, const QString& suffix) const {
+    const QFileInfo photo(QString::fromStdString(mState.photoPath));
+    QString stem = sequenceStem(photo.fileName());
+    if (stem.isEmpty())
+        stem = QStringLiteral("動揺解析");
+    return photo.dir().filePath(QStringLiteral("%1_%2.%3").arg(stem, what, suffix));
+}
+
+QString SwayWindow::askFileName(const char* objectName, const QString& title,
+                                const QStringList& filters, const QString& suggested) {
+    // On the heap and watched: the window may be closed while the dialog's event loop runs.
+    const QPointer<SwayWindow> self(this);
+    const QPointer<QFileDialog> dialog = new QFileDialog(this, title);
+    dialog->setObjectName(QLatin1String(objectName));
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setNameFilters(filters);
+    dialog->setDefaultSuffix(QFileInfo(suggested).suffix());
+    dialog->selectFile(suggested);
+    // The typed name without an ending takes that of the chosen type.
+    connect(dialog, &QFileDialog::filterSelected, dialog, [d = dialog.data()](const QString& f) {
+        const QRegularExpressionMatch m =
+            QRegularExpression(QStringLiteral("\\*\\.(\\w+)")).match(f);
+        if (m.hasMatch())
+            d->setDefaultSuffix(m.captured(1));
+    });
+    const bool accepted = dialog->exec() == QDialog::Accepted;
+    if (!self || !dialog)
+        return {};
+    const QStringList files = dialog->selectedFiles();
+    delete dialog;
+    return accepted && !files.isEmpty() ? files.constFirst() : QString();
+}
+
+void SwayWindow::saveMeasures() {
+    const QString path = askFileName("dlgSaveMeasures", QStringLiteral("測定値をCSV保存"),
+                                     {QStringLiteral("カンマ区切りファイル(*.csv)")},
+                                     suggestedPath(QStringLiteral("動揺測定値"), "csv"));
+    if (path.isEmpty())
+        return;
+    refresh();
+    if (const SaveResult r = saveMeasuresFile(path, mReport); !r.ok)
+        reportFailure(r.error);
+}
+
+void SwayWindow::saveTrajectory() {
+    const QString path = askFileName("dlgSaveTrajectory", QStringLiteral("軌跡をCSV保存"),
+                                     {QStringLiteral("カンマ区切りファイル(*.csv)")},
+                                     suggestedPath(QStringLiteral("動揺軌跡"), "csv"));
+    if (path.isEmpty())
+        return;
+    refresh();
+    if (const SaveResult r = saveTrajectoryFile(path, mReport); !r.ok)
+        reportFailure(r.error);
+}
+
+void SwayWindow::saveFigure() {
+    const QString path =
+        askFileName("dlgSaveFigure", QStringLiteral("図を保存"),
+                    {QStringLiteral("PNG画像(*.png)"), QStringLiteral("SVG画像(*.svg)")},
+                    suggestedPath(QStringLiteral("動揺図"), "png"));
+    if (path.isEmpty())
+        return;
+    if (const SaveResult r = saveFigureFile(path, mFigure); !r.ok)
+        reportFailure(r.error);
+}
+
+void SwayWindow::reportFailure(const QString& message) {
+    QMessageBox::warning(this, kTitle, message, QMessageBox::Ok);
+}

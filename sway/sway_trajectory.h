@@ -1,0 +1,57 @@
+#pragma once
+
+#include "analysis_state.h"
+#include "point_d.h"
+#include "sway_measures.h"
+#include "sway_record.h"
+
+#include <optional>
+#include <vector>
+
+// The unit of the sway measures: millimetres once the scale is confirmed, pixels before.
+struct SwayUnits {
+    bool millimetres = false;
+    double perPixel = 1.0; // units per pixel: mmPerPoint / 10 for millimetres, else 1
+};
+
+// mmPerPoint holds a pixel distance after a reference press and the scale only after the
+// distance was confirmed; the confirmation computes it from refDistance, which the press set to
+// the same value. So a positive mmPerPoint that differs from refDistance is a confirmed scale.
+// (Should a typed distance make the two equal, d = D * D / 10, the measures stay in pixels:
+// never a wrong millimetre value.)
+[[nodiscard]] bool scaleConfirmed(const AnalysisState& state);
+[[nodiscard]] SwayUnits swayUnits(const AnalysisState& state);
+
+// Where the times of the entries come from.
+enum class SwayTiming {
+    Unknown,         // photos without a typed interval
+    PhotoInterval,   // photos: entry e at e * frameInterval
+    VideoTimestamps, // every entry carries its frame time
+};
+[[nodiscard]] SwayTiming swayTiming(const SwayRecord& sway);
+
+// Seconds of each entry from entry 0; NaN for every entry while the timing is unknown.
+[[nodiscard]] std::vector<double> entryTimes(const SwayRecord& sway);
+
+// The trajectory of one named point, in the measure unit: X to the right, Y upward, relative
+// to the point's first centre (entry 0 for a point placed before the first continuation).
+struct PointTrajectory {
+    int point = 0;
+    std::vector<int> entries;      // the entries in which the point has a centre
+    std::vector<PointD> positions; // one per entry above
+    std::vector<double> times;     // seconds from entry 0, NaN while unknown
+    // Seconds between successive positions: the typed interval for photos, the mean frame
+    // spacing for a video; NaN while unknown.
+    double interval = 0.0;
+    std::optional<SwayMeasures> measures; // from 3 positions on
+};
+[[nodiscard]] PointTrajectory pointTrajectory(const SwayRecord& sway, int point,
+                                              const SwayUnits& units);
+
+// The trajectories of points 1..7 that have at least one centre, in point order.
+[[nodiscard]] std::vector<PointTrajectory> swayTrajectories(const SwayRecord& sway,
+                                                            const SwayUnits& units);
+
+// The report is offered once the trajectory holds at least this many entries.
+inline constexpr int kMinSwayEntries = 3;
+[[nodiscard]] bool swayReportAvailable(const SwayRecord& sway);

@@ -1,0 +1,108 @@
+#pragma once
+
+// Generated pictures of white markers for accuracy tests: anti-aliased discs at sub-pixel
+// positions on a textured background, with Gaussian noise, optionally through JPEG.
+
+#include <QBuffer>
+#include <QImage>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <random>
+#include <vector>
+
+// A smooth random texture: a base colour and a few plane waves of grey.
+class Texture {
+public:
+    explicit Texture(std::mt19937& rng) {
+        std::uniform_real_distribution<double> level(50.0, 150.0), tint(-12.0, 12.0),
+            wavelength(6.0, 40.0), angle(0.0, 2 * std::numbers::pi), amplitude(3.0, 8.0);
+        const double base = level(rng);
+        for (double& c : mBase)
+            c = base + tint(rng);
+        for (Wave& w : mWaves) {
+            const double a = angle(rng);
+            const double k = 2 * std::numbers::pi / wavelength(rng);
+            w = {k * std::cos(a), k * std::sin(a), angle(rng), amplitude(rng)};
+        }
+    }
+    // Channel c (0 red, 1 green, 2 blue) at pixel (x, y).
+    [[nodiscard]] double at(int c, double x, double y) const {
+        double v = mBase[c];
+        for (const Wave& w : mWaves)
+            v += w.amplitude * std::sin(w.kx * x + w.ky * y + w.phase);
+        return v;
+    }
+
+private:
+    struct Wave {
+        double kx, ky, phase, amplitude;
+    };
+    double mBase[3]{};
+    Wave mWaves[4]{};
+};
+
+// Fraction of pixel (i, j), the square [i - 0.5, i + 0.5] x [j - 0.5, j + 0.5], inside the
+// disc. Exact away from the edge, sampled 32 x 32 across it.
+inline double discCoverage(int i, int j, double cx, double cy, double r) {
+    const double d = std::hypot(i - cx, j - cy);
+    if (d <= r - 0.75)
+        return 1.0;
+    if (d >= r + 0.75)
+        return 0.0;
+    constexpr int kSamples = 32;
+    int inside = 0;
+    for (int sy = 0; sy < kSamples; ++sy)
+        for (int sx = 0; sx < kSamples; ++sx) {
+            const double x = i - 0.5 + (sx + 0.5) / kSamples;
+            const double y = j - 0.5 + (sy + 0.5) / kSamples;
+            inside += (x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r;
+        }
+    return inside / double(kSamples * kSamples);
+}
+
+struct Disc {
+    double x, y, r;
+    double white = 250.0;
+};
+
+// The texture with the discs blended in by coverage, then noise of `sigma` grey levels per
+// channel, rounded to whole levels.
+inline QImage renderScene(int width, int height, const Texture& texture,
+                          const std::vector<Disc>& discs, double sigma, std::mt19937& rng) {
+    std::normal_distribution<double> noise(0.0, sigma);
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int j = 0; j < height; ++j) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(j));
+        for (int i = 0; i < width; ++i) {
+            double cover = 0.0;
+            double white = 255.0;
+            for (const Disc& d : discs) {
+                const double c = discCoverage(i, j, d.x, d.y, d.r);
+                if (c > cover) {
+                    cover = c;
+                    white = d.white;
+                }
+            }
+            int channel[3];
+            for (int c = 0; c < 3; ++c) {
+                const double v = texture.at(c, i, j) * (1.0 - cover) + white * cover;
+                channel[c] = std::clamp(static_cast<int>(std::lround(v + noise(rng))), 0, 255);
+            }
+            row[i] = qRgb(channel[0], channel[1], channel[2]);
+        }
+    }
+    return image;
+}
+
+// The picture after a round trip through JPEG at the given quality.
+inline QImage throughJpeg(const QImage& image, int quality) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPG", quality);
+    QImage decoded;
+    decoded.loadFromData(bytes, "JPG");
+    return decoded.convertToFormat(QImage::Format_RGB32);
+}
