@@ -12,7 +12,7 @@
 inline constexpr int kPhotoAllocationLimitMb = 256;
 
 struct LoadedPhoto {
-    QImage image;      // 32-bit RGB, already at the display size
+    QImage image;       // 32-bit RGB, already at the display size
     QSize originalSize; // the photo's own size in pixels
 };
 
