@@ -12,6 +12,7 @@ extern "C" {
 #include <QTransform>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <mutex>
@@ -139,6 +140,15 @@ AVPixelFormat withoutJpegRange(AVPixelFormat format, bool* fullRange) {
     }
 }
 
+// Decoders may leave values outside their C enumeration in a frame's fields; they are read as
+// the plain integers they are.
+template <typename Enum> int rawValue(const Enum& field) {
+    static_assert(sizeof(Enum) == sizeof(int));
+    int value = 0;
+    std::memcpy(&value, &field, sizeof value);
+    return value;
+}
+
 bool isCorrupt(const AVFrame& frame) {
     return (frame.flags & AV_FRAME_FLAG_CORRUPT) || frame.decode_error_flags != 0;
 }
@@ -244,6 +254,8 @@ VideoReader::Opened VideoReader::finishOpen(std::unique_ptr<VideoReader> reader,
     decoder->thread_count = limits.threads > 0 ? limits.threads : defaultThreads();
     decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     decoder->pkt_timebase = stream->time_base;
+    // A frame larger than the stream said is refused by the decoder, not allocated.
+    decoder->max_pixels = std::min<int64_t>(limits.maxPixels, INT_MAX);
     if (const int ready = avcodec_open2(decoder.get(), codec, nullptr); ready < 0)
         return {nullptr, reasonText(ready)};
 
@@ -446,7 +458,9 @@ QImage VideoReader::picture(QSize size) {
         return {};
     const bool turned = mInfo.rotation == 90 || mInfo.rotation == 270;
     const QSize target = turned ? size.transposed() : size;
-    bool fullRange = frame.color_range == AVCOL_RANGE_JPEG;
+    if (frame.format < 0 || frame.format >= AV_PIX_FMT_NB)
+        return {};
+    bool fullRange = rawValue(frame.color_range) == AVCOL_RANGE_JPEG;
     const AVPixelFormat format =
         withoutJpegRange(static_cast<AVPixelFormat>(frame.format), &fullRange);
     if (format == AV_PIX_FMT_NONE)
@@ -458,9 +472,9 @@ QImage VideoReader::picture(QSize size) {
     if (!mScaler)
         return {};
     // Unlabelled high-definition video is BT.709, standard definition BT.601, as players assume.
-    int colorspace = frame.colorspace;
+    int colorspace = rawValue(frame.colorspace);
     if (colorspace == AVCOL_SPC_UNSPECIFIED || colorspace == AVCOL_SPC_RGB ||
-        colorspace == AVCOL_SPC_RESERVED)
+        colorspace == AVCOL_SPC_RESERVED || colorspace < 0 || colorspace >= AVCOL_SPC_NB)
         colorspace = frame.height >= 720 ? SWS_CS_ITU709 : SWS_CS_DEFAULT;
     const int range = fullRange ? 1 : 0;
     if (mScaler.get() != before || colorspace != mScalerColorspace || range != mScalerRange) {
@@ -477,9 +491,11 @@ QImage VideoReader::picture(QSize size) {
     if (sws_scale(mScaler.get(), frame.data, frame.linesize, 0, frame.height, planes, strides) <= 0)
         return {};
     // Opaque whatever the source's alpha or padding byte held, as a loaded photo is.
-    for (int y = 0; y < image.height(); ++y) {
+    const int width = image.width();
+    const int height = image.height();
+    for (int y = 0; y < height; ++y) {
         auto* row = reinterpret_cast<uint32_t*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x)
+        for (int x = 0; x < width; ++x)
             row[x] |= 0xFF000000u;
     }
     if (mInfo.rotation != 0)

@@ -16,7 +16,7 @@ struct VideoLimits {
     int64_t analyzeMicroseconds = 0;      // stream time the probe may look at; 0 for the default
     int threads = 0;                      // decoder threads; 0 for one per core
     int maxPacketsPerFrame = 0;           // packets read while looking for a frame; 0 for no limit
-    int64_t maxPixels = int64_t{1} << 28; // larger frames are refused
+    int64_t maxPixels = int64_t{1} << 26; // larger frames (over 8192 x 8192) are refused
 };
 
 // Demuxer, decoder and scaler of one video stream, read front to back, with seeking. Frames come
