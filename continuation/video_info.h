@@ -18,7 +18,6 @@ struct VideoInfo {
     double durationSeconds = 0.0;     // 0 when unknown
     int64_t frameCount = 0;           // 0 when unknown
     bool frameCountEstimated = false; // from duration and frame rate, not from the container
-    QString codec;                    // short name of the decoder, such as "h264"
 };
 
 // One decoded frame at display size.

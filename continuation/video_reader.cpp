@@ -295,7 +295,6 @@ VideoReader::Opened VideoReader::finishOpen(std::unique_ptr<VideoReader> reader,
         info.frameCount = std::llround(info.durationSeconds * info.frameRate);
         info.frameCountEstimated = true;
     }
-    info.codec = QString::fromLatin1(codec->name);
     if (info.frameRate > 0) {
         const double ticks = 1.0 / info.frameRate / av_q2d(stream->time_base);
         reader->mDefaultDuration = std::max<int64_t>(1, std::llround(std::min(ticks, 1e12)));
