@@ -100,14 +100,14 @@ void limitAllocation(QImageReader& reader) {
 
 // Decodes at the requested size; scaling inside the decoder makes big JPEGs several times faster
 // than decoding them whole.
-std::optional<QImage> readScaled(QImageReader& reader, QSize originalSize, QSize target) {
+// `image` may bring memory of the right size and format to decode into.
+std::optional<QImage> readScaled(QImageReader& reader, QSize originalSize, QSize target,
+                                 QImage image = QImage()) {
     if (target != originalSize)
         reader.setScaledSize(target);
-    QImage image;
     {
         const JpegCutOffWatch watch;
-        image = reader.read();
-        if (watch.cutOff())
+        if (!reader.read(&image) || watch.cutOff())
             return std::nullopt;
     }
     if (image.isNull())
@@ -154,11 +154,11 @@ std::optional<LoadedPhoto> loadPhotoForDisplay(const QString& path) {
     return loadPhotoForDisplay(file);
 }
 
-std::optional<QImage> loadPhotoAtSize(const QString& path, QSize size) {
+std::optional<QImage> loadPhotoAtSize(const QString& path, QSize size, QImage reuse) {
     QFile file(path);
     QImageReader reader;
     QSize original;
     if (size.isEmpty() || !openPhoto(file, reader, &original))
         return std::nullopt;
-    return readScaled(reader, original, size);
+    return readScaled(reader, original, size, std::move(reuse));
 }

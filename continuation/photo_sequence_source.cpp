@@ -5,6 +5,7 @@
 
 #include <QFileInfo>
 
+#include <atomic>
 #include <memory>
 
 PhotoSequenceSource::PhotoSequenceSource(std::string& photoPath, QSize size, int threads)
@@ -68,14 +69,34 @@ std::optional<SourceItem> PhotoSequenceSource::take(std::chrono::milliseconds wa
         return std::nullopt;
     SourceItem item = mCurrent->item.get();
     mCurrent.reset();
+    if (!item.picture.isNull()) {
+        const std::lock_guard lock(mHandedOutMutex);
+        mHandedOut.push_back(item.picture);
+        if (mHandedOut.size() > mWindow + 2) // the run holds two at most: this and the last
+            mHandedOut.pop_front();
+    }
     return item;
 }
 
-SourceItem PhotoSequenceSource::load(const std::string& path, QSize size) {
+QImage PhotoSequenceSource::spare() {
+    const std::lock_guard lock(mHandedOutMutex);
+    for (auto it = mHandedOut.begin(); it != mHandedOut.end(); ++it) {
+        if (!it->isDetached())
+            continue;
+        // The run's last use of the pixels happened before it dropped its reference.
+        std::atomic_thread_fence(std::memory_order_acquire);
+        QImage picture = std::move(*it);
+        mHandedOut.erase(it);
+        return picture;
+    }
+    return QImage();
+}
+
+SourceItem PhotoSequenceSource::load(const std::string& path, QSize size, QImage reuse) {
     const QString file = QString::fromStdString(path);
     SourceItem item;
     item.name = QFileInfo(file).fileName();
-    if (auto picture = loadPhotoAtSize(file, size)) {
+    if (auto picture = loadPhotoAtSize(file, size, std::move(reuse))) {
         item.picture = std::move(*picture);
         return item;
     }

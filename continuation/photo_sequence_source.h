@@ -7,6 +7,7 @@
 
 #include <deque>
 #include <future>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -30,11 +31,14 @@ public:
     [[nodiscard]] bool advance() override;
     [[nodiscard]] std::optional<SourceItem> take(std::chrono::milliseconds wait) override;
 
-    // The photo at `path` as the sequence hands it over.
-    [[nodiscard]] static SourceItem load(const std::string& path, QSize size);
+    // The photo at `path` as the sequence hands it over, decoded into `reuse` when it fits.
+    [[nodiscard]] static SourceItem load(const std::string& path, QSize size,
+                                         QImage reuse = QImage());
 
 private:
     void fill();
+    // Memory of a picture handed out earlier that the run has let go of; null when none.
+    QImage spare();
 
     struct Ahead {
         std::string path;
@@ -49,5 +53,9 @@ private:
     bool mNamesEnded = false;      // nextPhotoName gave no further name
     std::optional<Ahead> mCurrent; // the photo advance() moved to
     std::deque<Ahead> mAhead;
+    // Pictures handed out; once only this list holds one, a worker decodes the next photo into
+    // its memory. Fresh memory for every photo costs the system more than decoding a bitmap.
+    std::mutex mHandedOutMutex;
+    std::deque<QImage> mHandedOut;
     QThreadPool mPool;
 };

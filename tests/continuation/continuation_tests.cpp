@@ -485,7 +485,9 @@ std::vector<Step> walk(FrameSource& source, std::string& photoPath, int limit) {
         std::optional<SourceItem> item;
         while (!(item = source.take(5ms))) {
         }
-        steps.push_back({photoPath, item->kind, item->name, item->picture});
+        // A copy, so that the source may decode later photos into the memory of this one, as
+        // it does in a run.
+        steps.push_back({photoPath, item->kind, item->name, item->picture.copy()});
         if (item->kind != SourceItem::Kind::Picture)
             break;
     }
