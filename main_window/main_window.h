@@ -59,6 +59,8 @@ public:
     // the pictures.
     [[nodiscard]] const SwayRecord& sway() const { return mSway; }
     [[nodiscard]] const AnalysisSource& source() const { return mSource; }
+    // For reopening a saved analysis after loadPhoto or openVideo: where a continuation goes on.
+    void restoreSource(const AnalysisSource& source) { mSource = source; }
 
 private:
     void buildMenus();

@@ -107,6 +107,7 @@ private slots:
     void escStopsAfterTheCurrentPictureAndInputIsIgnored_data();
     void escStopsAfterTheCurrentPictureAndInputIsIgnored();
     void losslessVideoGivesThePhotoSequencesFile();
+    void aReopenedVideoAnalysisGoesOnWhereItStopped();
 
 private:
     QWidget* w() const { return mWindow.get(); }
@@ -436,6 +437,32 @@ void VideoWindowTests::losslessVideoGivesThePhotoSequencesFile() {
     QVERIFY(files[0].size() > 500);
     QCOMPARE(files[1], files[0]);
     QCOMPARE(totals[1], totals[0]);
+}
+
+void VideoWindowTests::aReopenedVideoAnalysisGoesOnWhereItStopped() {
+    const QString path = clip(QStringLiteral("reopen.mkv"), 12, losslessClip());
+    QVERIFY(mWindow->openVideo(path, 0.2, 3));
+    prepareAnalysis(2);
+    mState->frameCount = AnalysisState::kSeriesLength - 2; // room for two more frames: 5 and 8
+    mWindow->continueAnalysis();
+    QCOMPARE(picture("picOrg")->image(), sampleFrame(8));
+    QCOMPARE(progress(),
+             QStringLiteral(
+                 "2コマを追跡しました。記録できるコマの数（901コマ）に達したため終了しました"));
+    const AnalysisSource saved = mWindow->source();
+    const AnalysisState record = *mState;
+
+    // As a saved analysis is opened again: the record, the placement frame, the source.
+    newWindow();
+    *mState = record;
+    mState->frameCount = 0;
+    QVERIFY(mWindow->openVideo(path, saved.startSeconds, saved.frameStep));
+    QCOMPARE(mWindow->source().placementPts, saved.placementPts);
+    mWindow->restoreSource(saved);
+    mWindow->continueAnalysis();
+    QCOMPARE(int(mState->frameCount), 1); // frame 11, the last of the clip
+    QCOMPARE(picture("picOrg")->image(), sampleFrame(11));
+    QCOMPARE(progress(), QStringLiteral("1コマを追跡しました。動画の最後に達したため終了しました"));
 }
 
 QTEST_MAIN(VideoWindowTests)
