@@ -12,11 +12,12 @@ QString shown(const QString& path) {
     return QDir::toNativeSeparators(path);
 }
 
-// Wired to the video opener of the main window when video input lands; until then a video is
-// refused with a message.
+// A video given at start opens at its beginning, every frame, as the start dialog suggests.
 QString openVideoAtStart(MainWindow& window, const QString& path) {
-    Q_UNUSED(window);
-    return QStringLiteral("この版では動画を開けません。\n%1").arg(shown(path));
+    QString error;
+    if (window.openVideo(path, 0.0, 1, &error))
+        return QString();
+    return QStringLiteral("動画を開けません。\n%1\n%2").arg(shown(path), error);
 }
 
 QString openAnalysisAtStart(MainWindow& window, const QString& path) {

@@ -1,8 +1,12 @@
-// The continuation through a photo sequence against a loop that only decodes the same photos,
-// and large JPEGs decoded straight to the display size against a full decode.
+// The continuation through a photo sequence against a loop that only decodes the same photos
+// on one thread; large JPEGs decoded straight to the display size against a full decode, and a
+// continuation through them against a one-thread loop at display size; a full-HD video from
+// 解析を続ける to DEnd against FFmpeg decoding and scaling the same clip with as many threads.
+#include "ffmpeg_raii.h"
 #include "main_window.h"
 #include "photo_loader.h"
 #include "sample_photos.h"
+#include "sample_video.h"
 
 #include <QApplication>
 #include <QDir>
@@ -11,12 +15,18 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <fstream>
 #include <memory>
+#include <string>
+#include <thread>
 
 namespace {
 
 constexpr int kSequenceLength = 900;
 constexpr int kLargeJpegs = 4;
+constexpr int kLargeJpegSequence = 40;
+constexpr int kVideoFrames = 900;
 
 QString dataDir() {
     const QByteArray configured = qgetenv("VESTRA_BENCH_DATA");
@@ -49,14 +59,105 @@ QString sequenceDir() {
     return ensurePhotos(QStringLiteral("sequence-640x480-bmp"), options, "bmp");
 }
 
-QString largeJpegDir() {
+SampleOptions largeJpegOptions() {
     SampleOptions options;
-    options.count = kLargeJpegs;
+    options.count = kLargeJpegSequence;
     options.width = 4000;
     options.height = 3000;
     options.markerRadius = 36;
-    return ensurePhotos(QStringLiteral("large-4000x3000-jpg"), options, "jpg");
+    return options;
 }
+
+QString largeJpegDir() {
+    return ensurePhotos(QStringLiteral("large-4000x3000-jpg-40"), largeJpegOptions(), "jpg");
+}
+
+SampleOptions videoFigure() {
+    SampleOptions options;
+    options.width = 1920;
+    options.height = 1080;
+    options.markerRadius = 18; // 6 pixels at the display size of 640 x 360
+    return options;
+}
+
+// A phone-like clip: 1920 x 1080 H.264, 30 frames a second, generated once. Sensor noise on the
+// figure gives it a phone's bit rate; flat colours alone would make decoding unrealistically
+// cheap.
+QString videoClip() {
+    const QString path = QDir(dataDir()).filePath(QStringLiteral("clip-1920x1080-900-noisy.mp4"));
+    if (QFile::exists(path))
+        return path;
+    QDir().mkpath(dataDir());
+    const QString partial = path + QStringLiteral(".part.mp4");
+    VideoWriteOptions options;
+    options.width = 1920;
+    options.height = 1080;
+    options.gop = 60;
+    options.encoderOptions = {{"preset", "fast"}, {"crf", "20"}};
+    QString error;
+    auto writer = VideoWriter::create(partial, options, &error);
+    if (!writer)
+        qFatal("cannot write %s: %s", qPrintable(path), qPrintable(error));
+    uint32_t seed = 12345;
+    for (int frame = 0; frame < kVideoFrames; ++frame) {
+        QImage picture = sampleFrame(frame, videoFigure());
+        for (int y = 0; y < picture.height(); ++y) {
+            auto* row = reinterpret_cast<QRgb*>(picture.scanLine(y));
+            for (int x = 0; x < picture.width(); ++x) {
+                seed = seed * 1664525u + 1013904223u;
+                const int noise = int(seed >> 29) - 4; // -4 .. 3
+                const auto channel = [noise](int v) { return std::clamp(v + noise, 0, 255); };
+                row[x] =
+                    qRgb(channel(qRed(row[x])), channel(qGreen(row[x])), channel(qBlue(row[x])));
+            }
+        }
+        if (!writer->write(picture, frame))
+            qFatal("cannot encode frame %d", frame);
+    }
+    if (!writer->finish() || !QFile::rename(partial, path))
+        qFatal("cannot complete %s", qPrintable(path));
+    return path;
+}
+
+// Resets the peak resident size of this process, so that a later reading covers what came after.
+void resetPeakMemory() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+double peakMemoryMb() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stod(line.substr(6)) / 1024.0;
+    return 0;
+}
+
+// A window with the first picture open, its seven markers clicked and the scale set; after the
+// run the window and DEnd are closed.
+struct PreparedWindow {
+    std::unique_ptr<AnalysisState> record = std::make_unique<AnalysisState>();
+    std::unique_ptr<MainWindow> window;
+
+    PreparedWindow() {
+        record->darknessTolerance = 40;
+        window = std::make_unique<MainWindow>(*record);
+    }
+    void click(const QList<QPoint>& markers, double scaleX, double scaleY) {
+        for (const QPoint& marker : markers)
+            window->pressOnPicture(
+                QPointF(std::round(marker.x() * scaleX), std::round(marker.y() * scaleY)), 0);
+        if (record->pointCount != kSampleMarkers)
+            qFatal("the markers were not all placed");
+        record->mmPerPoint = 20;
+    }
+    ~PreparedWindow() {
+        for (QWidget* other : QApplication::topLevelWidgets())
+            if (other != window.get())
+                other->close();
+        window.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+};
 
 // What the continuation cannot avoid: decoding photos 2 .. 900.
 void BM_DecodeSequenceOnly(benchmark::State& state) {
@@ -72,37 +173,147 @@ void BM_DecodeSequenceOnly(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodeSequenceOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The whole continuation with seven markers: load, track, paint the trail, the progress
-// read-out and the end of the analysis.
+// The whole continuation with seven markers: load (decoded ahead on every core), track, paint
+// the trail, the progress read-out and the end of the analysis.
 void BM_ContinueSequence(benchmark::State& state) {
     const QDir dir(sequenceDir());
     for (auto _ : state) {
         state.PauseTiming();
-        auto record = std::make_unique<AnalysisState>();
-        record->darknessTolerance = 40;
-        auto window = std::make_unique<MainWindow>(*record);
-        if (!window->loadPhoto(dir.filePath(sampleFileName(QStringLiteral("a"), 0))))
+        auto prepared = std::make_unique<PreparedWindow>();
+        if (!prepared->window->loadPhoto(dir.filePath(sampleFileName(QStringLiteral("a"), 0))))
             qFatal("cannot open the first photo");
-        for (const QPoint& marker : sampleMarkerCentres(0))
-            window->pressOnPicture(marker, 0);
-        record->mmPerPoint = 20;
+        prepared->click(sampleMarkerCentres(0), 1, 1);
         state.ResumeTiming();
 
-        window->continueAnalysis();
+        prepared->window->continueAnalysis();
 
         state.PauseTiming();
-        if (record->frameCount != kSequenceLength - 1)
+        if (prepared->record->frameCount != kSequenceLength - 1)
             state.SkipWithError("the sequence was not followed to its end");
-        for (QWidget* other : QApplication::topLevelWidgets())
-            if (other != window.get())
-                other->close();
-        window.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        prepared.reset();
         state.ResumeTiming();
     }
     state.SetItemsProcessed(state.iterations() * (kSequenceLength - 1));
 }
 BENCHMARK(BM_ContinueSequence)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// What a one-thread continuation through large photos cannot avoid: decoding photos 2 .. 40
+// straight to the display size.
+void BM_LargeJpegSequenceAtDisplaySize(benchmark::State& state) {
+    const QDir dir(largeJpegDir());
+    for (auto _ : state) {
+        for (int frame = 1; frame < kLargeJpegSequence; ++frame) {
+            auto image = loadPhotoAtSize(
+                dir.filePath(sampleFileName(QStringLiteral("a"), frame, QStringLiteral("jpg"))),
+                QSize(640, 480));
+            benchmark::DoNotOptimize(image);
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * (kLargeJpegSequence - 1));
+}
+BENCHMARK(BM_LargeJpegSequenceAtDisplaySize)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ContinueLargeJpegSequence(benchmark::State& state) {
+    const QDir dir(largeJpegDir());
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto prepared = std::make_unique<PreparedWindow>();
+        if (!prepared->window->loadPhoto(
+                dir.filePath(sampleFileName(QStringLiteral("a"), 0, QStringLiteral("jpg")))))
+            qFatal("cannot open the first photo");
+        prepared->click(sampleMarkerCentres(0, largeJpegOptions()), 640.0 / 4000, 480.0 / 3000);
+        state.ResumeTiming();
+
+        prepared->window->continueAnalysis();
+
+        state.PauseTiming();
+        if (prepared->record->frameCount != kLargeJpegSequence - 1)
+            state.SkipWithError("the sequence was not followed to its end");
+        prepared.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * (kLargeJpegSequence - 1));
+}
+BENCHMARK(BM_ContinueLargeJpegSequence)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The decoder's limit: FFmpeg decoding the clip with one thread per core and scaling every frame
+// to the display size, written directly against the libraries.
+void BM_VideoDecodeAndScale(benchmark::State& state) {
+    const QByteArray path = QFile::encodeName(videoClip());
+    for (auto _ : state) {
+        AVFormatContext* opened = nullptr;
+        if (avformat_open_input(&opened, path.constData(), nullptr, nullptr) < 0)
+            qFatal("cannot open the clip");
+        AVFormatContextPtr format(opened);
+        avformat_find_stream_info(format.get(), nullptr);
+        const AVCodec* codec = nullptr;
+        const int index = av_find_best_stream(format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
+        AVCodecContextPtr decoder(avcodec_alloc_context3(codec));
+        avcodec_parameters_to_context(decoder.get(), format->streams[index]->codecpar);
+        decoder->thread_count = static_cast<int>(std::thread::hardware_concurrency());
+        decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+        if (avcodec_open2(decoder.get(), codec, nullptr) < 0)
+            qFatal("cannot open the decoder");
+        AVPacketPtr packet = makePacket();
+        AVFramePtr frame = makeFrame();
+        SwsContextPtr scaler;
+        QImage picture(640, 360, QImage::Format_RGB32);
+        int frames = 0;
+        const auto drain = [&] {
+            while (avcodec_receive_frame(decoder.get(), frame.get()) == 0) {
+                scaler.reset(sws_getCachedContext(scaler.release(), frame->width, frame->height,
+                                                  static_cast<AVPixelFormat>(frame->format), 640,
+                                                  360, AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr,
+                                                  nullptr, nullptr));
+                uint8_t* planes[4] = {picture.bits(), nullptr, nullptr, nullptr};
+                const int strides[4] = {static_cast<int>(picture.bytesPerLine()), 0, 0, 0};
+                sws_scale(scaler.get(), frame->data, frame->linesize, 0, frame->height, planes,
+                          strides);
+                ++frames;
+            }
+        };
+        while (av_read_frame(format.get(), packet.get()) >= 0) {
+            if (packet->stream_index == index)
+                avcodec_send_packet(decoder.get(), packet.get());
+            av_packet_unref(packet.get());
+            drain();
+        }
+        avcodec_send_packet(decoder.get(), nullptr);
+        drain();
+        if (frames != kVideoFrames)
+            state.SkipWithError("the clip was not decoded whole");
+    }
+    state.SetItemsProcessed(state.iterations() * kVideoFrames);
+}
+BENCHMARK(BM_VideoDecodeAndScale)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// From 解析を続ける to DEnd through the whole clip: decode ahead, scale, track seven markers,
+// record, progress. Also the peak resident memory of the process during the run.
+void BM_ContinueVideo(benchmark::State& state) {
+    const QString path = videoClip();
+    double peak = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto prepared = std::make_unique<PreparedWindow>();
+        if (!prepared->window->openVideo(path, 0, 1))
+            qFatal("cannot open the clip");
+        prepared->click(sampleMarkerCentres(0, videoFigure()), 640.0 / 1920, 360.0 / 1080);
+        resetPeakMemory();
+        state.ResumeTiming();
+
+        prepared->window->continueAnalysis();
+
+        state.PauseTiming();
+        peak = std::max(peak, peakMemoryMb());
+        if (prepared->record->frameCount != kVideoFrames - 1)
+            state.SkipWithError("the clip was not followed to its end");
+        prepared.reset();
+        state.ResumeTiming();
+    }
+    state.counters["peak_rss_mb"] = peak;
+    state.SetItemsProcessed(state.iterations() * (kVideoFrames - 1));
+}
+BENCHMARK(BM_ContinueVideo)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_LargeJpegAtDisplaySize(benchmark::State& state) {
     const QDir dir(largeJpegDir());
@@ -125,8 +336,8 @@ void BM_LargeJpegFullDecodeThenScale(benchmark::State& state) {
         for (int frame = 0; frame < kLargeJpegs; ++frame) {
             QImageReader reader(
                 dir.filePath(sampleFileName(QStringLiteral("a"), frame, QStringLiteral("jpg"))));
-            QImage image = reader.read().scaled(640, 480, Qt::IgnoreAspectRatio,
-                                                Qt::SmoothTransformation);
+            QImage image =
+                reader.read().scaled(640, 480, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
             benchmark::DoNotOptimize(image.constBits());
         }
     }

@@ -2,23 +2,29 @@
 
 #include "about_window.h"
 #include "angles.h"
+#include "continuation.h"
 #include "end_window.h"
 #include "number_text.h"
 #include "options_window.h"
 #include "photo_loader.h"
 #include "photo_sequence.h"
+#include "photo_sequence_source.h"
 #include "picture_area.h"
 #include "press.h"
+#include "responsive_run.h"
 #include "scale.h"
 #include "single_window.h"
 #include "sway_tracking.h"
 #include "sway_trajectory.h"
 #include "sway_window.h"
 #include "tracking.h"
+#include "video_dialogs.h"
+#include "video_source.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -30,8 +36,10 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QThread>
 
 #include <cmath>
+#include <memory>
 
 namespace {
 
@@ -111,39 +119,46 @@ void setListText(QComboBox* list, const QString& text) {
         edit->setCursorPosition(0);
 }
 
-// Swallows user input while events that queued up during a long handler are delivered.
-class InputSink : public QObject {
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        switch (event->type()) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-        case QEvent::Wheel:
-            return true;
-        default:
-            return false;
-        }
-    }
-};
+// What a run of the continuation needs from the window: the clean copy takes each picture, the
+// trail goes to the picture on display, and the window repaints with the progress line about
+// every 50 ms.
+class WindowHost : public ContinuationHost {
+public:
+    WindowHost(PictureArea* org, PictureArea* shown, QLabel* progress, ResponsiveRun& run,
+               AnalysisSource::Kind kind, double& shownSeconds)
+        : mOrg(org), mShown(shown), mProgress(progress), mRun(run), mKind(kind),
+          mShownSeconds(shownSeconds) {}
 
-// Clicks and keys made while the sequence ran were aimed at a busy window; handled afterwards
-// they would add points or press buttons nobody meant to press.
-void discardQueuedInput() {
-    InputSink sink;
-    QCoreApplication::instance()->installEventFilter(&sink);
-    QCoreApplication::processEvents();
-    QCoreApplication::instance()->removeEventFilter(&sink);
-}
+    void showPicture(const SourceItem& item) override {
+        mOrg->setImage(item.picture);
+        mShownSeconds = item.seconds;
+    }
+    CanvasView canvas() override { return mShown->canvasView(); }
+    void tracked(int count, const SourceItem& item) override {
+        if (!mRun.due())
+            return;
+        mProgress->setText(continuationProgressText(mKind, count, item));
+        waiting();
+    }
+    void waiting() override {
+        if (!mRun.due())
+            return;
+        mShown->update();
+        mRun.breathe();
+    }
+    bool stopRequested() override { return mRun.stopRequested(); }
+
+private:
+    PictureArea* mOrg;
+    PictureArea* mShown;
+    QLabel* mProgress;
+    ResponsiveRun& mRun;
+    AnalysisSource::Kind mKind;
+    double& mShownSeconds;
+};
 
 ArgbPicture argbPicture(const PhotoView& photo) {
     return {photo.bits, photo.width, photo.height, photo.stride};
-}
-
-QString fileNameOf(const std::string& path) {
-    return QFileInfo(QString::fromStdString(path)).fileName();
 }
 
 } // namespace
@@ -176,6 +191,9 @@ void MainWindow::buildMenus() {
     newAnalysis->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
     QAction* open = file->addAction(QStringLiteral("開く"), this, &MainWindow::openPhoto);
     open->setObjectName(QStringLiteral("mnuFileOpen"));
+    QAction* openVideo =
+        file->addAction(QStringLiteral("動画を開く..."), this, &MainWindow::openVideoFile);
+    openVideo->setObjectName(QStringLiteral("mnuFileOpenVideo"));
     addAnalysisFileActions(file);
     file->addSeparator()->setObjectName(QStringLiteral("mnuFileStep"));
     QAction* quit = file->addAction(QStringLiteral("終了"), this, &QWidget::close);
@@ -347,6 +365,55 @@ bool MainWindow::loadPhoto(const QString& path) {
     mSource = AnalysisSource{};
     mSource.kind = AnalysisSource::Kind::Photo;
     mSource.placementPath = mState.photoPath;
+    mShownSeconds = SwayEntry::kNone;
+    pictureReplaced();
+    return true;
+}
+
+void MainWindow::openVideoFile() {
+    const QString path = chooseVideoFile(this);
+    if (path.isEmpty())
+        return; // cancelled
+    const auto refuse = [this, &path](const QString& reason) {
+        showMessage(QStringLiteral("%1 を動画として開けません。\n%2")
+                        .arg(QDir::toNativeSeparators(path), reason));
+    };
+    const VideoProbeResult probe = probeVideo(path);
+    if (!probe.info)
+        return refuse(probe.error);
+    VideoStartDialog start(path, *probe.info, this);
+    if (start.exec() != QDialog::Accepted)
+        return;
+    QString error;
+    if (!openVideo(path, start.startSeconds(), start.frameStep(), &error))
+        refuse(error);
+}
+
+bool MainWindow::openVideo(const QString& path, double startSeconds, int frameStep,
+                           QString* error) {
+    VideoFrameResult loaded = loadVideoFrameAtSeconds(path, startSeconds);
+    if (!loaded.frame) {
+        if (error)
+            *error = loaded.error;
+        return false; // nothing changes
+    }
+    const QImage& picture = loaded.frame->picture;
+    const QSize shown = picture.size();
+    mPicOrg->setImage(picture);
+    mState.photoPath = path.toStdString();
+    mPicSource->setInnerSize(shown);
+    mPicSource->drawStretched(picture, shown);
+    if (mOption1->isChecked())
+        mKaiseki->setEnabled(false);
+    if (mOption2->isChecked())
+        mKaiseki->setEnabled(true);
+    mSource = AnalysisSource{};
+    mSource.kind = AnalysisSource::Kind::Video;
+    mSource.placementPath = mState.photoPath;
+    mSource.startSeconds = startSeconds;
+    mSource.frameStep = std::max(1, frameStep);
+    mSource.placementPts = loaded.frame->pts;
+    mShownSeconds = loaded.frame->seconds;
     pictureReplaced();
     return true;
 }
@@ -422,7 +489,9 @@ void MainWindow::confirmDistance() {
 }
 
 void MainWindow::continueAnalysis() {
-    if (!nextPhotoName(mState.photoPath)) {
+    const AnalysisSource::Kind kind = mSource.kind;
+    const bool video = kind == AnalysisSource::Kind::Video;
+    if (!video && !nextPhotoName(mState.photoPath)) {
         showMessage(QStringLiteral("写真のファイル名に連番がないため、解析を続けられません。"
                                    "a(001).bmp のように括弧の中に番号のある写真を開いてください"));
         return;
@@ -432,48 +501,24 @@ void MainWindow::continueAnalysis() {
     markUnsaved();
     const WaitCursor wait;
     const QSize size = mPicSource->innerSize();
-    int tracked = 0;
-    QString outcome;
     mProgress->show();
     showProgress(QStringLiteral("解析中…"), true);
-    for (;;) {
-        const auto next = nextPhotoName(mState.photoPath);
-        if (!next)
-            break;
-        mState.photoPath = *next;
-        const QString name = fileNameOf(mState.photoPath);
-        if (mState.frameCount >= AnalysisState::kSeriesLength) {
-            outcome = QStringLiteral("記録できる写真の数（%1枚）に達したため終了しました")
-                          .arg(AnalysisState::kSeriesLength);
-            break;
-        }
-        const QString path = QString::fromStdString(mState.photoPath);
-        auto image = loadPhotoAtSize(path, size);
-        if (!image) {
-            outcome = QFileInfo::exists(path)
-                          ? QStringLiteral("%1 を読み込めないため終了しました").arg(name)
-                          : QStringLiteral("次の写真 %1 がないため終了しました").arg(name);
-            break;
-        }
-        mPicOrg->setImage(*image);
-        CanvasView canvas = mPicSource->canvasView();
-        const TrackedFrom before = trackedFrom(mState);
-        const TrackResult result = trackMarkers(mState, mPicOrg->photoView(), canvas);
-        if (result.allFound)
-            recordTrackedFrame(mSway, mState, argbPicture(mPicOrg->photoView()), before,
-                               SwayEntry::kNone);
-        if (!result.allFound) {
-            outcome = QStringLiteral("%1 で点%2のマーカーが見つからないため終了しました")
-                          .arg(name)
-                          .arg(result.lostPoint);
-            break;
-        }
-        ++tracked;
-        showProgress(QStringLiteral("解析中… %1枚目 %2").arg(tracked).arg(name), false);
+    {
+        // Until the end only paint events and Esc get through; input queued meanwhile is dropped
+        // when the run is over.
+        ResponsiveRun run;
+        std::unique_ptr<FrameSource> source;
+        if (video)
+            source = std::make_unique<VideoSource>(
+                mSource, QString::fromStdString(mSource.placementPath), size);
+        else
+            source = std::make_unique<PhotoSequenceSource>(mState.photoPath, size,
+                                                           QThread::idealThreadCount());
+        WindowHost host(mPicOrg, mPicSource, mProgress, run, kind, mShownSeconds);
+        const ContinuationOutcome outcome = runContinuation(mState, mSway, *source, host);
+        mPicSource->update();
+        mProgress->setText(continuationEndText(kind, outcome));
     }
-    mPicSource->update();
-    mProgress->setText(QStringLiteral("%1枚の写真を追跡しました。%2").arg(tracked).arg(outcome));
-    discardQueuedInput();
     finishAnalysis();
 }
 
@@ -523,7 +568,7 @@ void MainWindow::pressMarkerPoint(QPointF position) {
     CanvasView canvas = mPicSource->canvasView();
     if (placeMarkerPoint(mState, photo, canvas, position.x(), position.y()))
         recordPlacedPoint(mSway, mState, argbPicture(photo), mState.pointCount, position.x(),
-                          position.y(), SwayEntry::kNone);
+                          position.y(), mShownSeconds);
     mPicSource->update();
 }
 

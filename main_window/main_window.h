@@ -46,6 +46,7 @@ public:
 
     // Handlers, public so that tests can drive them like the user does.
     void openPhoto();
+    void openVideoFile();
     void startAnalysis();
     void applySagittalPreset();
     void applyFrontalPreset();
@@ -62,11 +63,19 @@ public:
 
     // Opening a photo once its path is known (the part after the open dialog).
     bool loadPhoto(const QString& path);
+    // Opening a video once its path, start and step are known (the part after the dialogs): the
+    // frame at `startSeconds` is shown as an opened photo is. False, with the reason in `error`,
+    // when the file cannot be opened as a video or that frame cannot be decoded; nothing changes
+    // then.
+    bool openVideo(const QString& path, double startSeconds, int frameStep,
+                   QString* error = nullptr);
 
     // What the window keeps beside the record: the sub-pixel trajectories and the source of
     // the pictures.
     [[nodiscard]] const SwayRecord& sway() const { return mSway; }
     [[nodiscard]] const AnalysisSource& source() const { return mSource; }
+    // For reopening a saved analysis after loadPhoto or openVideo: where a continuation goes on.
+    void restoreSource(const AnalysisSource& source) { mSource = source; }
 
     // Analysis files, the history of presses and a fresh start (main_window_analysis.cpp).
     void newAnalysis();    // 新しい解析: asks about unsaved work first
@@ -121,6 +130,8 @@ private:
     AnalysisState& mState;
     SwayRecord mSway;
     AnalysisSource mSource;
+    // Time of the video frame in picOrg, NaN for a photo.
+    double mShownSeconds = SwayEntry::kNone;
 
     PictureArea* mPicSource = nullptr;
     PictureArea* mPicOrg = nullptr;

@@ -233,6 +233,7 @@ QString MainWindow::applyDocument(const AnalysisDocument& document) {
     mState = record;
     mSway = document.sway;
     mSource = document.source;
+    mShownSeconds = placement.seconds; // a press on the placement frame is timed like it
     applyWindowState(document.window, *centralWidget(), *mKaiseki);
     mPicOld->setPalette(mStartupSwatch);
     closeAnalysisWindows();
@@ -251,6 +252,7 @@ void MainWindow::resetToStartup() {
     mState = fresh;
     mSway = SwayRecord{};
     mSource = AnalysisSource{};
+    mShownSeconds = SwayEntry::kNone;
     mPicOrg->setImage(QImage());
     mPicSource->setBlank(QSize(640, 480));
     mBasePicture = mPicSource->image();

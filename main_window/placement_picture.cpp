@@ -1,6 +1,7 @@
 #include "placement_picture.h"
 
 #include "photo_loader.h"
+#include "video_info.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -23,16 +24,18 @@ PlacementPicture loadPlacementPicture(const AnalysisSource& source, QSize size) 
         return withoutPicture((video ? QStringLiteral("動画 %1 が見つかりません。")
                                      : QStringLiteral("写真 %1 が見つかりません。"))
                                   .arg(shown));
-    std::optional<QImage> image;
-    if (!video) {
-        // Stretched to the size it was shown at: a photo replaced by one of another size still
-        // lines up with the points.
-        image = loadPhotoAtSize(path, size);
+    if (video) {
+        VideoFrameResult frame = loadVideoFrameAt(path, source.placementPts, size);
+        if (!frame.frame)
+            return withoutPicture(
+                QStringLiteral("動画 %1 のコマを読み込めません。").arg(shown) +
+                (frame.error.isEmpty() ? QString() : QLatin1Char('\n') + frame.error));
+        return {std::move(frame.frame->picture), QString(), frame.frame->seconds};
     }
-    // Video frames are not read here yet: the analysis opens without its picture.
+    // Stretched to the size it was shown at: a photo replaced by one of another size still
+    // lines up with the points.
+    std::optional<QImage> image = loadPhotoAtSize(path, size);
     if (!image)
-        return withoutPicture((video ? QStringLiteral("動画 %1 のコマを読み込めません。")
-                                     : QStringLiteral("写真 %1 を読み込めません。"))
-                                  .arg(shown));
+        return withoutPicture(QStringLiteral("写真 %1 を読み込めません。").arg(shown));
     return {std::move(image), QString()};
 }

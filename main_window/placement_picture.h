@@ -6,11 +6,13 @@
 #include <QSize>
 #include <QString>
 
+#include <limits>
 #include <optional>
 
 struct PlacementPicture {
     std::optional<QImage> image; // 32-bit RGB at the requested size
     QString problem;             // for the user when the picture could not be loaded
+    double seconds = std::numeric_limits<double>::quiet_NaN(); // time of a video frame
 };
 
 // The clean picture on which the points of an analysis were placed, at the size it was shown:

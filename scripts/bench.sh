@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds in Release into build-release/ and runs every benchmark. The sequence benchmarks
-# generate their photos once into build-release/bench-data/ (about 1 GB).
+# generate their photos and video once into build-release/bench-data/ (about 1.1 GB).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Sets up, builds and starts Vestra2007 in workdir/, which holds the settings file pcol.dat and
-# a sample photo sequence on first run.
+# Sets up, builds and starts Vestra2007 in workdir/, which holds the settings file pcol.dat, a
+# sample photo sequence and a sample video on first run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -10,6 +10,7 @@ mkdir -p workdir
 # brightness tolerance only matters when negative, so 0 leaves bright pixels alone.
 [ -f workdir/pcol.dat ] || printf '0,40\r\n' > workdir/pcol.dat
 [ -f "workdir/samples/sample(001).bmp" ] || build/tools/vestra2007-samples workdir/samples 30
+[ -f workdir/samples/sample.mp4 ] || build/tools/vestra2007-samples --video workdir/samples/sample.mp4 300
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     cat >&2 <<'MSG'

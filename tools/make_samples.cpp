@@ -1,24 +1,41 @@
-// Writes the sample photo sequence: vestra2007-samples <folder> [count]
+// Writes the sample photo sequence or the sample video:
+//   vestra2007-samples <folder> [count]         stem(001).bmp ... into the folder
+//   vestra2007-samples --video <file> [frames]  the same figure as an H.264 video, 30 per second
 #include "sample_photos.h"
+#include "sample_video.h"
 
 #include <QGuiApplication>
 
 #include <cstdio>
+#include <cstring>
 
 int main(int argc, char* argv[]) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s <folder> [count]\n", argv[0]);
+    const bool video = argc > 1 && std::strcmp(argv[1], "--video") == 0;
+    const int first = video ? 2 : 1;
+    if (argc <= first) {
+        std::fprintf(stderr, "usage: %s <folder> [count]\n       %s --video <file> [frames]\n",
+                     argv[0], argv[0]);
         return 2;
     }
     // Painting text-free pictures needs no display.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    SampleOptions options;
-    if (argc > 2)
-        options.count = QString::fromLocal8Bit(argv[2]).toInt();
+    const QString target = QString::fromLocal8Bit(argv[first]);
+    const int count = argc > first + 1 ? QString::fromLocal8Bit(argv[first + 1]).toInt() : 0;
     QString error;
-    if (!writeSampleSequence(QString::fromLocal8Bit(argv[1]), QStringLiteral("sample"), options,
-                             &error)) {
+    bool written = false;
+    if (video) {
+        VideoWriteOptions options;
+        options.encoderOptions = {{"preset", "medium"}, {"crf", "20"}};
+        written =
+            writeSampleVideo(target, count > 0 ? count : 300, SampleOptions(), options, &error);
+    } else {
+        SampleOptions options;
+        if (count > 0)
+            options.count = count;
+        written = writeSampleSequence(target, QStringLiteral("sample"), options, &error);
+    }
+    if (!written) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;
     }

@@ -108,8 +108,7 @@ private slots:
             << "notes.bmp" << QByteArray("BM but no bitmap") << "写真を開けません。";
         QTest::newRow("no suffix, not a picture")
             << "README" << QByteArray("text") << "写真を開けません。";
-        QTest::newRow("video") << "walk.mp4" << QByteArray("....ftypisom")
-                               << "この版では動画を開けません。";
+        QTest::newRow("video") << "walk.mp4" << QByteArray("....ftypisom") << "動画を開けません。";
     }
     void aFileThatDoesNotOpenLeavesTheWindowUp() {
         QFETCH(QString, name);
@@ -120,7 +119,11 @@ private slots:
         writeAll(path(QStringLiteral("pcol.dat")), "0,40\r\n");
         const ProgramStart started = start({name});
         QVERIFY2(started.window, qPrintable(started.error));
-        QCOMPARE(started.fileError, message + QLatin1Char('\n') + path(name));
+        // A video's refusal goes on with the decoder's reason.
+        QVERIFY2(started.fileError == message + QLatin1Char('\n') + path(name) ||
+                     started.fileError.startsWith(message + QLatin1Char('\n') + path(name) +
+                                                  QLatin1Char('\n')),
+                 qPrintable(started.fileError));
         QCOMPARE(started.state->photoPath, std::string());
     }
 

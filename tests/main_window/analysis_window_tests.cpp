@@ -74,12 +74,12 @@ private slots:
             texts << action->text();
             keys << action->shortcut().toString();
         }
-        QCOMPARE(names,
-                 QStringList({"mnuFileNew", "mnuFileOpen", "mnuFileOpenAnalysis", "mnuFileSave",
-                              "mnuFileSaveAs", "mnuFileStep", "mnuFileQuit"}));
-        QCOMPARE(texts, QStringList({"新しい解析", "開く", "解析を開く...", "解析を保存...",
-                                     "名前を付けて保存...", "", "終了"}));
-        QCOMPARE(keys, QStringList({"Ctrl+N", "", "", "Ctrl+S", "", "", ""}));
+        QCOMPARE(names, QStringList({"mnuFileNew", "mnuFileOpen", "mnuFileOpenVideo",
+                                     "mnuFileOpenAnalysis", "mnuFileSave", "mnuFileSaveAs",
+                                     "mnuFileStep", "mnuFileQuit"}));
+        QCOMPARE(texts, QStringList({"新しい解析", "開く", "動画を開く...", "解析を開く...",
+                                     "解析を保存...", "名前を付けて保存...", "", "終了"}));
+        QCOMPARE(keys, QStringList({"Ctrl+N", "", "", "", "Ctrl+S", "", "", ""}));
         auto* undo = child<QAction>(w(), "mnuEditUndo");
         auto* redo = child<QAction>(w(), "mnuEditRedo");
         QCOMPARE(undo->text(), QStringLiteral("元に戻す"));

@@ -12,7 +12,7 @@
 inline constexpr int kPhotoAllocationLimitMb = 256;
 
 struct LoadedPhoto {
-    QImage image;      // 32-bit RGB, already at the display size
+    QImage image;       // 32-bit RGB, already at the display size
     QSize originalSize; // the photo's own size in pixels
 };
 
@@ -23,5 +23,7 @@ struct LoadedPhoto {
 [[nodiscard]] std::optional<LoadedPhoto> loadPhotoForDisplay(QIODevice& device);
 
 // Loads a later photo of a sequence stretched to the given size, the size of the first photo
-// on display, so marker positions keep meaning the same pixels.
-[[nodiscard]] std::optional<QImage> loadPhotoAtSize(const QString& path, QSize size);
+// on display, so marker positions keep meaning the same pixels. `reuse`, a picture nobody else
+// holds, lends its memory when its size and format fit.
+[[nodiscard]] std::optional<QImage> loadPhotoAtSize(const QString& path, QSize size,
+                                                    QImage reuse = QImage());

@@ -6,8 +6,10 @@
 #include <QImageReader>
 #include <QtEndian>
 
+#include <atomic>
 #include <cstdlib>
 #include <limits>
+#include <mutex>
 
 namespace {
 
@@ -57,30 +59,38 @@ bool gifIsComplete(QIODevice& file) {
     return ok && last == 0x3B;
 }
 
-// libjpeg reports a cut-off stream only as a warning; it is caught while one photo is read.
-bool gJpegCutOff = false;
-QtMessageHandler gPreviousHandler = nullptr;
+// libjpeg reports a cut-off stream only as a warning, on the thread that decodes. Photos are
+// decoded on several threads at once, so the catch is per thread; the handler stays installed
+// and passes every other message on.
+thread_local bool tWatching = false;
+thread_local bool tJpegCutOff = false;
+std::atomic<QtMessageHandler> gPreviousHandler{nullptr};
 
 void catchJpegCutOff(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-    if (context.category && qstrcmp(context.category, "qt.gui.imageio.jpeg") == 0 &&
+    if (tWatching && context.category && qstrcmp(context.category, "qt.gui.imageio.jpeg") == 0 &&
         text.contains(QLatin1String("premature end"), Qt::CaseInsensitive)) {
-        gJpegCutOff = true;
+        tJpegCutOff = true;
         return;
     }
-    if (gPreviousHandler)
-        gPreviousHandler(type, context, text);
+    if (QtMessageHandler previous = gPreviousHandler.load())
+        previous(type, context, text);
 }
 
 class JpegCutOffWatch {
 public:
     JpegCutOffWatch() {
-        gJpegCutOff = false;
-        gPreviousHandler = qInstallMessageHandler(catchJpegCutOff);
+        // Installed once for good: installing and restoring around each read would race
+        // between threads, and re-installing could loop through a handler that chains to us.
+        static std::once_flag once;
+        std::call_once(once,
+                       [] { gPreviousHandler.store(qInstallMessageHandler(catchJpegCutOff)); });
+        tJpegCutOff = false;
+        tWatching = true;
     }
-    ~JpegCutOffWatch() { qInstallMessageHandler(gPreviousHandler); }
+    ~JpegCutOffWatch() { tWatching = false; }
     JpegCutOffWatch(const JpegCutOffWatch&) = delete;
     JpegCutOffWatch& operator=(const JpegCutOffWatch&) = delete;
-    [[nodiscard]] bool cutOff() const { return gJpegCutOff; }
+    [[nodiscard]] bool cutOff() const { return tJpegCutOff; }
 };
 
 void limitAllocation(QImageReader& reader) {
@@ -90,14 +100,14 @@ void limitAllocation(QImageReader& reader) {
 
 // Decodes at the requested size; scaling inside the decoder makes big JPEGs several times faster
 // than decoding them whole.
-std::optional<QImage> readScaled(QImageReader& reader, QSize originalSize, QSize target) {
+// `image` may bring memory of the right size and format to decode into.
+std::optional<QImage> readScaled(QImageReader& reader, QSize originalSize, QSize target,
+                                 QImage image = QImage()) {
     if (target != originalSize)
         reader.setScaledSize(target);
-    QImage image;
     {
         const JpegCutOffWatch watch;
-        image = reader.read();
-        if (watch.cutOff())
+        if (!reader.read(&image) || watch.cutOff())
             return std::nullopt;
     }
     if (image.isNull())
@@ -144,11 +154,11 @@ std::optional<LoadedPhoto> loadPhotoForDisplay(const QString& path) {
     return loadPhotoForDisplay(file);
 }
 
-std::optional<QImage> loadPhotoAtSize(const QString& path, QSize size) {
+std::optional<QImage> loadPhotoAtSize(const QString& path, QSize size, QImage reuse) {
     QFile file(path);
     QImageReader reader;
     QSize original;
     if (size.isEmpty() || !openPhoto(file, reader, &original))
         return std::nullopt;
-    return readScaled(reader, original, size);
+    return readScaled(reader, original, size, std::move(reuse));
 }

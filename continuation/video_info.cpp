@@ -1,0 +1,50 @@
+#include "video_info.h"
+
+#include "video_reader.h"
+
+#include <functional>
+
+namespace {
+
+VideoFrameResult frameAt(const QString& path, QSize size,
+                         const std::function<int64_t(const VideoReader&)>& target) {
+    VideoFrameResult result;
+    auto opened = VideoReader::open(path);
+    if (!opened.reader) {
+        result.error = opened.error;
+        return result;
+    }
+    VideoReader& reader = *opened.reader;
+    result.info = reader.info();
+    if (size.isEmpty())
+        size = reader.displaySize();
+    if (reader.seekToFrameAt(target(reader)) != VideoReader::Status::Frame) {
+        result.error = QStringLiteral("その位置のコマを読み込めません");
+        return result;
+    }
+    QImage picture = reader.picture(size);
+    if (picture.isNull()) {
+        result.error = QStringLiteral("コマを画像に変換できません");
+        return result;
+    }
+    result.frame = VideoFrame{std::move(picture), reader.pts(), reader.seconds()};
+    return result;
+}
+
+} // namespace
+
+VideoProbeResult probeVideo(const QString& path) {
+    auto opened = VideoReader::open(path);
+    if (!opened.reader)
+        return {std::nullopt, opened.error};
+    return {opened.reader->info(), QString()};
+}
+
+VideoFrameResult loadVideoFrameAtSeconds(const QString& path, double seconds) {
+    return frameAt(path, QSize(),
+                   [seconds](const VideoReader& reader) { return reader.ptsOf(seconds); });
+}
+
+VideoFrameResult loadVideoFrameAt(const QString& path, int64_t pts, QSize size) {
+    return frameAt(path, size, [pts](const VideoReader&) { return pts; });
+}

@@ -1,0 +1,503 @@
+#include "video_reader.h"
+
+#include "display_size.h"
+
+extern "C" {
+#include <libavutil/display.h>
+#include <libavutil/pixdesc.h>
+}
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTransform>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+// Bytes read from memory for the fuzz harness and the tests.
+struct VideoReader::MemoryInput {
+    const uint8_t* data = nullptr;
+    int64_t size = 0;
+    int64_t at = 0;
+};
+
+namespace {
+
+// Containers a camera or phone writes. Anything else (playlists, concatenation lists, image
+// patterns) could make FFmpeg open further files or network addresses named inside the file.
+constexpr const char* kContainers = "mov,mp4,avi,matroska,webm,asf,mpegts,mpeg,nut,flv,ogg,"
+                                    "h264,hevc,m4v,mjpeg,mpegvideo,ivf,yuv4mpegpipe,mxf,dv";
+
+void silenceLibraryLog() {
+    // Reasons reach the user through the program's own messages, not through stderr.
+    static std::once_flag once;
+    std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
+}
+
+QString reasonText(int code) {
+    switch (code) {
+    case AVERROR(ENOENT):
+        return QStringLiteral("ファイルがありません");
+    case AVERROR(EACCES):
+    case AVERROR(EPERM):
+        return QStringLiteral("読み取りが許可されていません");
+    case AVERROR(ENOMEM):
+        return QStringLiteral("メモリが足りません");
+    case AVERROR_INVALIDDATA:
+    case AVERROR(EINVAL):
+    case AVERROR_EOF:
+        return QStringLiteral(
+            "動画として読み取れないデータです（対応していない形式か、壊れています）");
+    case AVERROR_STREAM_NOT_FOUND:
+        return QStringLiteral("映像が入っていません");
+    default:
+        return QString::fromStdString(ffmpegErrorText(code));
+    }
+}
+
+int readMemory(void* opaque, uint8_t* buffer, int size) {
+    auto* in = static_cast<VideoReader::MemoryInput*>(opaque);
+    const int64_t left = in->size - in->at;
+    if (left <= 0)
+        return AVERROR_EOF;
+    const int n = static_cast<int>(std::min<int64_t>(left, size));
+    std::memcpy(buffer, in->data + in->at, static_cast<size_t>(n));
+    in->at += n;
+    return n;
+}
+
+int64_t seekMemory(void* opaque, int64_t offset, int whence) {
+    auto* in = static_cast<VideoReader::MemoryInput*>(opaque);
+    whence &= ~AVSEEK_FORCE;
+    if (whence == AVSEEK_SIZE)
+        return in->size;
+    int64_t base = 0;
+    if (whence == SEEK_CUR)
+        base = in->at;
+    else if (whence == SEEK_END)
+        base = in->size;
+    else if (whence != SEEK_SET)
+        return AVERROR(EINVAL);
+    int64_t to = 0;
+    if (__builtin_add_overflow(base, offset, &to) || to < 0 || to > in->size)
+        return AVERROR(EINVAL);
+    in->at = to;
+    return to;
+}
+
+int defaultThreads() {
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+// Clockwise degrees, in quarter turns, that the display matrix asks for.
+int rotationOf(const AVStream& stream) {
+    size_t size = 0;
+    const uint8_t* data = av_stream_get_side_data(&stream, AV_PKT_DATA_DISPLAYMATRIX, &size);
+    if (!data || size < 9 * sizeof(int32_t))
+        return 0;
+    int32_t matrix[9];
+    std::memcpy(matrix, data, sizeof matrix);
+    const double counterClockwise = av_display_rotation_get(matrix);
+    if (!std::isfinite(counterClockwise))
+        return 0;
+    const long quarters = std::lround(-counterClockwise / 90.0);
+    return static_cast<int>(((quarters % 4) + 4) % 4) * 90;
+}
+
+double rateOf(const AVStream& stream) {
+    if (stream.avg_frame_rate.num > 0 && stream.avg_frame_rate.den > 0)
+        return av_q2d(stream.avg_frame_rate);
+    if (stream.r_frame_rate.num > 0 && stream.r_frame_rate.den > 0)
+        return av_q2d(stream.r_frame_rate);
+    return 0.0;
+}
+
+// The pixel formats of old JPEG-range YUV are the plain formats with full range; swscale warns
+// about the old names and handles the range only through the colour details.
+AVPixelFormat withoutJpegRange(AVPixelFormat format, bool* fullRange) {
+    switch (format) {
+    case AV_PIX_FMT_YUVJ420P:
+        *fullRange = true;
+        return AV_PIX_FMT_YUV420P;
+    case AV_PIX_FMT_YUVJ422P:
+        *fullRange = true;
+        return AV_PIX_FMT_YUV422P;
+    case AV_PIX_FMT_YUVJ444P:
+        *fullRange = true;
+        return AV_PIX_FMT_YUV444P;
+    case AV_PIX_FMT_YUVJ440P:
+        *fullRange = true;
+        return AV_PIX_FMT_YUV440P;
+    case AV_PIX_FMT_YUVJ411P:
+        *fullRange = true;
+        return AV_PIX_FMT_YUV411P;
+    default:
+        return format;
+    }
+}
+
+// Decoders may leave values outside their C enumeration in a frame's fields; they are read as
+// the plain integers they are.
+template <typename Enum> int rawValue(const Enum& field) {
+    static_assert(sizeof(Enum) == sizeof(int));
+    int value = 0;
+    std::memcpy(&value, &field, sizeof value);
+    return value;
+}
+
+bool isCorrupt(const AVFrame& frame) {
+    return (frame.flags & AV_FRAME_FLAG_CORRUPT) || frame.decode_error_flags != 0;
+}
+
+} // namespace
+
+VideoReader::~VideoReader() = default;
+
+VideoReader::Opened VideoReader::open(const QString& path, const VideoLimits& limits) {
+    silenceLibraryLog();
+    if (!QFileInfo::exists(path))
+        return {nullptr, reasonText(AVERROR(ENOENT))};
+    std::unique_ptr<VideoReader> reader(new VideoReader);
+    AVDictionaryHolder options;
+    options.set("format_whitelist", kContainers);
+    options.set("protocol_whitelist", "file");
+    if (limits.probeBytes > 0)
+        options.set("probesize", std::to_string(limits.probeBytes).c_str());
+    if (limits.analyzeMicroseconds > 0)
+        options.set("analyzeduration", std::to_string(limits.analyzeMicroseconds).c_str());
+    // "file:" in front, so that a colon in a name is never read as a protocol.
+    const QByteArray url = "file:" + QFile::encodeName(path);
+    AVFormatContext* format = nullptr;
+    const int opened = avformat_open_input(&format, url.constData(), nullptr, options.address());
+    if (opened < 0)
+        return {nullptr, reasonText(opened)}; // the context was freed by the failed call
+    reader->mFormat.reset(format);
+    return finishOpen(std::move(reader), limits);
+}
+
+VideoReader::Opened VideoReader::openMemory(std::span<const uint8_t> bytes,
+                                            const VideoLimits& limits) {
+    silenceLibraryLog();
+    std::unique_ptr<VideoReader> reader(new VideoReader);
+    reader->mMemory = std::make_unique<MemoryInput>();
+    reader->mMemory->data = bytes.data();
+    reader->mMemory->size = static_cast<int64_t>(bytes.size());
+    constexpr int kBufferSize = 4096;
+    auto* buffer = static_cast<unsigned char*>(av_malloc(kBufferSize));
+    if (!buffer)
+        return {nullptr, reasonText(AVERROR(ENOMEM))};
+    AVIOContext* io = avio_alloc_context(buffer, kBufferSize, 0, reader->mMemory.get(), readMemory,
+                                         nullptr, seekMemory);
+    if (!io) {
+        av_free(buffer);
+        return {nullptr, reasonText(AVERROR(ENOMEM))};
+    }
+    reader->mIo.reset(io);
+    AVFormatContext* format = avformat_alloc_context();
+    if (!format)
+        return {nullptr, reasonText(AVERROR(ENOMEM))};
+    format->pb = io;
+    format->flags |= AVFMT_FLAG_CUSTOM_IO;
+    AVDictionaryHolder options;
+    options.set("format_whitelist", kContainers);
+    options.set("protocol_whitelist", "none"); // nothing may be opened from inside the bytes
+    if (limits.probeBytes > 0)
+        options.set("probesize", std::to_string(limits.probeBytes).c_str());
+    if (limits.analyzeMicroseconds > 0)
+        options.set("analyzeduration", std::to_string(limits.analyzeMicroseconds).c_str());
+    const int opened = avformat_open_input(&format, "", nullptr, options.address());
+    if (opened < 0)
+        return {nullptr, reasonText(opened)};
+    reader->mFormat.reset(format);
+    return finishOpen(std::move(reader), limits);
+}
+
+VideoReader::Opened VideoReader::finishOpen(std::unique_ptr<VideoReader> reader,
+                                            const VideoLimits& limits) {
+    AVFormatContext* format = reader->mFormat.get();
+    if (const int found = avformat_find_stream_info(format, nullptr); found < 0)
+        return {nullptr, reasonText(found)};
+    const AVCodec* codec = nullptr;
+    const int index = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
+    if (index == AVERROR_DECODER_NOT_FOUND) {
+        const int any = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+        const char* name =
+            any >= 0 ? avcodec_get_name(format->streams[any]->codecpar->codec_id) : "?";
+        return {nullptr, QStringLiteral("この映像の形式（%1）は復号できません").arg(name)};
+    }
+    if (index < 0 || !codec)
+        return {nullptr, reasonText(index < 0 ? index : AVERROR_STREAM_NOT_FOUND)};
+    AVStream* stream = format->streams[index];
+    for (unsigned i = 0; i < format->nb_streams; ++i)
+        if (static_cast<int>(i) != index)
+            format->streams[i]->discard = AVDISCARD_ALL; // sound and data are never read
+
+    const AVCodecParameters& parameters = *stream->codecpar;
+    if (parameters.width <= 0 || parameters.height <= 0)
+        return {nullptr, QStringLiteral("映像の大きさが分かりません")};
+    if (int64_t{parameters.width} * parameters.height > limits.maxPixels)
+        return {nullptr, QStringLiteral("映像が大きすぎます（%1 × %2）")
+                             .arg(parameters.width)
+                             .arg(parameters.height)};
+    if (stream->time_base.num <= 0 || stream->time_base.den <= 0)
+        return {nullptr, reasonText(AVERROR_INVALIDDATA)};
+
+    AVCodecContextPtr decoder(avcodec_alloc_context3(codec));
+    if (!decoder)
+        return {nullptr, reasonText(AVERROR(ENOMEM))};
+    if (const int copied = avcodec_parameters_to_context(decoder.get(), &parameters); copied < 0)
+        return {nullptr, reasonText(copied)};
+    decoder->thread_count = limits.threads > 0 ? limits.threads : defaultThreads();
+    decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+    decoder->pkt_timebase = stream->time_base;
+    // A frame larger than the stream said is refused by the decoder, not allocated.
+    decoder->max_pixels = std::min<int64_t>(limits.maxPixels, INT_MAX);
+    if (const int ready = avcodec_open2(decoder.get(), codec, nullptr); ready < 0)
+        return {nullptr, reasonText(ready)};
+
+    reader->mDecoder = std::move(decoder);
+    reader->mPacket = makePacket();
+    reader->mFrame = makeFrame();
+    reader->mPending = makeFrame();
+    if (!reader->mPacket || !reader->mFrame || !reader->mPending)
+        return {nullptr, reasonText(AVERROR(ENOMEM))};
+    reader->mStreamIndex = index;
+    reader->mTimeBase = stream->time_base;
+    reader->mStartPts = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+    reader->mMaxPacketsPerFrame = limits.maxPacketsPerFrame;
+    reader->mMaxPixels = limits.maxPixels;
+
+    VideoInfo& info = reader->mInfo;
+    info.codedWidth = parameters.width;
+    info.codedHeight = parameters.height;
+    info.rotation = rotationOf(*stream);
+    int shownWidth = parameters.width;
+    const AVRational aspect = av_guess_sample_aspect_ratio(format, stream, nullptr);
+    if (aspect.num > 0 && aspect.den > 0 && aspect.num != aspect.den) {
+        const double widened = std::round(double(parameters.width) * aspect.num / aspect.den);
+        shownWidth = static_cast<int>(std::clamp(widened, 1.0, 65536.0));
+    }
+    const bool turned = info.rotation == 90 || info.rotation == 270;
+    info.width = turned ? parameters.height : shownWidth;
+    info.height = turned ? shownWidth : parameters.height;
+    info.frameRate = rateOf(*stream);
+    if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
+        info.durationSeconds = stream->duration * av_q2d(stream->time_base);
+    else if (format->duration != AV_NOPTS_VALUE && format->duration > 0)
+        info.durationSeconds = double(format->duration) / AV_TIME_BASE;
+    if (stream->nb_frames > 0) {
+        info.frameCount = stream->nb_frames;
+    } else if (info.durationSeconds > 0 && info.frameRate > 0) {
+        info.frameCount = std::llround(info.durationSeconds * info.frameRate);
+        info.frameCountEstimated = true;
+    }
+    if (info.frameRate > 0) {
+        const double ticks = 1.0 / info.frameRate / av_q2d(stream->time_base);
+        reader->mDefaultDuration = std::max<int64_t>(1, std::llround(std::min(ticks, 1e12)));
+    }
+    return {std::move(reader), QString()};
+}
+
+QSize VideoReader::displaySize() const {
+    const auto shown = ::displaySize(mInfo.width, mInfo.height);
+    return shown ? QSize(shown->width, shown->height) : QSize();
+}
+
+VideoReader::Status VideoReader::readPacketIntoDecoder() {
+    for (int packets = 1;; ++packets) {
+        if (mMaxPacketsPerFrame > 0 && packets > mMaxPacketsPerFrame)
+            return Status::Failed;
+        const int read = av_read_frame(mFormat.get(), mPacket.get());
+        if (read < 0) {
+            // The end of the file, or a read error: what the decoder holds still comes out,
+            // then the stream ends (normally, or as a failure for a read error).
+            mFailedInput = read != AVERROR_EOF;
+            mDraining = true;
+            avcodec_send_packet(mDecoder.get(), nullptr);
+            return Status::Frame;
+        }
+        if (mPacket->stream_index != mStreamIndex) {
+            av_packet_unref(mPacket.get());
+            continue;
+        }
+        const bool corrupt = mPacket->flags & AV_PKT_FLAG_CORRUPT;
+        const int sent =
+            corrupt ? AVERROR_INVALIDDATA : avcodec_send_packet(mDecoder.get(), mPacket.get());
+        av_packet_unref(mPacket.get());
+        if (sent < 0 && sent != AVERROR(EAGAIN)) {
+            // A packet that cannot be decoded: the frames before it are good, it ends the stream.
+            mFailedInput = true;
+            mDraining = true;
+            avcodec_send_packet(mDecoder.get(), nullptr);
+        }
+        return Status::Frame;
+    }
+}
+
+VideoReader::Status VideoReader::decode(AVFrame* into) {
+    mMoved = true;
+    for (;;) {
+        const int received = avcodec_receive_frame(mDecoder.get(), into);
+        if (received == 0)
+            return Status::Frame;
+        if (received == AVERROR_EOF)
+            return mFailedInput ? Status::Failed : Status::End;
+        if (received != AVERROR(EAGAIN) || mDraining)
+            return Status::Failed;
+        if (readPacketIntoDecoder() == Status::Failed)
+            return Status::Failed;
+    }
+}
+
+int64_t VideoReader::timestampOf(const AVFrame& frame) {
+    int64_t pts = frame.best_effort_timestamp;
+    if (pts == AV_NOPTS_VALUE)
+        pts = frame.pts;
+    if (pts == AV_NOPTS_VALUE)
+        pts = mLastPts == AV_NOPTS_VALUE
+                  ? mStartPts
+                  : mLastPts + (frame.pkt_duration > 0 ? frame.pkt_duration : mDefaultDuration);
+    // Later frames never share or go back in time, so a timestamp names one frame.
+    if (mLastPts != AV_NOPTS_VALUE && pts <= mLastPts)
+        pts = mLastPts + 1;
+    mLastPts = pts;
+    return pts;
+}
+
+bool VideoReader::seekBackwardTo(int64_t pts) {
+    AVFormatContext* format = mFormat.get();
+    if (av_seek_frame(format, mStreamIndex, pts, AVSEEK_FLAG_BACKWARD) < 0 &&
+        avformat_seek_file(format, mStreamIndex, INT64_MIN, pts, pts, 0) < 0)
+        return false;
+    avcodec_flush_buffers(mDecoder.get());
+    mMoved = true;
+    mDraining = false;
+    mFailedInput = false;
+    mHasPending = false;
+    mLastPts = AV_NOPTS_VALUE;
+    return true;
+}
+
+VideoReader::Status VideoReader::seekToFrameAt(int64_t target) {
+    // A reader that has decoded nothing yet stands at the start already.
+    const bool fresh = !mMoved;
+    bool fromStart = fresh;
+    if (!fresh || target > mStartPts) {
+        if (seekBackwardTo(target))
+            fromStart = false;
+        else if (!fresh)
+            return Status::Failed;
+    }
+    Status status = decode(mFrame.get());
+    if (status != Status::Frame)
+        return status;
+    mPts = timestampOf(*mFrame);
+    if (!fromStart && mPts > target) {
+        // The index put the key frame after the target: decode from the start instead.
+        if (!seekBackwardTo(mStartPts) && av_seek_frame(mFormat.get(), -1, 0, AVSEEK_FLAG_BYTE) < 0)
+            return Status::Failed;
+        avcodec_flush_buffers(mDecoder.get());
+        mDraining = mFailedInput = false;
+        mLastPts = AV_NOPTS_VALUE;
+        if ((status = decode(mFrame.get())) != Status::Frame)
+            return status;
+        mPts = timestampOf(*mFrame);
+    }
+    while (mPts < target) {
+        status = decode(mPending.get());
+        if (status == Status::End)
+            break; // the target lies past the last frame: the last frame stays on screen
+        if (status == Status::Failed)
+            return Status::Failed;
+        const int64_t pts = timestampOf(*mPending);
+        if (pts > target) {
+            mHasPending = true;
+            mPendingPts = pts;
+            break;
+        }
+        std::swap(mFrame, mPending);
+        mPts = pts;
+    }
+    return isCorrupt(*mFrame) ? Status::Failed : Status::Frame;
+}
+
+VideoReader::Status VideoReader::next() {
+    if (mHasPending) {
+        mHasPending = false;
+        std::swap(mFrame, mPending);
+        mPts = mPendingPts;
+    } else {
+        const Status status = decode(mFrame.get());
+        if (status != Status::Frame)
+            return status;
+        mPts = timestampOf(*mFrame);
+    }
+    return isCorrupt(*mFrame) ? Status::Failed : Status::Frame;
+}
+
+double VideoReader::secondsOf(int64_t pts) const {
+    return static_cast<double>(pts - mStartPts) * av_q2d(mTimeBase);
+}
+
+int64_t VideoReader::ptsOf(double seconds) const {
+    if (!std::isfinite(seconds) || seconds <= 0)
+        return mStartPts;
+    const double ticks = std::min(seconds, 1e9) / av_q2d(mTimeBase);
+    return mStartPts + static_cast<int64_t>(std::llround(std::min(ticks, 4e18)));
+}
+
+QImage VideoReader::picture(QSize size) {
+    const AVFrame& frame = *mFrame;
+    if (frame.width <= 0 || frame.height <= 0 || size.isEmpty() ||
+        int64_t{frame.width} * frame.height > mMaxPixels)
+        return {};
+    const bool turned = mInfo.rotation == 90 || mInfo.rotation == 270;
+    const QSize target = turned ? size.transposed() : size;
+    if (frame.format < 0 || frame.format >= AV_PIX_FMT_NB)
+        return {};
+    bool fullRange = rawValue(frame.color_range) == AVCOL_RANGE_JPEG;
+    const AVPixelFormat format =
+        withoutJpegRange(static_cast<AVPixelFormat>(frame.format), &fullRange);
+    if (format == AV_PIX_FMT_NONE)
+        return {};
+    SwsContext* before = mScaler.get();
+    mScaler.reset(sws_getCachedContext(mScaler.release(), frame.width, frame.height, format,
+                                       target.width(), target.height(), AV_PIX_FMT_BGRA,
+                                       SWS_BILINEAR, nullptr, nullptr, nullptr));
+    if (!mScaler)
+        return {};
+    // Unlabelled high-definition video is BT.709, standard definition BT.601, as players assume.
+    int colorspace = rawValue(frame.colorspace);
+    if (colorspace == AVCOL_SPC_UNSPECIFIED || colorspace == AVCOL_SPC_RGB ||
+        colorspace == AVCOL_SPC_RESERVED || colorspace < 0 || colorspace >= AVCOL_SPC_NB)
+        colorspace = frame.height >= 720 ? SWS_CS_ITU709 : SWS_CS_DEFAULT;
+    const int range = fullRange ? 1 : 0;
+    if (mScaler.get() != before || colorspace != mScalerColorspace || range != mScalerRange) {
+        sws_setColorspaceDetails(mScaler.get(), sws_getCoefficients(colorspace), range,
+                                 sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+        mScalerColorspace = colorspace;
+        mScalerRange = range;
+    }
+    QImage image(target, QImage::Format_RGB32);
+    if (image.isNull())
+        return {};
+    uint8_t* planes[4] = {image.bits(), nullptr, nullptr, nullptr};
+    const int strides[4] = {static_cast<int>(image.bytesPerLine()), 0, 0, 0};
+    if (sws_scale(mScaler.get(), frame.data, frame.linesize, 0, frame.height, planes, strides) <= 0)
+        return {};
+    // Opaque whatever the source's alpha or padding byte held, as a loaded photo is.
+    const int width = image.width();
+    const int height = image.height();
+    for (int y = 0; y < height; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x)
+            row[x] |= 0xFF000000u;
+    }
+    if (mInfo.rotation != 0)
+        image = image.transformed(QTransform().rotate(mInfo.rotation));
+    return image;
+}

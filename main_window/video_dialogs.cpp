@@ -1,0 +1,172 @@
+#include "video_dialogs.h"
+
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QFormLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace {
+
+// Numbers with a point whatever the user's locale, without trailing zeros.
+QString plainNumber(double value, int decimals) {
+    QString text = QString::number(value, 'f', decimals);
+    if (text.contains(QLatin1Char('.'))) {
+        while (text.endsWith(QLatin1Char('0')))
+            text.chop(1);
+        if (text.endsWith(QLatin1Char('.')))
+            text.chop(1);
+    }
+    return text;
+}
+
+QLabel* readOut(const char* name, const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return label;
+}
+
+const QString kVideoFilter =
+    QStringLiteral("動画ファイル (*.mp4;*.mov;*.m4v;*.avi;*.mkv;*.wmv;*.mts)");
+const QString kAllFilesFilter = QStringLiteral("すべてのファイル (*.*)");
+
+// The file dialog splits a filter's patterns at blanks only, so a pattern list separated by
+// semicolons would match nothing; its file model gets the patterns each time a filter is chosen.
+void followFilterPatterns(QFileDialog& dialog) {
+    auto* model = dialog.findChild<QFileSystemModel*>();
+    if (!model)
+        return;
+    const auto apply = [&dialog, model] {
+        // Camera files are often named in capitals (MVI_0001.MOV), so case is ignored.
+        model->setFilter(model->filter() & ~QDir::CaseSensitive);
+        model->setNameFilters(nameFilterPatterns(dialog.selectedNameFilter()));
+    };
+    apply();
+    // Queued, so that it runs after the dialog has applied its own reading of the filter.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, model, apply, Qt::QueuedConnection);
+}
+
+} // namespace
+
+QStringList nameFilterPatterns(const QString& filter) {
+    const qsizetype open = filter.lastIndexOf(QLatin1Char('('));
+    const qsizetype close = filter.lastIndexOf(QLatin1Char(')'));
+    const QString inside =
+        open >= 0 && close > open ? filter.mid(open + 1, close - open - 1) : filter;
+    QStringList patterns =
+        inside.split(QRegularExpression(QStringLiteral("[;\\s]+")), Qt::SkipEmptyParts);
+    for (QString& pattern : patterns)
+        if (pattern == QLatin1String("*.*"))
+            pattern = QStringLiteral("*");
+    return patterns;
+}
+
+QString chooseVideoFile(QWidget* parent) {
+    QFileDialog dialog(parent);
+    dialog.setObjectName(QStringLiteral("dlgOpenVideo"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setNameFilters({kVideoFilter, kAllFilesFilter});
+    followFilterPatterns(dialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}
+
+QString videoSizeText(const VideoInfo& info) {
+    QString text = QStringLiteral("%1 × %2 ピクセル").arg(info.width).arg(info.height);
+    if (info.rotation != 0)
+        text += QStringLiteral("（%1°回転して表示）").arg(info.rotation);
+    else if (info.width != info.codedWidth)
+        text += QStringLiteral("（記録は %1 × %2）").arg(info.codedWidth).arg(info.codedHeight);
+    return text;
+}
+
+QString videoRateText(const VideoInfo& info) {
+    return info.frameRate > 0 ? QStringLiteral("%1 コマ/秒").arg(plainNumber(info.frameRate, 3))
+                              : QStringLiteral("不明");
+}
+
+QString videoDurationText(const VideoInfo& info) {
+    return info.durationSeconds > 0
+               ? QStringLiteral("%1 秒").arg(plainNumber(info.durationSeconds, 3))
+               : QStringLiteral("不明");
+}
+
+QString videoFrameCountText(const VideoInfo& info) {
+    if (info.frameCount <= 0)
+        return QStringLiteral("不明");
+    return info.frameCountEstimated ? QStringLiteral("約 %1").arg(info.frameCount)
+                                    : QString::number(info.frameCount);
+}
+
+VideoStartDialog::VideoStartDialog(const QString& path, const VideoInfo& info, QWidget* parent)
+    : QDialog(parent) {
+    setObjectName(QStringLiteral("dlgVideoStart"));
+    setWindowTitle(QStringLiteral("動画の読み込み"));
+
+    auto* file = readOut("lblVideoFile", QFileInfo(path).fileName(), this);
+    file->setToolTip(path);
+    auto* form = new QFormLayout;
+    form->setLabelAlignment(Qt::AlignLeft);
+    form->addRow(QStringLiteral("大きさ"), readOut("lblVideoSize", videoSizeText(info), this));
+    form->addRow(QStringLiteral("フレームレート"),
+                 readOut("lblVideoRate", videoRateText(info), this));
+    form->addRow(QStringLiteral("長さ"),
+                 readOut("lblVideoDuration", videoDurationText(info), this));
+    form->addRow(QStringLiteral("コマ数"),
+                 readOut("lblVideoFrames", videoFrameCountText(info), this));
+
+    mStart = new QDoubleSpinBox(this);
+    mStart->setObjectName(QStringLiteral("spnVideoStart"));
+    mStart->setDecimals(3);
+    mStart->setRange(0.0, info.durationSeconds > 0 ? info.durationSeconds : 1e6);
+    mStart->setSingleStep(info.frameRate > 0 ? 1.0 / info.frameRate : 0.1);
+    mStart->setValue(0.0);
+    // A decimal point whatever the user's locale, as typed times elsewhere in the program.
+    mStart->setLocale(QLocale::c());
+    form->addRow(QStringLiteral("開始位置 (秒)"), mStart);
+
+    mStep = new QSpinBox(this);
+    mStep->setObjectName(QStringLiteral("spnVideoStep"));
+    mStep->setRange(1, 1000);
+    mStep->setValue(1);
+    mStep->setToolTip(QStringLiteral("1 = すべてのコマ、2 = 1コマおき"));
+    form->addRow(QStringLiteral("コマ間隔"), mStep);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->setObjectName(QStringLiteral("buttons"));
+    QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
+    ok->setObjectName(QStringLiteral("cmdOK"));
+    ok->setText(QStringLiteral("OK"));
+    ok->setDefault(true);
+    QPushButton* cancel = buttons->button(QDialogButtonBox::Cancel);
+    cancel->setObjectName(QStringLiteral("cmdCancel"));
+    cancel->setText(QStringLiteral("キャンセル"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(file);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    mStart->setFocus();
+    mStart->selectAll();
+}
+
+double VideoStartDialog::startSeconds() const {
+    return mStart->value();
+}
+
+int VideoStartDialog::frameStep() const {
+    return mStep->value();
+}
