@@ -1,6 +1,7 @@
 #include "data_folder.h"
 
 #include "sample_photos.h"
+#include "sample_video.h"
 #include "settings_file.h"
 
 #include <QDir>
@@ -87,6 +88,25 @@ bool writeMissingSamples(const QString& folder, int count, QString* error) {
     return true;
 }
 
+// The sample video, unless it is there already. The encoder writes a file of its own, so it
+// goes to a temporary name first and takes the real one only once complete.
+bool writeMissingVideo(const QString& folder, int frames, QString* error) {
+    const QString path = QDir(folder).filePath(QLatin1String(kSampleVideoName));
+    if (frames <= 0 || QFileInfo::exists(path))
+        return true;
+    const QString partial = QDir(folder).filePath(QStringLiteral(".sample-partial.mp4"));
+    VideoWriteOptions options;
+    options.encoderOptions = {{"preset", "veryfast"}, {"crf", "20"}};
+    if (!writeSampleVideo(partial, frames, SampleOptions(), options, error) ||
+        !QFile::rename(partial, path)) {
+        QFile::remove(partial);
+        if (error->isEmpty())
+            *error = QStringLiteral("%1 を作れません").arg(QDir::toNativeSeparators(path));
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 QString userDataFolder(const QString& xdgDataHome, const QString& home) {
@@ -96,7 +116,7 @@ QString userDataFolder(const QString& xdgDataHome, const QString& home) {
     return QDir::cleanPath(QDir(base).filePath(QStringLiteral("vestra2007")));
 }
 
-DataFolderResult prepareDataFolder(const QString& dir, int sampleCount) {
+DataFolderResult prepareDataFolder(const QString& dir, int sampleCount, int videoFrames) {
     if (const int error = createFolder(dir))
         return {false, false, cannotCreate(dir, error)};
     if (QFileInfo::exists(QDir(dir).filePath(QLatin1String(kToleranceFileName))))
@@ -110,7 +130,8 @@ DataFolderResult prepareDataFolder(const QString& dir, int sampleCount) {
     QString reason;
     if (!writeMissingSamples(samples, sampleCount, &reason))
         return {false, false, cannotWrite(dir, reason)};
-    // The sample video from tools/ goes here as well, missing files only, each written whole.
+    if (!writeMissingVideo(samples, videoFrames, &reason))
+        return {false, false, cannotWrite(dir, reason)};
 
     const ToleranceWriteResult written =
         writeToleranceFile(dir, kDefaultBrightness, kDefaultDarkness);

@@ -6,6 +6,8 @@
 // with --data-dir: it holds pcol.dat, the sample photos, and the user's photos and exports.
 
 inline constexpr int kSamplePhotoCount = 30;
+inline constexpr int kSampleVideoFrames = 300; // ten seconds at 30 frames per second
+inline constexpr char kSampleVideoName[] = "sample.mp4";
 inline constexpr char kSampleFolderName[] = "samples";
 inline constexpr char kSampleStem[] = "sample";
 // The tolerances of a new pcol.dat: white from 215 up (darkness 40); a brightness tolerance
@@ -25,8 +27,10 @@ struct DataFolderResult {
 };
 
 // Makes dir ready to start in. It is created if missing. A folder without pcol.dat is new: it
-// gets the sample sequence in samples/ and then the default pcol.dat, written last so that a
-// first start cut short is completed by the next one. Files already there are never replaced,
-// every file is written whole or not at all, and a folder that has pcol.dat is not written to.
+// gets the sample sequence and the sample video (of videoFrames frames; none for 0) in samples/
+// and then the default pcol.dat, written last so that a first start cut short is completed by
+// the next one. Files already there are never replaced, every file is written whole or not at
+// all, and a folder that has pcol.dat is not written to.
 [[nodiscard]] DataFolderResult prepareDataFolder(const QString& dir,
-                                                 int sampleCount = kSamplePhotoCount);
+                                                 int sampleCount = kSamplePhotoCount,
+                                                 int videoFrames = kSampleVideoFrames);

@@ -85,7 +85,8 @@ shown="$(cd "$work" && timeout 120 "$program" --data-dir data --quit-when-shown)
 echo "$shown"
 [ "$shown" = "vestra2007: frmMain shown; startDir $work/data; photoPath " ] || fail "start-up: $shown"
 [ "$(od -An -c "$work/data/pcol.dat" | tr -s ' ')" = " 0 , 4 0 \r \n" ] || fail "default pcol.dat"
-[ "$(ls "$work/data/samples" | wc -l)" -eq 30 ] || fail "sample photos"
+[ "$(ls "$work/data/samples" | wc -l)" -eq 31 ] || fail "sample photos and video"
+[ -s "$work/data/samples/sample.mp4" ] || fail "sample.mp4"
 [ -f "$work/data/samples/sample(030).bmp" ] || fail "sample(030).bmp"
 
 # As the menu starts it: the desktop entry's Exec line (no file), the user's data folder.

@@ -1,5 +1,6 @@
 #include "data_folder.h"
 #include "sample_photos.h"
+#include "video_info.h"
 
 #include <QDir>
 #include <QFile>
@@ -57,7 +58,7 @@ int prepareAsNobody(const char* dir) {
     char name[] = "data_folder_tests";
     char* argv[] = {name, nullptr};
     QGuiApplication app(argc, argv);
-    const DataFolderResult result = prepareDataFolder(QString::fromLocal8Bit(dir), 2);
+    const DataFolderResult result = prepareDataFolder(QString::fromLocal8Bit(dir), 2, 0);
     std::printf("%s", result.error.toUtf8().constData());
     return ::geteuid() == 0 ? 3 : 0;
 }
@@ -79,15 +80,19 @@ protected:
 
 TEST_F(DataFolderTest, FirstStartCreatesTheFolderWithDefaultsAndSamples) {
     const QString dir = path("home/.local/share/vestra2007");
-    const DataFolderResult result = prepareDataFolder(dir);
+    const DataFolderResult result = prepareDataFolder(dir, kSamplePhotoCount, 12);
     ASSERT_TRUE(result.ok) << result.error.toStdString();
     EXPECT_TRUE(result.filled);
     EXPECT_EQ(readAll(dir + "/pcol.dat"), QByteArray("0,40\r\n"));
     // Nothing else: no probe or temporary file left behind.
     EXPECT_EQ(entries(dir), QStringList({"pcol.dat", "samples"}));
     const QStringList samples = entries(dir + "/samples");
-    ASSERT_EQ(samples.size(), 30);
-    EXPECT_EQ(samples.last(), "sample(030).bmp");
+    ASSERT_EQ(samples.size(), 31);
+    EXPECT_EQ(samples[29], "sample(030).bmp");
+    EXPECT_EQ(samples.last(), "sample.mp4");
+    const VideoProbeResult video = probeVideo(dir + "/samples/sample.mp4");
+    ASSERT_TRUE(video.info) << video.error.toStdString();
+    EXPECT_EQ(video.info->frameCount, 12);
     // The photos of the README's first analysis: the generator's sequence, pixel for pixel.
     for (int frame : {0, 29})
         EXPECT_EQ(QImage(samplePath(dir, frame)).convertToFormat(QImage::Format_RGB32),
@@ -96,12 +101,12 @@ TEST_F(DataFolderTest, FirstStartCreatesTheFolderWithDefaultsAndSamples) {
 
 TEST_F(DataFolderTest, SecondStartKeepsTheUsersFiles) {
     const QString dir = path("data");
-    ASSERT_TRUE(prepareDataFolder(dir, 3).ok);
+    ASSERT_TRUE(prepareDataFolder(dir, 3, 0).ok);
     writeAll(dir + "/pcol.dat", "12,34\r\n");
     writeAll(samplePath(dir, 0), "the user's own picture");
     ASSERT_TRUE(QFile::remove(samplePath(dir, 2)));
 
-    const DataFolderResult again = prepareDataFolder(dir, 3);
+    const DataFolderResult again = prepareDataFolder(dir, 3, 0);
     ASSERT_TRUE(again.ok) << again.error.toStdString();
     EXPECT_FALSE(again.filled);
     EXPECT_EQ(readAll(dir + "/pcol.dat"), QByteArray("12,34\r\n"));
@@ -114,7 +119,7 @@ TEST_F(DataFolderTest, AFirstStartCutShortIsCompletedWithoutReplacingFiles) {
     const QString dir = path("data");
     ASSERT_TRUE(QDir().mkpath(dir + "/samples"));
     writeAll(samplePath(dir, 0), "kept");
-    const DataFolderResult result = prepareDataFolder(dir, 3);
+    const DataFolderResult result = prepareDataFolder(dir, 3, 0);
     ASSERT_TRUE(result.ok) << result.error.toStdString();
     EXPECT_EQ(readAll(samplePath(dir, 0)), QByteArray("kept"));
     EXPECT_EQ(QImage(samplePath(dir, 2)).size(), QSize(640, 480));
@@ -152,7 +157,7 @@ TEST_P(RefusalTest, SaysWhyAndWritesNothing) {
         result = prepareAsAnotherUser(dir);
         ::chmod(root.constData(), 0755);
     } else {
-        result = prepareDataFolder(dir, 2);
+        result = prepareDataFolder(dir, 2, 0);
     }
     const QString message = QString::fromUtf8(row.message);
     EXPECT_EQ(result.error, message.isEmpty() ? message : message.arg(dir));
