@@ -130,7 +130,8 @@ QJsonObject swayObject(const SwayRecord& sway) {
         }
         entries.append(QJsonObject{{QStringLiteral("x"), xs},
                                    {QStringLiteral("y"), ys},
-                                   {QStringLiteral("seconds"), jsonFromDouble(entry.seconds)}});
+                                   {QStringLiteral("seconds"), jsonFromDouble(entry.seconds)},
+                                   {QStringLiteral("sequence"), entry.sequence}});
     }
     return {{QStringLiteral("entries"), entries},
             {QStringLiteral("seriesStart"), sway.seriesStart},
@@ -363,6 +364,11 @@ private:
             if (!array(e, "x", entryWhere, kNamed, kNamed, xs) ||
                 !array(e, "y", entryWhere, kNamed, kNamed, ys) ||
                 !number(e, "seconds", entryWhere, entry.seconds))
+                return false;
+            // Files written before the photos' numbers were kept have none.
+            const QJsonValue sequence = e.value(QLatin1String("sequence"));
+            if (!sequence.isUndefined() && !integer(sequence, join(entryWhere, "sequence"),
+                                                    entry.sequence, SwayEntry::kNoSequence))
                 return false;
             for (int k = 1; k <= kNamed; ++k)
                 if (!number(xs[k - 1], at(join(entryWhere, "x"), k - 1), entry.x[k]) ||

@@ -42,7 +42,7 @@ struct Sequence {
             placed.pointX[k] = static_cast<int16_t>(marker.x());
             placed.pointY[k] = static_cast<int16_t>(marker.y());
             recordPlacedPoint(placedSway, placed, argb(0), k, marker.x(), marker.y(),
-                              SwayEntry::kNone);
+                              SwayEntry::kNone, SwayEntry::kNoSequence);
         }
     }
     [[nodiscard]] PhotoView photo(int f) const {
@@ -107,7 +107,8 @@ void BM_TrackAndRecordSubPixelCentres(benchmark::State& bench) {
         const TrackedFrom before = trackedFrom(state);
         if (!trackMarkers(state, sequence().photo(frame), canvas).allFound)
             bench.SkipWithError("a marker was lost");
-        recordTrackedFrame(sway, state, sequence().argb(frame), before, SwayEntry::kNone);
+        recordTrackedFrame(sway, state, sequence().argb(frame), before, SwayEntry::kNone,
+                           SwayEntry::kNoSequence);
     });
 }
 BENCHMARK(BM_TrackAndRecordSubPixelCentres)->Unit(benchmark::kMicrosecond);
@@ -134,7 +135,7 @@ void BM_DecodeTrackAndRecord(benchmark::State& bench) {
         if (!trackMarkers(state, photo, canvas).allFound)
             bench.SkipWithError("a marker was lost");
         recordTrackedFrame(sway, state, {photo.bits, photo.width, photo.height, photo.stride},
-                           before, SwayEntry::kNone);
+                           before, SwayEntry::kNone, SwayEntry::kNoSequence);
     });
 }
 BENCHMARK(BM_DecodeTrackAndRecord)->Unit(benchmark::kMicrosecond);

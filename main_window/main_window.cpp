@@ -125,13 +125,14 @@ void setListText(QComboBox* list, const QString& text) {
 class WindowHost : public ContinuationHost {
 public:
     WindowHost(PictureArea* org, PictureArea* shown, QLabel* progress, ResponsiveRun& run,
-               AnalysisSource::Kind kind, double& shownSeconds)
+               AnalysisSource::Kind kind, double& shownSeconds, int32_t& shownSequence)
         : mOrg(org), mShown(shown), mProgress(progress), mRun(run), mKind(kind),
-          mShownSeconds(shownSeconds) {}
+          mShownSeconds(shownSeconds), mShownSequence(shownSequence) {}
 
     void showPicture(const SourceItem& item) override {
         mOrg->setImage(item.picture);
         mShownSeconds = item.seconds;
+        mShownSequence = item.sequence;
     }
     CanvasView canvas() override { return mShown->canvasView(); }
     void tracked(int count, const SourceItem& item) override {
@@ -155,6 +156,7 @@ private:
     ResponsiveRun& mRun;
     AnalysisSource::Kind mKind;
     double& mShownSeconds;
+    int32_t& mShownSequence;
 };
 
 ArgbPicture argbPicture(const PhotoView& photo) {
@@ -366,6 +368,7 @@ bool MainWindow::loadPhoto(const QString& path) {
     mSource.kind = AnalysisSource::Kind::Photo;
     mSource.placementPath = mState.photoPath;
     mShownSeconds = SwayEntry::kNone;
+    mShownSequence = photoSequenceNumber(mState.photoPath).value_or(SwayEntry::kNoSequence);
     pictureReplaced();
     return true;
 }
@@ -414,6 +417,7 @@ bool MainWindow::openVideo(const QString& path, double startSeconds, int frameSt
     mSource.frameStep = std::max(1, frameStep);
     mSource.placementPts = loaded.frame->pts;
     mShownSeconds = loaded.frame->seconds;
+    mShownSequence = SwayEntry::kNoSequence;
     pictureReplaced();
     return true;
 }
@@ -514,7 +518,7 @@ void MainWindow::continueAnalysis() {
         else
             source = std::make_unique<PhotoSequenceSource>(mState.photoPath, size,
                                                            QThread::idealThreadCount());
-        WindowHost host(mPicOrg, mPicSource, mProgress, run, kind, mShownSeconds);
+        WindowHost host(mPicOrg, mPicSource, mProgress, run, kind, mShownSeconds, mShownSequence);
         const ContinuationOutcome outcome = runContinuation(mState, mSway, *source, host);
         mPicSource->update();
         mProgress->setText(continuationEndText(kind, outcome));
@@ -568,7 +572,7 @@ void MainWindow::pressMarkerPoint(QPointF position) {
     CanvasView canvas = mPicSource->canvasView();
     if (placeMarkerPoint(mState, photo, canvas, position.x(), position.y()))
         recordPlacedPoint(mSway, mState, argbPicture(photo), mState.pointCount, position.x(),
-                          position.y(), mShownSeconds);
+                          position.y(), mShownSeconds, mShownSequence);
     mPicSource->update();
 }
 

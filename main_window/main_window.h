@@ -130,8 +130,11 @@ private:
     AnalysisState& mState;
     SwayRecord mSway;
     AnalysisSource mSource;
-    // Time of the video frame in picOrg, NaN for a photo.
+    // Of the picture in picOrg, for entry 0 of the trajectory: the time of a video frame (NaN
+    // for a photo) and the sequence number of a photo. After a continuation photoPath names the
+    // photo that ended it, which need not be the one shown.
     double mShownSeconds = SwayEntry::kNone;
+    int32_t mShownSequence = SwayEntry::kNoSequence;
 
     PictureArea* mPicSource = nullptr;
     PictureArea* mPicOrg = nullptr;

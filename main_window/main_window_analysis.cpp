@@ -4,6 +4,7 @@
 
 #include "analysis_file.h"
 #include "end_window.h"
+#include "photo_sequence.h"
 #include "picture_area.h"
 #include "picture_marks.h"
 #include "placement_picture.h"
@@ -233,7 +234,12 @@ QString MainWindow::applyDocument(const AnalysisDocument& document) {
     mState = record;
     mSway = document.sway;
     mSource = document.source;
-    mShownSeconds = placement.seconds; // a press on the placement frame is timed like it
+    // A press on the placement picture is timed like it.
+    mShownSeconds = placement.seconds;
+    mShownSequence =
+        mSource.kind == AnalysisSource::Kind::Photo
+            ? photoSequenceNumber(mSource.placementPath).value_or(SwayEntry::kNoSequence)
+            : SwayEntry::kNoSequence;
     applyWindowState(document.window, *centralWidget(), *mKaiseki);
     mPicOld->setPalette(mStartupSwatch);
     closeAnalysisWindows();
@@ -253,6 +259,7 @@ void MainWindow::resetToStartup() {
     mSway = SwayRecord{};
     mSource = AnalysisSource{};
     mShownSeconds = SwayEntry::kNone;
+    mShownSequence = SwayEntry::kNoSequence;
     mPicOrg->setImage(QImage());
     mPicSource->setBlank(QSize(640, 480));
     mBasePicture = mPicSource->image();

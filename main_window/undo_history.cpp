@@ -16,7 +16,7 @@ bool sameEntry(const SwayEntry& a, const SwayEntry& b) {
     for (std::size_t k = 0; k < a.x.size(); ++k)
         if (!sameBits(a.x[k], b.x[k]) || !sameBits(a.y[k], b.y[k]))
             return false;
-    return sameBits(a.seconds, b.seconds);
+    return sameBits(a.seconds, b.seconds) && a.sequence == b.sequence;
 }
 
 std::size_t stepBytes(const UndoStep& step) {

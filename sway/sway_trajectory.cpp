@@ -5,8 +5,22 @@
 #include <limits>
 
 namespace {
+
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// Every entry is a photo with a sequence number, in increasing order (a photo opened from
+// earlier in the sequence during the analysis would break the order: such entries are timed
+// one interval apart instead).
+bool photosNumbered(const SwayRecord& sway) {
+    for (std::size_t e = 0; e < sway.entries.size(); ++e) {
+        const int32_t sequence = sway.entries[e].sequence;
+        if (sequence < 0 || (e > 0 && sequence <= sway.entries[e - 1].sequence))
+            return false;
+    }
+    return true;
 }
+
+} // namespace
 
 bool scaleConfirmed(const AnalysisState& state) {
     const float scale = state.mmPerPoint;
@@ -36,10 +50,16 @@ std::vector<double> entryTimes(const SwayRecord& sway) {
         for (std::size_t e = 0; e < times.size(); ++e)
             times[e] = sway.entries[e].seconds - sway.entries[0].seconds;
         break;
-    case SwayTiming::PhotoInterval:
-        for (std::size_t e = 0; e < times.size(); ++e)
-            times[e] = static_cast<double>(e) * sway.frameInterval;
+    case SwayTiming::PhotoInterval: {
+        const bool numbered = photosNumbered(sway);
+        for (std::size_t e = 0; e < times.size(); ++e) {
+            const double steps =
+                numbered ? static_cast<double>(sway.entries[e].sequence) - sway.entries[0].sequence
+                         : static_cast<double>(e);
+            times[e] = steps * sway.frameInterval;
+        }
         break;
+    }
     case SwayTiming::Unknown:
         break;
     }

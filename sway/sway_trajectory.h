@@ -25,7 +25,8 @@ struct SwayUnits {
 // Where the times of the entries come from.
 enum class SwayTiming {
     Unknown,         // photos without a typed interval
-    PhotoInterval,   // photos: entry e at e * frameInterval
+    PhotoInterval,   // photos: (sequence of e - sequence of entry 0) * frameInterval, or
+                     // e * frameInterval where an entry has no sequence number
     VideoTimestamps, // every entry carries its frame time
 };
 [[nodiscard]] SwayTiming swayTiming(const SwayRecord& sway);

@@ -59,6 +59,7 @@ void expectSameDocument(const AnalysisDocument& a, const AnalysisDocument& b) {
         for (std::size_t k = 0; k < 8; ++k)
             EXPECT_TRUE(same(p.x[k], q.x[k]) && same(p.y[k], q.y[k])) << e << " " << k;
         EXPECT_TRUE(same(p.seconds, q.seconds));
+        EXPECT_EQ(p.sequence, q.sequence);
     }
     EXPECT_EQ(a.sway.seriesStart, b.sway.seriesStart);
     EXPECT_TRUE(same(a.sway.frameInterval, b.sway.frameInterval));
@@ -126,6 +127,7 @@ AnalysisDocument randomDocument(std::mt19937_64& rng) {
             entry.y[k] = pick(0, 3) == 0 ? SwayEntry::kNone : anyDouble();
         }
         entry.seconds = anyDouble();
+        entry.sequence = static_cast<int32_t>(pick(-1, std::numeric_limits<int32_t>::max()));
     }
     d.sway.seriesStart = static_cast<int>(pick(0, 901));
     d.sway.frameInterval = anyDouble();
@@ -274,6 +276,30 @@ std::function<void(QJsonObject&)> set(const char* part, const char* key, QJsonVa
     };
 }
 
+// Sets key of the first sway entry; Undefined removes it.
+std::function<void(QJsonObject&)> withEntry(const char* key, QJsonValue value) {
+    return [=](QJsonObject& top) {
+        QJsonObject sway = top["sway"].toObject();
+        QJsonArray entries = sway["entries"].toArray();
+        QJsonObject entry = entries[0].toObject();
+        if (value.isUndefined())
+            entry.remove(key);
+        else
+            entry[key] = value;
+        entries[0] = entry;
+        sway["entries"] = entries;
+        top["sway"] = sway;
+    };
+}
+
+TEST(Reading, KeysOfLaterVersionsAreOptional) {
+    // Written before the photos' sequence numbers were kept.
+    const auto read =
+        parseAnalysisFile(changed(withEntry("sequence", QJsonValue::Undefined)), kFolder);
+    ASSERT_TRUE(read.document) << read.error.toStdString();
+    EXPECT_EQ(read.document->sway.entries[0].sequence, SwayEntry::kNoSequence);
+}
+
 TEST(Reading, RefusesWhatDoesNotFit) {
     const QJsonValue none(QJsonValue::Undefined);
     // {name, content, words the reason must hold}
@@ -307,6 +333,8 @@ TEST(Reading, RefusesWhatDoesNotFit) {
         {"name as null", changed(set("record", "landmarkNames", QJsonValue::Null, 6)),
          "「record.landmarkNames[6]」"},
         {"sway entry", changed(set("sway", "entries", 3, 0)), "「sway.entries[0]」"},
+        {"sequence -2", changed(withEntry("sequence", -2)), "「sway.entries[0].sequence」"},
+        {"sequence as text", changed(withEntry("sequence", "7")), "「sway.entries[0].sequence」"},
         {"903 entries",
          changed(
              set("sway", "entries", QJsonArray::fromVariantList(QVariantList(903, QVariantMap())))),

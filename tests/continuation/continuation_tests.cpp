@@ -630,7 +630,8 @@ struct Analysis {
             if (!placeMarkerPoint(state, photo, view, marker.x(), marker.y()))
                 qFatal("cannot place a point");
             recordPlacedPoint(sway, state, {photo.bits, photo.width, photo.height, photo.stride},
-                              state.pointCount, marker.x(), marker.y(), SwayEntry::kNone);
+                              state.pointCount, marker.x(), marker.y(), SwayEntry::kNone,
+                              SwayEntry::kNoSequence);
         }
         state.mmPerPoint = 20;
     }

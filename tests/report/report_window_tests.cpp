@@ -100,8 +100,9 @@ private:
             static_cast<void>(QTest::qWaitForWindowExposed(report));
         return report;
     }
-    // Point 1 walks a 2-pixel square (photos 1, 2, 4, 5), point 2 stands still; photo 3 is
-    // missing, so the first continuation stops after photo 2 and a second one takes 4 and 5.
+    // Point 1 walks a 2-pixel square (photos 1, 2, 4, 5), point 2 stands still; point 1's
+    // marker is lost in photo 3, so the first continuation stops there and a second one takes
+    // 4 and 5.
     void squareRoad();
     static QString cell(SwayWindow* report, int row, int column) {
         auto* item = child<QTableWidget>(report, "tblMeasures")->item(row, column);
@@ -136,6 +137,7 @@ void ReportWindowTests::squareRoad() {
     const QPoint second(400, 300);
     writePhoto(1, roomWithMarkers({{200, 200}, second}));
     writePhoto(2, roomWithMarkers({{202, 200}, second}));
+    writePhoto(3, roomWithMarkers({second}));
     QVERIFY(!swayAction()->isEnabled());
     QVERIFY(mWindow->loadPhoto(mDir->filePath(QStringLiteral("s(1).bmp"))));
     press({201, 199});
@@ -206,7 +208,13 @@ void ReportWindowTests::intervalGivesVelocityAndTimes() {
     QTest::keyClicks(interval, QStringLiteral("0.5"));
     QCOMPARE(mWindow->sway().frameInterval, 0.5);
     QCOMPARE(cell(report, 0, 3), QStringLiteral("0.5"));
-    QCOMPARE(cell(report, 0, 5), QStringLiteral("4.552")); // 6.828 pixels in 1.5 s
+    // Photo 3 ended the first continuation; 6.828 pixels from photo 1 to 5 took 2 s.
+    QCOMPARE(cell(report, 0, 5), QStringLiteral("3.414"));
+    QList<QByteArray> rows =
+        QByteArray::fromStdString(trajectoryFileBytes(report->report())).split('\n').mid(1, 4);
+    for (QByteArray& row : rows)
+        row = row.left(row.indexOf(',', row.indexOf(',') + 1)); // entry index, time
+    QCOMPARE(rows, QList<QByteArray>({"0,0", "1,0.5", "2,1.5", "3,2"}));
     // The plots run against time now.
     auto* chartX = child<QChartView>(report, "chartX");
     QCOMPARE(chartX->chart()->axes(Qt::Horizontal).constFirst()->titleText(),

@@ -329,11 +329,12 @@ struct RecordFixture : ::testing::Test {
         photo.disc(120.75, 30, 5);
     }
     // What a marker press does: the search's stored point, then the recording.
-    void place(int x, int y, double clickX, double clickY) {
+    void place(int x, int y, double clickX, double clickY, int32_t sequence = 7) {
         ++state.pointCount;
         state.pointX[state.pointCount] = static_cast<int16_t>(x);
         state.pointY[state.pointCount] = static_cast<int16_t>(y);
-        recordPlacedPoint(sway, state, photo.view(), state.pointCount, clickX, clickY, kNaN);
+        recordPlacedPoint(sway, state, photo.view(), state.pointCount, clickX, clickY, kNaN,
+                          sequence);
     }
 };
 
@@ -353,6 +354,7 @@ TEST_F(RecordFixture, PlacedPointsFillEntryZero) {
     EXPECT_EQ(e.y[3], 80);
     EXPECT_TRUE(std::isnan(e.x[4]));
     EXPECT_TRUE(std::isnan(e.seconds));
+    EXPECT_EQ(e.sequence, 7);
     // Points past the seventh leave no trace.
     state.pointCount = 7;
     place(40, 50, 40, 50);
@@ -364,23 +366,26 @@ TEST_F(RecordFixture, TrackedPhotosAppendOneEntryMeasuredLikeTheClick) {
     place(40, 50, 40, 50);
     const TrackedFrom before = trackedFrom(state);
     state.pointX[1] = 41; // the tracking moved the whole-pixel point; the centre stays the same
-    recordTrackedFrame(sway, state, photo.view(), before, 1.5);
+    recordTrackedFrame(sway, state, photo.view(), before, 1.5, 9);
     ASSERT_EQ(sway.entries.size(), 2u);
     // The same method for both: the same photo gives the same centre, no jump at the first step.
     EXPECT_EQ(sway.entries[1].x[1], sway.entries[0].x[1]);
     EXPECT_EQ(sway.entries[1].y[1], sway.entries[0].y[1]);
     EXPECT_EQ(sway.entries[1].seconds, 1.5);
+    EXPECT_EQ(sway.entries[1].sequence, 9);
 
-    // A point placed after the last entry joins that entry and is followed from then on.
-    place(120, 30, 121, 31);
+    // A point placed after the last entry joins that entry and is followed from then on; the
+    // entry keeps its photo's number.
+    place(120, 30, 121, 31, 3);
+    EXPECT_EQ(sway.entries[1].sequence, 9);
     EXPECT_NEAR(sway.entries[1].x[2], 120.75, 0.01);
     EXPECT_TRUE(std::isnan(sway.entries[0].x[2]));
-    recordTrackedFrame(sway, state, photo.view(), trackedFrom(state), kNaN);
+    recordTrackedFrame(sway, state, photo.view(), trackedFrom(state), kNaN, SwayEntry::kNoSequence);
     EXPECT_NEAR(sway.entries[2].x[2], 120.75, 0.01);
 
     // The capacity is kept.
     sway.entries.resize(SwayRecord::kMaxEntries);
-    recordTrackedFrame(sway, state, photo.view(), trackedFrom(state), kNaN);
+    recordTrackedFrame(sway, state, photo.view(), trackedFrom(state), kNaN, SwayEntry::kNoSequence);
     EXPECT_EQ(sway.entries.size(), std::size_t(SwayRecord::kMaxEntries));
 }
 
@@ -388,7 +393,7 @@ TEST_F(RecordFixture, NothingIsTrackedBeforeEntryZero) {
     state.pointCount = 1;
     state.pointX[1] = 40;
     state.pointY[1] = 50;
-    recordTrackedFrame(sway, state, photo.view(), trackedFrom(state), kNaN);
+    recordTrackedFrame(sway, state, photo.view(), trackedFrom(state), kNaN, SwayEntry::kNoSequence);
     EXPECT_TRUE(sway.entries.empty());
 }
 
@@ -473,6 +478,41 @@ TEST(SwayTrajectory, TimesFromTheTypedIntervalOrTheVideoFrames) {
     // One entry without a time makes the timing fall back to the typed interval.
     sway.entries[2].seconds = kNaN;
     EXPECT_EQ(swayTiming(sway), SwayTiming::PhotoInterval);
+}
+
+TEST(SwayTrajectory, PhotoTimesFollowTheSequenceNumbers) {
+    constexpr int32_t none = SwayEntry::kNoSequence;
+    struct Row {
+        const char* name;
+        std::array<int32_t, 4> sequence;
+        std::array<double, 4> times;
+    };
+    const Row rows[] = {
+        // Photo 4 lost a marker; the next continuation went on with photo 5.
+        {"gap", {1, 2, 3, 5}, {0, 0.1, 0.2, 0.4}},
+        {"consecutive", {7, 8, 9, 10}, {0, 0.1, 0.2, 0.3}},
+        {"a number missing", {1, 2, none, 5}, {0, 0.1, 0.2, 0.3}},
+        {"an earlier photo opened", {3, 2, 4, 5}, {0, 0.1, 0.2, 0.3}},
+    };
+    for (const Row& row : rows) {
+        SwayRecord sway;
+        sway.frameInterval = 0.1;
+        sway.entries.resize(4);
+        const double x[] = {10, 11, 11, 12};
+        for (std::size_t e = 0; e < 4; ++e) {
+            sway.entries[e].x[1] = x[e];
+            sway.entries[e].y[1] = 20;
+            sway.entries[e].sequence = row.sequence[e];
+        }
+        const std::vector<double> times = entryTimes(sway);
+        for (std::size_t e = 0; e < 4; ++e)
+            EXPECT_NEAR(times[e], row.times[e], 1e-12) << row.name << " entry " << e;
+        const PointTrajectory t = pointTrajectory(sway, 1, SwayUnits{});
+        EXPECT_EQ(t.interval, 0.1) << row.name;
+        EXPECT_NEAR(*t.measures->duration, row.times[3], 1e-12) << row.name;
+        // A path of 2 pixels.
+        EXPECT_NEAR(*t.measures->meanVelocity, 2 / row.times[3], 1e-9) << row.name;
+    }
 }
 
 } // namespace
