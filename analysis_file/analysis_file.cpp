@@ -11,6 +11,7 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -135,7 +136,8 @@ QJsonObject swayObject(const SwayRecord& sway) {
     }
     return {{QStringLiteral("entries"), entries},
             {QStringLiteral("seriesStart"), sway.seriesStart},
-            {QStringLiteral("frameInterval"), jsonFromDouble(sway.frameInterval)}};
+            {QStringLiteral("frameInterval"), jsonFromDouble(sway.frameInterval)},
+            {QStringLiteral("scaleConfirmed"), sway.scaleConfirmed}};
 }
 
 QJsonObject sourceObject(const AnalysisSource& source, const QString& folder) {
@@ -189,7 +191,7 @@ public:
     bool read(const QJsonObject& top, AnalysisDocument& out) {
         QJsonObject record, sway, source, window, picture;
         return object(top, "record", QString(), record) && readRecord(record, out.record) &&
-               object(top, "sway", QString(), sway) && readSway(sway, out.sway) &&
+               object(top, "sway", QString(), sway) && readSway(sway, out.record, out.sway) &&
                object(top, "source", QString(), source) && readSource(source, out.source) &&
                object(top, "window", QString(), window) && readWindow(window, out.window) &&
                object(top, "picture", QString(), picture) && readPicture(picture, out.picture);
@@ -346,13 +348,24 @@ private:
         return texts(o, "landmarkNames", where, &r.landmarkNames[1]);
     }
 
-    bool readSway(const QJsonObject& o, SwayRecord& sway) {
+    bool readSway(const QJsonObject& o, const AnalysisState& record, SwayRecord& sway) {
         const QString where = QStringLiteral("sway");
         QJsonArray entries;
         if (!array(o, "entries", where, 0, SwayRecord::kMaxEntries, entries) ||
             !integer(o, "seriesStart", where, sway.seriesStart, 0, AnalysisState::kSeriesLength) ||
             !number(o, "frameInterval", where, sway.frameInterval))
             return false;
+        const QJsonValue confirmed = o.value(QLatin1String("scaleConfirmed"));
+        if (confirmed.isUndefined()) {
+            // Written before the confirmation was kept: a reference press stores the same pixel
+            // distance in mmPerPoint and refDistance, and a confirmed scale mostly differs.
+            sway.scaleConfirmed = std::isfinite(record.mmPerPoint) && record.mmPerPoint > 0.0f &&
+                                  record.mmPerPoint != record.refDistance;
+        } else if (confirmed.isBool()) {
+            sway.scaleConfirmed = confirmed.toBool();
+        } else {
+            return wrong(join(where, "scaleConfirmed"));
+        }
         sway.entries.resize(static_cast<std::size_t>(entries.size()));
         for (qsizetype i = 0; i < entries.size(); ++i) {
             const QString entryWhere = at(join(where, "entries"), i);

@@ -476,9 +476,12 @@ void MainWindow::confirmDistance() {
     recordUndoable([&] {
         if (distance)
             refusal = confirmScale(mState, *distance);
-        if (refusal == ScaleRefusal::None)
+        if (refusal == ScaleRefusal::None) {
             mCommand3->show();
+            mSway.scaleConfirmed = true;
+        }
     });
+    updateSwayReport(); // now in mm
     switch (refusal) {
     case ScaleRefusal::NotAPositiveNumber:
         showMessage(QStringLiteral("基準点の距離を0より大きい半角の数値（㎜）で入力してください"));
@@ -553,6 +556,7 @@ void MainWindow::pressOnPicture(QPointF position, int bits) {
             break;
         }
     });
+    updateSwayReport(); // a further point, or a reference press that undoes the unit
 }
 
 void MainWindow::pressMarkerPoint(QPointF position) {
@@ -578,6 +582,8 @@ void MainWindow::pressMarkerPoint(QPointF position) {
 
 void MainWindow::pressReferencePoint(QPointF position) {
     CanvasView canvas = mPicSource->canvasView();
+    // Every reference press stores a pixel distance in mmPerPoint.
+    mSway.scaleConfirmed = false;
     if (placeReferencePoint(mState, canvas, position.x(), position.y())) {
         mLabel5->show();
         mLabel6->show();

@@ -35,4 +35,8 @@ struct SwayRecord {
     // Seconds between two photos as typed by the user in the report; 0 while unknown. Frames of
     // a video carry their own times instead.
     double frameInterval = 0.0;
+    // The distance of the reference points was confirmed after the last reference press, so the
+    // measures are in mm. mmPerPoint alone cannot tell: a reference press stores a pixel
+    // distance there, and a confirmed scale may happen to equal it.
+    bool scaleConfirmed = false;
 };

@@ -22,15 +22,11 @@ bool photosNumbered(const SwayRecord& sway) {
 
 } // namespace
 
-bool scaleConfirmed(const AnalysisState& state) {
+SwayUnits swayUnits(const AnalysisState& state, const SwayRecord& sway) {
     const float scale = state.mmPerPoint;
-    return std::isfinite(scale) && scale > 0.0f && scale != state.refDistance;
-}
-
-SwayUnits swayUnits(const AnalysisState& state) {
-    if (!scaleConfirmed(state))
+    if (!sway.scaleConfirmed || !std::isfinite(scale) || scale <= 0.0f)
         return {};
-    return {true, static_cast<double>(state.mmPerPoint) / 10.0};
+    return {true, static_cast<double>(scale) / 10.0};
 }
 
 SwayTiming swayTiming(const SwayRecord& sway) {

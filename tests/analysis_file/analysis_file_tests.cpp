@@ -62,6 +62,7 @@ void expectSameDocument(const AnalysisDocument& a, const AnalysisDocument& b) {
         EXPECT_EQ(p.sequence, q.sequence);
     }
     EXPECT_EQ(a.sway.seriesStart, b.sway.seriesStart);
+    EXPECT_EQ(a.sway.scaleConfirmed, b.sway.scaleConfirmed);
     EXPECT_TRUE(same(a.sway.frameInterval, b.sway.frameInterval));
     EXPECT_EQ(std::tie(a.source.kind, a.source.placementPath, a.source.frameStep,
                        a.source.placementPts, a.source.lastPts),
@@ -131,6 +132,7 @@ AnalysisDocument randomDocument(std::mt19937_64& rng) {
     }
     d.sway.seriesStart = static_cast<int>(pick(0, 901));
     d.sway.frameInterval = anyDouble();
+    d.sway.scaleConfirmed = pick(0, 1) == 1;
 
     d.source.kind = static_cast<AnalysisSource::Kind>(pick(0, 2));
     d.source.placementPath = "/elsewhere/動画 1.mp4";
@@ -298,6 +300,22 @@ TEST(Reading, KeysOfLaterVersionsAreOptional) {
         parseAnalysisFile(changed(withEntry("sequence", QJsonValue::Undefined)), kFolder);
     ASSERT_TRUE(read.document) << read.error.toStdString();
     EXPECT_EQ(read.document->sway.entries[0].sequence, SwayEntry::kNoSequence);
+    // Written before the confirmation of the scale was kept: guessed from mmPerPoint, which a
+    // reference press sets to refDistance. {mmPerPoint, refDistance, confirmed}
+    const std::tuple<double, double, bool> rows[] = {
+        {20, 250, true}, {250, 250, false}, {0, 0, false}, {-4, 250, false}};
+    for (const auto& [scale, distance, confirmed] : rows) {
+        const auto old = parseAnalysisFile(changed([&](QJsonObject& top) {
+                                               set("record", "mmPerPoint", scale)(top);
+                                               set("record", "refDistance", distance)(top);
+                                               QJsonObject sway = top["sway"].toObject();
+                                               sway.remove("scaleConfirmed");
+                                               top["sway"] = sway;
+                                           }),
+                                           kFolder);
+        ASSERT_TRUE(old.document) << old.error.toStdString();
+        EXPECT_EQ(old.document->sway.scaleConfirmed, confirmed) << scale;
+    }
 }
 
 TEST(Reading, RefusesWhatDoesNotFit) {
@@ -334,6 +352,8 @@ TEST(Reading, RefusesWhatDoesNotFit) {
          "「record.landmarkNames[6]」"},
         {"sway entry", changed(set("sway", "entries", 3, 0)), "「sway.entries[0]」"},
         {"sequence -2", changed(withEntry("sequence", -2)), "「sway.entries[0].sequence」"},
+        {"confirmed as text", changed(set("sway", "scaleConfirmed", "true")),
+         "「sway.scaleConfirmed」"},
         {"sequence as text", changed(withEntry("sequence", "7")), "「sway.entries[0].sequence」"},
         {"903 entries",
          changed(

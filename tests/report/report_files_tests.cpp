@@ -59,6 +59,7 @@ struct SmallCase {
         state.pointCount = 2;
         state.mmPerPoint = 20;
         state.refDistance = 250;
+        sway.scaleConfirmed = true;
         state.landmarkNames[1] = "頭頂部";
         sway.frameInterval = 0.5;
         sway.entries.resize(4);
@@ -103,7 +104,7 @@ TEST(SwayFiles, TrajectoryByteForByte) {
 
 TEST(SwayFiles, PixelsAndUnknownTimesSaySo) {
     SmallCase c;
-    c.state.mmPerPoint = 250; // a reference distance not yet confirmed
+    c.sway.scaleConfirmed = false; // a reference distance not yet confirmed
     c.sway.frameInterval = 0;
     c.state.landmarkNames[1] = "頭, \"上\"";
     const SwayReport report = makeSwayReport(c.state, c.sway);

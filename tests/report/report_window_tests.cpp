@@ -85,9 +85,18 @@ private slots:
     void knownSubPixelPathGivesTheTrueMeasures();
 
 private:
-    void press(QPointF inner) {
-        QTest::mouseClick(child(mWindow.get(), "picSource"), Qt::LeftButton, Qt::NoModifier,
+    void press(QPointF inner, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::mouseClick(child(mWindow.get(), "picSource"), Qt::LeftButton, modifiers,
                           inner.toPoint() + QPoint(PictureArea::kFrame, PictureArea::kFrame));
+    }
+    // Two reference points `pixels` apart, and the distance typed and confirmed.
+    void confirmScale(int pixels, const QString& millimetres) {
+        press({100, 440}, Qt::ShiftModifier);
+        press({100.0 + pixels, 440}, Qt::ShiftModifier);
+        auto* distance = child<QLineEdit>(mWindow.get(), "Text1");
+        distance->clear();
+        QTest::keyClicks(distance, millimetres);
+        QTest::mouseClick(child(mWindow.get(), "Command4"), Qt::LeftButton);
     }
     void writePhoto(int number, const QImage& image) {
         QVERIFY(image.save(mDir->filePath(QStringLiteral("s(%1).bmp").arg(number))));
@@ -192,12 +201,25 @@ void ReportWindowTests::menuTableAndRefreshFollowTheContinuations() {
     QCOMPARE(cell(report, 0, 11), QStringLiteral("96.028")); // S = I, k = 30.5667
     QCOMPARE(openReport(), report);                          // one instance
 
-    // Confirming a scale turns the report to millimetres.
-    mState->mmPerPoint = 20;
-    mState->refDistance = 250;
-    mWindow->showSwayReport();
+    // Confirming a scale turns the open report to millimetres.
+    const auto unit = [report] { return child<QLabel>(report, "lblUnit")->text(); };
+    confirmScale(250, QStringLiteral("500"));
     QCOMPARE(cell(report, 0, 11), QStringLiteral("384.11")); // four times the area in mm²
-    QVERIFY(child<QLabel>(report, "lblUnit")->text().contains(QStringLiteral("1 pixel = 2 mm")));
+    QVERIFY(unit().contains(QStringLiteral("1 pixel = 2 mm")));
+    // 1000 mm over 100 pixels makes mmPerPoint equal the pixel distance: still a scale (the
+    // report once took such a scale for an unconfirmed one).
+    confirmScale(100, QStringLiteral("1000"));
+    QCOMPARE(mState->mmPerPoint, mState->refDistance);
+    QVERIFY(unit().contains(QStringLiteral("1 pixel = 10 mm")));
+    // Taking back the confirmation, or a further reference press, leaves pixels.
+    mWindow->undo();
+    QVERIFY(unit().contains(QStringLiteral("pixel")) && !unit().contains(QStringLiteral("mm")));
+    mWindow->redo();
+    QVERIFY(unit().contains(QStringLiteral("1 pixel = 10 mm")));
+    press({300, 440}, Qt::ShiftModifier);
+    QVERIFY(!unit().contains(QStringLiteral("mm")));
+    mWindow->undo();
+    QVERIFY(unit().contains(QStringLiteral("1 pixel = 10 mm")));
 }
 
 void ReportWindowTests::intervalGivesVelocityAndTimes() {

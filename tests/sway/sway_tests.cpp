@@ -400,23 +400,24 @@ TEST_F(RecordFixture, NothingIsTrackedBeforeEntryZero) {
 // --- Units, times and trajectories ---------------------------------------------------------
 
 TEST(SwayUnits, MillimetresOnlyOnceTheScaleIsConfirmed) {
-    // {mmPerPoint, refDistance, confirmed}
-    const std::tuple<float, float, bool> rows[] = {
-        {0, 0, false},     // no reference press
-        {250, 250, false}, // a pixel distance waiting for its confirmation
-        {20, 250, true},   // 500 mm over 250 pixels
-        {250, 20, true},   // a second confirmation may give any value
-        {-3, 250, false},  // not a scale
-        {std::numeric_limits<float>::infinity(), 1, false},
-        {std::numeric_limits<float>::quiet_NaN(), 1, false},
+    // {mmPerPoint, confirmed, millimetres}
+    const std::tuple<float, bool, bool> rows[] = {
+        {20, true, true},    // 500 mm over 250 pixels
+        {100, true, true},   // 1000 mm over 100 pixels: the scale equals the pixel distance
+        {250, false, false}, // a pixel distance waiting for its confirmation
+        {0, true, false},    // not a scale
+        {-3, true, false},
+        {std::numeric_limits<float>::infinity(), true, false},
+        {std::numeric_limits<float>::quiet_NaN(), true, false},
     };
-    for (const auto& [scale, distance, confirmed] : rows) {
+    for (const auto& [scale, confirmed, millimetres] : rows) {
         AnalysisState s;
         s.mmPerPoint = scale;
-        s.refDistance = distance;
-        EXPECT_EQ(scaleConfirmed(s), confirmed) << scale << " " << distance;
-        EXPECT_EQ(swayUnits(s).millimetres, confirmed);
-        EXPECT_DOUBLE_EQ(swayUnits(s).perPixel, confirmed ? scale / 10.0 : 1.0);
+        s.refDistance = 100;
+        SwayRecord sway;
+        sway.scaleConfirmed = confirmed;
+        EXPECT_EQ(swayUnits(s, sway).millimetres, millimetres) << scale << " " << confirmed;
+        EXPECT_DOUBLE_EQ(swayUnits(s, sway).perPixel, millimetres ? scale / 10.0 : 1.0);
     }
 }
 
