@@ -8,7 +8,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
@@ -541,15 +540,12 @@ AnalysisReadResult readAnalysisFile(const QString& path) {
     return result;
 }
 
-AnalysisWriteResult writeAnalysisFile(const QString& path, const AnalysisDocument& document) {
+WriteResult writeAnalysisFile(const QString& path, const AnalysisDocument& document) {
     const QString absolute = QFileInfo(path).absoluteFilePath();
     const QByteArray bytes = analysisFileBytes(document, QFileInfo(absolute).absolutePath());
-    QSaveFile file(absolute);
-    // Unbuffered, so a short write (disk full) shows in the count written.
-    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
-                         file.write(bytes) == bytes.size() && file.commit();
-    if (written)
-        return {true, QString()};
-    return {false, QStringLiteral("解析ファイル %1 を保存できません（%2）。")
-                       .arg(QDir::toNativeSeparators(absolute), file.errorString())};
+    WriteResult written = writeWholeFile(absolute, bytes);
+    if (!written.ok)
+        written.error = QStringLiteral("解析ファイル %1 を保存できません（%2）。")
+                            .arg(QDir::toNativeSeparators(absolute), written.systemText);
+    return written;
 }

@@ -366,7 +366,7 @@ bool MainWindow::saveAnalysisAs() {
 }
 
 bool MainWindow::saveAnalysisFile(const QString& path) {
-    const AnalysisWriteResult written = writeAnalysisFile(path, currentDocument());
+    const WriteResult written = writeAnalysisFile(path, currentDocument());
     if (!written.ok) {
         showWarning(written.error);
         return false;

@@ -131,7 +131,7 @@ TEST(SwayFiles, WrittenWholeOrNotAtAll) {
     const SwayReport report = makeSwayReport(c.state, c.sway);
     QTemporaryDir dir;
     const QString missing = dir.filePath(QStringLiteral("no such folder/m.csv"));
-    const SaveResult refused = saveMeasuresFile(missing, report);
+    const WriteResult refused = saveMeasuresFile(missing, report);
     EXPECT_FALSE(refused.ok);
     EXPECT_TRUE(refused.error.contains(QStringLiteral("m.csv")));
     EXPECT_FALSE(QFile::exists(missing));
