@@ -643,8 +643,9 @@ void MainWindow::updateSwayReport() {
         mSwayWindow->close();
 }
 
-void MainWindow::showMessage(const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, kTitle, text, QMessageBox::Ok, this);
+void MainWindow::showMessage(const QString& text, MessageKind kind) {
+    QMessageBox box(kind == MessageKind::Warning ? QMessageBox::Warning : QMessageBox::NoIcon,
+                    kTitle, text, QMessageBox::Ok, this);
     box.exec();
 }
 

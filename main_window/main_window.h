@@ -104,7 +104,10 @@ private:
     void pressMarkerPoint(QPointF position);
     void pressReferencePoint(QPointF position);
     void pressAnglePoint(QPointF position);
-    void showMessage(const QString& text);
+    // A message box with the program's title: the plain ones of the analysis, or with the
+    // warning icon for a file that could not be opened or saved.
+    enum class MessageKind { Plain, Warning };
+    void showMessage(const QString& text, MessageKind kind = MessageKind::Plain);
     void showProgress(const QString& text, bool immediately);
 
     void setUpAnalysisKeeping();
@@ -123,7 +126,6 @@ private:
     void resetToStartup();
     void closeAnalysisWindows();
     [[nodiscard]] bool askToSaveChanges();
-    void showWarning(const QString& text);
     void updateTitle();
     void updateEditActions();
 

@@ -307,7 +307,7 @@ void MainWindow::openAnalysis() {
 bool MainWindow::openAnalysisFile(const QString& path) {
     const AnalysisOpenOutcome outcome = openAnalysisFileQuietly(path);
     if (!outcome.message.isEmpty())
-        showWarning(outcome.message);
+        showMessage(outcome.message, MessageKind::Warning);
     return outcome.opened;
 }
 
@@ -368,7 +368,7 @@ bool MainWindow::saveAnalysisAs() {
 bool MainWindow::saveAnalysisFile(const QString& path) {
     const WriteResult written = writeAnalysisFile(path, currentDocument());
     if (!written.ok) {
-        showWarning(written.error);
+        showMessage(written.error, MessageKind::Warning);
         return false;
     }
     mFilePath = QFileInfo(path).absoluteFilePath();
@@ -404,9 +404,4 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         event->accept();
     else
         event->ignore();
-}
-
-void MainWindow::showWarning(const QString& text) {
-    QMessageBox box(QMessageBox::Warning, kTitle, text, QMessageBox::Ok, this);
-    box.exec();
 }
