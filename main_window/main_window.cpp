@@ -355,22 +355,27 @@ bool MainWindow::loadPhoto(const QString& path) {
     auto photo = loadPhotoForDisplay(path);
     if (!photo)
         return false; // not a picture: nothing changes, no message
-    const QSize shown = photo->image.size();
-    mPicOrg->setImage(photo->image);
+    showOpenedPicture(photo->image, path, AnalysisSource::Kind::Photo);
+    mShownSeconds = SwayEntry::kNone;
+    mShownSequence = photoSequenceNumber(mState.photoPath).value_or(SwayEntry::kNoSequence);
+    return true;
+}
+
+void MainWindow::showOpenedPicture(const QImage& picture, const QString& path,
+                                   AnalysisSource::Kind kind) {
+    const QSize shown = picture.size();
+    mPicOrg->setImage(picture);
     mState.photoPath = path.toStdString();
     mPicSource->setInnerSize(shown);
-    mPicSource->drawStretched(photo->image, shown);
+    mPicSource->drawStretched(picture, shown);
     if (mOption1->isChecked())
         mKaiseki->setEnabled(false);
     if (mOption2->isChecked())
         mKaiseki->setEnabled(true);
     mSource = AnalysisSource{};
-    mSource.kind = AnalysisSource::Kind::Photo;
+    mSource.kind = kind;
     mSource.placementPath = mState.photoPath;
-    mShownSeconds = SwayEntry::kNone;
-    mShownSequence = photoSequenceNumber(mState.photoPath).value_or(SwayEntry::kNoSequence);
     pictureReplaced();
-    return true;
 }
 
 void MainWindow::openVideoFile() {
@@ -400,25 +405,12 @@ bool MainWindow::openVideo(const QString& path, double startSeconds, int frameSt
             *error = loaded.error;
         return false; // nothing changes
     }
-    const QImage& picture = loaded.frame->picture;
-    const QSize shown = picture.size();
-    mPicOrg->setImage(picture);
-    mState.photoPath = path.toStdString();
-    mPicSource->setInnerSize(shown);
-    mPicSource->drawStretched(picture, shown);
-    if (mOption1->isChecked())
-        mKaiseki->setEnabled(false);
-    if (mOption2->isChecked())
-        mKaiseki->setEnabled(true);
-    mSource = AnalysisSource{};
-    mSource.kind = AnalysisSource::Kind::Video;
-    mSource.placementPath = mState.photoPath;
+    showOpenedPicture(loaded.frame->picture, path, AnalysisSource::Kind::Video);
     mSource.startSeconds = startSeconds;
     mSource.frameStep = std::max(1, frameStep);
     mSource.placementPts = loaded.frame->pts;
     mShownSeconds = loaded.frame->seconds;
     mShownSequence = SwayEntry::kNoSequence;
-    pictureReplaced();
     return true;
 }
 

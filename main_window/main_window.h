@@ -101,6 +101,9 @@ protected:
 private:
     void buildMenus();
     void buildControls();
+    // An opened photo or video frame becomes the clean picture and the one on display; 解析開始
+    // is enabled by the mode, and the source starts afresh with the picture.
+    void showOpenedPicture(const QImage& picture, const QString& path, AnalysisSource::Kind kind);
     void pressMarkerPoint(QPointF position);
     void pressReferencePoint(QPointF position);
     void pressAnglePoint(QPointF position);
