@@ -2,6 +2,7 @@
 // the sample sequence with and without recording their sub-pixel centres, beside decoding the
 // photo, which the continuation cannot avoid.
 #include "photo_loader.h"
+#include "qt_benchmark_main.h"
 #include "sample_photos.h"
 #include "sway_tracking.h"
 #include "tracking.h"
@@ -143,12 +144,5 @@ BENCHMARK(BM_DecodeTrackAndRecord)->Unit(benchmark::kMicrosecond);
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runQtBenchmarks<QGuiApplication>(argc, argv);
 }
