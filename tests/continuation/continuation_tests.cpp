@@ -5,6 +5,7 @@
 #include "photo_loader.h"
 #include "photo_sequence.h"
 #include "photo_sequence_source.h"
+#include "picture_difference.h"
 #include "press.h"
 #include "sway_tracking.h"
 #include "video_clips.h"
@@ -48,20 +49,6 @@ SampleOptions figure(int width, int height, int radius = 6) {
     options.height = height;
     options.markerRadius = radius;
     return options;
-}
-
-// Mean difference of the colour channels of two pictures of the same size.
-double meanDifference(const QImage& a, const QImage& b) {
-    if (a.size() != b.size())
-        return 255;
-    double sum = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
-                   std::abs(qBlue(p) - qBlue(q));
-        }
-    return sum / (3.0 * a.width() * a.height());
 }
 
 struct Decoded {
@@ -748,8 +735,9 @@ struct RunResult {
     ContinuationOutcome outcome;
 };
 
-RunResult runOn(const QImage& first, FrameSource& source) {
-    Analysis a(first);
+// `frame` says where the sample's markers are in `first`.
+RunResult runOn(const QImage& first, FrameSource& source, int frame = 0) {
+    Analysis a(first, frame);
     FakeHost host(a.canvas);
     RunResult result;
     result.outcome = runContinuation(a.state, a.sway, source, host);
@@ -844,21 +832,11 @@ TEST(ParityTest, startPositionAndFrameStepMatchThePhotosTheyPick) {
     where.placementPts = first.frame->pts;
 
     // The points are placed on frame 5, where the run starts.
-    const auto run = [&](FrameSource& source) {
-        Analysis a(picked[0], 5);
-        FakeHost host(a.canvas);
-        RunResult result;
-        result.outcome = runContinuation(a.state, a.sway, source, host);
-        result.state = a.state;
-        result.sway = a.sway;
-        result.canvas = a.canvas;
-        return result;
-    };
     std::string photoPath = folder.file(sampleFileName("q", 0)).toStdString();
     PhotoSequenceSource photos(photoPath, QSize(640, 480), 2);
-    const RunResult byPhotos = run(photos);
+    const RunResult byPhotos = runOn(picked[0], photos, 5);
     VideoSource video(where, clip, QSize(640, 480));
-    const RunResult byVideo = run(video);
+    const RunResult byVideo = runOn(picked[0], video, 5);
     EXPECT_EQ(byPhotos.outcome.tracked, int(picked.size()) - 1);
     expectSameAnalysis(byPhotos, byVideo);
     EXPECT_EQ(where.lastPts, ptsAt(clip, 2.9));

@@ -1,11 +1,10 @@
 // The main window as the user drives it: its start state, opening photos, presses on the
 // picture, starting the analysis, the grid, the scale and the continuation through a sequence.
 #include "display_size.h"
-#include "main_window.h"
+#include "file_bytes.h"
 #include "photo_bytes.h"
-#include "picture_area.h"
 #include "sample_photos.h"
-#include "widget_lookup.h"
+#include "window_test.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -33,25 +32,12 @@ bool near(QPoint a, QPoint b) {
 }
 } // namespace
 
-class MainWindowTests : public QObject {
+class MainWindowTests : public WindowTest {
     Q_OBJECT
 
 private slots:
-    void init() {
-        mDir = std::make_unique<QTemporaryDir>();
-        mState = std::make_unique<AnalysisState>();
-        mState->darknessTolerance = 40;
-        mWindow = std::make_unique<MainWindow>(*mState);
-        mWindow->show();
-        QVERIFY(QTest::qWaitForWindowExposed(mWindow.get()));
-    }
-    void cleanup() {
-        for (QWidget* window : QApplication::topLevelWidgets())
-            if (window != mWindow.get())
-                window->close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        mWindow.reset();
-    }
+    void init() { setUpWindow(); }
+    void cleanup() { closeWindows(); }
 
     void displaySize() {
         // {photo, shown}: as is, halved, narrower, wider, just under 4:3 (639.147), exactly 4:3,
@@ -352,19 +338,15 @@ private slots:
     }
 
 private:
-    QWidget* w() const { return mWindow.get(); }
     QString writePhoto(int width, int height, const char* format) {
         SampleOptions options;
         options.width = width;
         options.height = height;
         const QString path =
             mDir->filePath(QStringLiteral("p%1x%2.%3").arg(width).arg(height).arg(format));
-        QFile file(path);
-        const bool written =
-            qstrcmp(format, "gif") == 0
-                ? file.open(QIODevice::WriteOnly) && file.write(craftedGif(width, height)) > 0
-                : sampleFrame(0, options).save(path, format);
-        if (!written)
+        if (qstrcmp(format, "gif") == 0)
+            writeBytes(path, craftedGif(width, height));
+        else if (!sampleFrame(0, options).save(path, format))
             qFatal("cannot write %s", qPrintable(path));
         return path;
     }
@@ -394,10 +376,6 @@ private:
         action();
         return shown;
     }
-
-    std::unique_ptr<QTemporaryDir> mDir;
-    std::unique_ptr<AnalysisState> mState;
-    std::unique_ptr<MainWindow> mWindow;
 };
 
 QTEST_MAIN(MainWindowTests)

@@ -2,10 +2,9 @@
 // filters, the start dialog, refusals, the road to DEnd, Esc during a run, and parity with the
 // same pictures opened as photos.
 #include "csv_export.h"
-#include "main_window.h"
-#include "picture_area.h"
+#include "file_dialog_input.h"
 #include "video_clips.h"
-#include "widget_lookup.h"
+#include "window_test.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -35,13 +34,6 @@
 
 namespace {
 
-QWidget* topLevel(const char* name) {
-    for (QWidget* window : QApplication::topLevelWidgets())
-        if (window->objectName() == QLatin1String(name) && window->isVisible())
-            return window;
-    return nullptr;
-}
-
 // Runs `handle` on the first modal dialog of type T (and name, when given) that comes up. Polls
 // without blocking, so that a handler may set up the next dialog before closing its own.
 template <typename T> void whenModal(std::function<void(T*)> handle, const char* name = nullptr) {
@@ -64,20 +56,6 @@ template <typename T> void whenModal(std::function<void(T*)> handle, const char*
     poll->start(10);
 }
 
-// Goes to the file's folder, types its name and presses Enter, as a user would.
-void typeIntoFileDialog(QWidget* modal, const QString& path) {
-    auto* dialog = qobject_cast<QFileDialog*>(modal);
-    QVERIFY(dialog);
-    QCOMPARE(dialog->objectName(), QStringLiteral("dlgOpenVideo"));
-    auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-    QVERIFY(edit);
-    dialog->setDirectory(QFileInfo(path).absolutePath());
-    edit->setText(QFileInfo(path).fileName()); // Japanese names cannot be typed key by key
-    if (QCompleter* completer = edit->completer(); completer && completer->popup()->isVisible())
-        completer->popup()->hide();
-    QTest::keyClick(edit, Qt::Key_Return);
-}
-
 // The names the dialog's file list shows in its current folder.
 QStringList listedNames(QFileDialog* dialog) {
     auto* model = dialog->findChild<QFileSystemModel*>();
@@ -91,7 +69,7 @@ QStringList listedNames(QFileDialog* dialog) {
 
 } // namespace
 
-class VideoWindowTests : public QObject {
+class VideoWindowTests : public WindowTest {
     Q_OBJECT
 
 private slots:
@@ -109,7 +87,6 @@ private slots:
     void aReopenedVideoAnalysisGoesOnWhereItStopped();
 
 private:
-    QWidget* w() const { return mWindow.get(); }
     PictureArea* picture(const char* name) const { return child<PictureArea>(w(), name); }
     QString clip(const QString& name, int frames, const VideoWriteOptions& options) {
         return writeClip(mDir->filePath(name), sampleFrames(frames), options);
@@ -117,8 +94,7 @@ private:
     // Points on the seven markers of sample frame `frame`, the frontal preset, the ruler, 500 mm.
     void prepareAnalysis(int frame = 0) {
         for (const QPoint& marker : sampleMarkerCentres(frame))
-            QTest::mouseClick(picture("picSource"), Qt::LeftButton, Qt::NoModifier,
-                              marker + QPoint(PictureArea::kFrame, PictureArea::kFrame));
+            press(marker);
         child<QAction>(w(), "kaiseki")->trigger();
         QTest::mouseClick(child(w(), "Command2"), Qt::LeftButton);
         mWindow->pressOnPicture(sampleRulerStart(), 1);
@@ -128,37 +104,15 @@ private:
         QVERIFY(child(w(), "Command3")->isVisible());
     }
     QString progress() const { return child<QLabel>(w(), "lblProgress")->text(); }
-    void newWindow() {
-        for (QWidget* window : QApplication::topLevelWidgets())
-            if (window != mWindow.get())
-                window->close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        mState = std::make_unique<AnalysisState>();
-        mState->darknessTolerance = 40;
-        mWindow = std::make_unique<MainWindow>(*mState);
-        mWindow->show();
-        QVERIFY(QTest::qWaitForWindowExposed(mWindow.get()));
-    }
-
-    std::unique_ptr<QTemporaryDir> mDir;
-    std::unique_ptr<AnalysisState> mState;
-    std::unique_ptr<MainWindow> mWindow;
 };
 
 void VideoWindowTests::init() {
-    mDir = std::make_unique<QTemporaryDir>();
+    setUpWindow();
     QVERIFY(QDir(mDir->path()).mkpath(QStringLiteral("撮影 (1)")));
-    newWindow();
 }
 
 void VideoWindowTests::cleanup() {
-    for (QWidget* window : QApplication::topLevelWidgets())
-        if (window != mWindow.get())
-            window->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    mWindow.reset();
-    mState.reset();
-    mDir.reset();
+    closeWindows();
 }
 
 void VideoWindowTests::openDialogShowsItsFiltersAsWrittenAndFiltersByThem() {
@@ -219,7 +173,7 @@ void VideoWindowTests::startDialogTellsTheVideoAndStartsWhereAsked() {
                 QTest::keyClick(stepBox, Qt::Key_Return); // Enter accepts
             },
             "dlgVideoStart");
-        typeIntoFileDialog(modal, path);
+        typeIntoFileDialog(modal, path, "dlgOpenVideo");
     });
     child<QAction>(w(), "mnuFileOpenVideo")->trigger();
     QCOMPARE(caption, QStringLiteral("動画の読み込み"));
@@ -288,7 +242,7 @@ void VideoWindowTests::aFileThatIsNoVideoIsRefusedByNameAndChangesNothing() {
             message = box->text();
             QTest::keyClick(box, Qt::Key_Return);
         });
-        typeIntoFileDialog(modal, path);
+        typeIntoFileDialog(modal, path, "dlgOpenVideo");
     });
     child<QAction>(w(), "mnuFileOpenVideo")->trigger();
     QVERIFY2(message.contains(QDir::toNativeSeparators(path)), qPrintable(message));
@@ -410,7 +364,7 @@ void VideoWindowTests::losslessVideoGivesThePhotoSequencesFile() {
     QByteArray files[2];
     QStringList totals[2];
     for (int road = 0; road < 2; ++road) {
-        newWindow();
+        openWindow();
         if (road == 0)
             QVERIFY(mWindow->loadPhoto(mDir->filePath("seq/" + sampleFileName("a", 0))));
         else
@@ -444,7 +398,7 @@ void VideoWindowTests::aReopenedVideoAnalysisGoesOnWhereItStopped() {
     const AnalysisState record = *mState;
 
     // As a saved analysis is opened again: the record, the placement frame, the source.
-    newWindow();
+    openWindow();
     *mState = record;
     mState->frameCount = 0;
     QVERIFY(mWindow->openVideo(path, saved.startSeconds, saved.frameStep));
