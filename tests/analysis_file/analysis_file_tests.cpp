@@ -319,18 +319,13 @@ TEST(Reading, KeysOfLaterVersionsAreOptional) {
 }
 
 TEST(Reading, RefusesWhatDoesNotFit) {
-    const QJsonValue none(QJsonValue::Undefined);
     // {name, content, words the reason must hold}
     const std::tuple<const char*, QByteArray, const char*> rows[] = {
         {"not JSON", "Vestra2007 analysis", "壊れている"},
-        {"empty", "", "壊れている"},
         {"an array", "[1,2]", "解析ファイルではありません"},
-        {"no format", changed([](QJsonObject& t) { t.remove("format"); }),
-         "解析ファイルではありません"},
         {"newer format", changed([](QJsonObject& t) { t["format"] = 2; }), "新しい形式（形式 2）"},
         {"format as text", changed([](QJsonObject& t) { t["format"] = "1"; }),
          "解析ファイルではありません"},
-        {"format 0", changed([](QJsonObject& t) { t["format"] = 0; }), "「format」"},
         {"format 1.5", changed([](QJsonObject& t) { t["format"] = 1.5; }), "「format」"},
         {"no record", changed([](QJsonObject& t) { t.remove("record"); }),
          "「record」がありません"},
@@ -340,39 +335,27 @@ TEST(Reading, RefusesWhatDoesNotFit) {
         {"x beyond 16 bits", changed(set("record", "pointX", 32768, 1)), "「record.pointX[1]」"},
         {"fraction", changed(set("record", "pointY", 1.5, 0)), "「record.pointY[0]」"},
         {"902 photos", changed(set("record", "frameCount", 902)), "「record.frameCount」"},
-        {"series too short", changed(set("record", "deltaY7", QJsonArray())), "「record.deltaY7」"},
         {"series entry", changed(set("record", "deltaX3", "x", 0)), "「record.deltaX3[0]」"},
         {"beyond float", changed(set("record", "mmPerPoint", 1e39)), "「record.mmPerPoint」"},
-        {"no ref distance", changed(set("record", "refDistance", none)),
-         "「record.refDistance」がありません"},
         {"path as number", changed(set("record", "photoPath", 5)), "「record.photoPath」"},
-        {"six names", changed(set("record", "landmarkNames", QJsonArray{"", "", "", "", "", ""})),
-         "「record.landmarkNames」"},
         {"name as null", changed(set("record", "landmarkNames", QJsonValue::Null, 6)),
          "「record.landmarkNames[6]」"},
         {"sway entry", changed(set("sway", "entries", 3, 0)), "「sway.entries[0]」"},
         {"sequence -2", changed(withEntry("sequence", -2)), "「sway.entries[0].sequence」"},
         {"confirmed as text", changed(set("sway", "scaleConfirmed", "true")),
          "「sway.scaleConfirmed」"},
-        {"sequence as text", changed(withEntry("sequence", "7")), "「sway.entries[0].sequence」"},
         {"903 entries",
          changed(
              set("sway", "entries", QJsonArray::fromVariantList(QVariantList(903, QVariantMap())))),
          "「sway.entries」"},
         {"source kind", changed(set("source", "kind", "tape")), "「source.kind」"},
-        {"step 0", changed(set("source", "frameStep", 0)), "「source.frameStep」"},
-        {"pts as number", changed(set("source", "lastPts", 12)), "「source.lastPts」"},
         {"pts with letters", changed(set("source", "placementPts", "12x")),
          "「source.placementPts」"},
         {"gait mode", changed(set("window", "mode", "gait")), "「window.mode」"},
         {"enabled as text", changed(set("window", "startEnabled", "yes")),
          "「window.startEnabled」"},
-        {"shown as text", changed(set("window", "shown", "Label1")), "「window.shown」"},
         {"too wide", changed(set("picture", "width", 641)), "「picture.width」"},
-        {"marks of three", changed(set("picture", "marks", QJsonArray{1, 2, 3})),
-         "「picture.marks」"},
         {"run past the edge", changed(set("picture", "marks", 20, 2)), "「picture.marks[2]」"},
-        {"run below", changed(set("picture", "marks", 10, 1)), "「picture.marks[1]」"},
         {"colour", changed(set("picture", "marks", 0x1000000, 3)), "「picture.marks[3]」"},
     };
     ASSERT_TRUE(parseAnalysisFile(changed([](QJsonObject&) {}), kFolder).document);

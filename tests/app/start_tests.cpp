@@ -81,15 +81,6 @@ private slots:
         QVERIFY(started.window->findChild<QWidget*>(QStringLiteral("picSource"))->isVisible());
     }
 
-    void aBrokenPcolInTheDataFolderStopsTheStartAndIsKept() {
-        QVERIFY(QDir().mkpath(path(QStringLiteral("data"))));
-        writeBytes(path(QStringLiteral("data/pcol.dat")), "40000,1\r\n");
-        const ProgramStart started = start({QStringLiteral("--data-dir"), QStringLiteral("data")});
-        QVERIFY(!started.window);
-        QCOMPARE(started.error, readToleranceFile(path(QStringLiteral("data/pcol.dat"))).error);
-        QCOMPARE(entries(path(QStringLiteral("data"))), QStringList({QStringLiteral("pcol.dat")}));
-    }
-
     void aFileThatDoesNotOpenLeavesTheWindowUp_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("content");

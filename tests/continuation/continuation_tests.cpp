@@ -88,40 +88,26 @@ class CodecTest : public ::testing::TestWithParam<CodecRow> {};
 TEST_P(CodecTest, decodesEveryFrameInOrderWithItsTime) {
     const CodecRow& row = GetParam();
     const Folder folder;
-    VideoWriteOptions options;
+    VideoWriteOptions options = losslessClip(320, 240);
     options.encoder = QLatin1String(row.encoder);
     options.pixelFormat = QLatin1String(row.pixelFormat);
-    options.width = 320;
-    options.height = 240;
-    options.timeBaseDen = 10;
-    options.framesPerSecond = 10;
     options.encoderOptions = row.options;
     const QList<QImage> frames = sampleFrames(12, figure(320, 240, 4));
-    const QString path = writeClip(folder.file(QLatin1String(row.file)), frames, options);
-
-    auto opened = VideoReader::open(path);
+    auto opened =
+        VideoReader::open(writeClip(folder.file(QLatin1String(row.file)), frames, options));
     ASSERT_TRUE(opened.reader) << opened.error.toStdString();
-    VideoReader& reader = *opened.reader;
-    EXPECT_EQ(reader.info().width, 320);
-    EXPECT_EQ(reader.info().height, 240);
-    EXPECT_EQ(reader.info().rotation, 0);
-    EXPECT_NEAR(reader.info().frameRate, 10.0, 0.5);
-    EXPECT_NEAR(double(reader.info().frameCount), 12.0, 1.0);
-    EXPECT_EQ(reader.displaySize(), QSize(640, 480));
-
-    const Decoded decoded = decodeAll(reader, QSize(320, 240));
+    EXPECT_NEAR(opened.reader->info().frameRate, 10.0, 0.5);
+    EXPECT_NEAR(double(opened.reader->info().frameCount), 12.0, 1.0);
+    EXPECT_EQ(opened.reader->displaySize(), QSize(640, 480));
+    const Decoded decoded = decodeAll(*opened.reader, QSize(320, 240));
     EXPECT_EQ(decoded.last, VideoReader::Status::End);
     ASSERT_EQ(decoded.pictures.size(), frames.size());
     for (qsizetype i = 0; i < frames.size(); ++i) {
         EXPECT_NEAR(decoded.seconds[i], double(i) / 10, 1e-6) << "frame " << i;
-        ASSERT_EQ(decoded.pictures[i].format(), QImage::Format_RGB32);
         if (row.lossless)
             EXPECT_EQ(decoded.pictures[i], frames[i]) << "frame " << i;
         else
             EXPECT_LT(meanDifference(decoded.pictures[i], frames[i]), 6.0) << "frame " << i;
-        // The marker centres stay marker white, whatever the codec did to their edges.
-        for (const QPoint& centre : sampleMarkerCentres(int(i), figure(320, 240, 4)))
-            EXPECT_GE(qGray(decoded.pictures[i].pixel(centre)), 215) << "frame " << i;
     }
 }
 
@@ -164,13 +150,6 @@ TEST(VideoReaderTest, seekingFindsTheFrameOnScreenAtEachTime) {
             ASSERT_EQ(opened.reader->next(), VideoReader::Status::Frame);
             EXPECT_EQ(opened.reader->picture(QSize(640, 480)), frames[row.frame + 1]);
         }
-    }
-    // The same reader sought back and forth.
-    auto opened = VideoReader::open(path);
-    for (int frame : {15, 3, 3, 18, 0}) {
-        ASSERT_EQ(opened.reader->seekToFrameAt(opened.reader->ptsOf(frame / 10.0)),
-                  VideoReader::Status::Frame);
-        EXPECT_EQ(opened.reader->picture(QSize(640, 480)), frames[frame]) << frame;
     }
 }
 
@@ -248,18 +227,6 @@ TEST(VideoReaderTest, nonSquarePixelsAreWidened) {
     ASSERT_EQ(opened.reader->next(), VideoReader::Status::Frame);
     const QImage shown = opened.reader->picture(QSize(640, 480));
     EXPECT_LT(meanDifference(shown, seen), 4.0);
-}
-
-TEST(VideoReaderTest, readsFromMemoryAsFromAFile) {
-    const Folder folder;
-    const QList<QImage> frames = sampleFrames(4, figure(160, 120, 3));
-    const QByteArray bytes =
-        readBytes(writeClip(folder.file("memory.mkv"), frames, losslessClip(160, 120)));
-    auto opened = VideoReader::openMemory(
-        {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())});
-    ASSERT_TRUE(opened.reader);
-    const Decoded decoded = decodeAll(*opened.reader, QSize(160, 120));
-    EXPECT_EQ(decoded.pictures, frames);
 }
 
 // --- Files that are not videos, or broken ones ----------------------------------------------
@@ -427,29 +394,16 @@ QString writeDamagedSequence(const Folder& folder, const QString& stem, int coun
         const bool jpeg = i % 3 == 2 || (i == damaged && damage == Damage::CutJpeg);
         const QString path = folder.file(sampleFileName(stem, i));
         const QByteArray bytes = encoded(sampleFrame(i, small), jpeg ? "JPG" : "BMP");
-        if (i != damaged || damage == Damage::None) {
+        if (i != damaged || damage == Damage::None)
             writeBytes(path, bytes);
-            continue;
-        }
-        switch (damage) {
-        case Damage::Missing:
-            break;
-        case Damage::Text:
+        else if (damage == Damage::Text)
             writeBytes(path, "not a photo");
-            break;
-        case Damage::CutBitmap:
-        case Damage::CutJpeg:
+        else if (damage == Damage::CutBitmap || damage == Damage::CutJpeg)
             writeBytes(path, bytes.left(bytes.size() * 2 / 3));
-            break;
-        case Damage::Empty:
+        else if (damage == Damage::Empty)
             writeBytes(path, QByteArray());
-            break;
-        case Damage::CutGif:
+        else if (damage == Damage::CutGif)
             writeBytes(path, QByteArray("GIF89a\x10\0\x10\0", 10));
-            break;
-        case Damage::None:
-            break;
-        }
     }
     return folder.file(sampleFileName(stem, 0));
 }
@@ -690,25 +644,17 @@ TEST(ContinuationTest, progressAndEndTexts) {
     };
     const QList<Row> rows = {
         {photo, End::NoNextName, NAN, "12枚の写真を追跡しました。"},
-        {photo, End::Capacity, NAN,
-         "12枚の写真を追跡しました。記録できる写真の数（901枚）に達したため終了しました"},
         {photo, End::Missing, NAN,
          "12枚の写真を追跡しました。次の写真 x(013).bmp がないため終了しました"},
-        {photo, End::Unreadable, NAN,
-         "12枚の写真を追跡しました。x(013).bmp を読み込めないため終了しました"},
         {photo, End::LostMarker, NAN,
          "12枚の写真を追跡しました。x(013).bmp で点3のマーカーが見つからないため終了しました"},
-        {photo, End::Stopped, NAN, "12枚の写真を追跡しました。Escキーで中止しました"},
-        {video, End::Capacity, 1.5,
-         "12コマを追跡しました。記録できるコマの数（901コマ）に達したため終了しました"},
-        {video, End::EndOfStream, 1.5, "12コマを追跡しました。動画の最後に達したため終了しました"},
         {video, End::Unreadable, 1.5,
          "12コマを追跡しました。1.500秒より後のコマを読み込めないため終了しました"},
+        // Unreadable from the start: no frame time to tell.
         {video, End::Unreadable, NAN,
          "12コマを追跡しました。動画 x(013).bmp を読み込めないため終了しました"},
         {video, End::LostMarker, 0.0333,
          "12コマを追跡しました。0.033秒のコマで点3のマーカーが見つからないため終了しました"},
-        {video, End::Stopped, 2, "12コマを追跡しました。Escキーで中止しました"},
     };
     for (const Row& row : rows) {
         ContinuationOutcome outcome;

@@ -1,7 +1,7 @@
 // Videos in the main window as a user meets them: the menu item, the open dialog and its
-// filters, the start dialog, refusals, the road to DEnd, Esc during a run, and parity with the
-// same pictures opened as photos.
-#include "csv_export.h"
+// filters, the start dialog and the road to the end of the clip, refusals, Esc during a run,
+// and a reopened analysis going on. (Reading, tracking and parity with photos are the
+// continuation's tests.)
 #include "file_dialog_input.h"
 #include "video_clips.h"
 #include "window_test.h"
@@ -79,11 +79,8 @@ private slots:
     void startDialogTellsTheVideoAndStartsWhereAsked();
     void aFileThatIsNoVideoIsRefusedByNameAndChangesNothing_data();
     void aFileThatIsNoVideoIsRefusedByNameAndChangesNothing();
-    void portraitPhoneVideoOpensUpright();
-    void videoRoadTracksToTheEndAndWritesTheFile();
     void escStopsAfterTheCurrentPictureAndInputIsIgnored_data();
     void escStopsAfterTheCurrentPictureAndInputIsIgnored();
-    void losslessVideoGivesThePhotoSequencesFile();
     void aReopenedVideoAnalysisGoesOnWhereItStopped();
 
 private:
@@ -121,30 +118,22 @@ void VideoWindowTests::openDialogShowsItsFiltersAsWrittenAndFiltersByThem() {
          {"a.mp4", "B.MOV", "c.Mts", "d.wmv", "notes.txt", "photo.bmp", "README"})
         writeBytes(QDir(folder).filePath(QLatin1String(name)), "x");
     QVERIFY(QDir(folder).mkpath(QStringLiteral("sub")));
-    QStringList filters, videos, everything;
+    QStringList filters;
+    bool listed = false;
     whenModal<QFileDialog>([&](QFileDialog* dialog) {
         filters = dialog->nameFilters();
         dialog->setDirectory(folder);
         // Camera files are named in capitals as often as not.
-        const QStringList expectedVideos = {"B.MOV", "a.mp4", "c.Mts", "d.wmv", "sub"};
-        QTRY_COMPARE(listedNames(dialog), expectedVideos);
-        videos = listedNames(dialog);
-        auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
-        QVERIFY(types);
-        QTest::keyClick(types, Qt::Key_Down); // the second filter
-        QCOMPARE(dialog->selectedNameFilter(), QStringLiteral("すべてのファイル (*.*)"));
+        QTRY_COMPARE(listedNames(dialog), QStringList({"B.MOV", "a.mp4", "c.Mts", "d.wmv", "sub"}));
+        QTest::keyClick(child<QComboBox>(dialog, "fileTypeCombo"), Qt::Key_Down);
         QTRY_COMPARE(listedNames(dialog).size(), 8); // files without an extension too
-        everything = listedNames(dialog);
+        listed = true;
         dialog->reject();
     });
     child<QAction>(w(), "mnuFileOpenVideo")->trigger();
-    QCOMPARE(
-        filters,
-        QStringList({QStringLiteral("動画ファイル (*.mp4;*.mov;*.m4v;*.avi;*.mkv;*.wmv;*.mts)"),
-                     QStringLiteral("すべてのファイル (*.*)")}));
-    QVERIFY(!videos.isEmpty());
-    QVERIFY(everything.contains(QStringLiteral("README")));
-    QVERIFY(everything.contains(QStringLiteral("notes.txt")));
+    QCOMPARE(filters, QStringList({"動画ファイル (*.mp4;*.mov;*.m4v;*.avi;*.mkv;*.wmv;*.mts)",
+                                   "すべてのファイル (*.*)"}));
+    QVERIFY(listed);
     QCOMPARE(mState->photoPath, std::string()); // cancelled: nothing opened
 }
 
@@ -256,58 +245,6 @@ void VideoWindowTests::aFileThatIsNoVideoIsRefusedByNameAndChangesNothing() {
     QVERIFY(error.startsWith(reason));
 }
 
-void VideoWindowTests::portraitPhoneVideoOpensUpright() {
-    SampleOptions portrait;
-    portrait.width = 360;
-    portrait.height = 480;
-    const QImage upright = sampleFrame(0, portrait);
-    // Stored as the sensor saw it, with the matrix that turns it a quarter clockwise.
-    VideoWriteOptions options = losslessClip(480, 360);
-    options.rotation = 90;
-    const QString path = writeClip(mDir->filePath("IMG_0001.MOV"),
-                                   {upright.transformed(QTransform().rotate(-90)),
-                                    sampleFrame(1, portrait).transformed(QTransform().rotate(-90))},
-                                   options);
-    QVERIFY(mWindow->openVideo(path, 0, 1));
-    QCOMPARE(picture("picSource")->innerSize(), QSize(360, 480));
-    QCOMPARE(picture("picOrg")->image(), upright);
-    // The head marker is where the upright picture has it.
-    const QPoint head = sampleMarkerCentres(0, portrait)[0];
-    mWindow->pressOnPicture(head + QPoint(2, 1), 0);
-    QCOMPARE(QPoint(mState->pointX[1], mState->pointY[1]), head);
-}
-
-void VideoWindowTests::videoRoadTracksToTheEndAndWritesTheFile() {
-    const QString path = clip(QStringLiteral("撮影 (1)/phone.mp4"), 45, h264Clip());
-    QVERIFY(mWindow->openVideo(path, 0, 1));
-    prepareAnalysis();
-    QTest::mouseClick(child(w(), "Command3"), Qt::LeftButton);
-    QCOMPARE(int(mState->frameCount), 44);
-    QCOMPARE(progress(),
-             QStringLiteral("44コマを追跡しました。動画の最後に達したため終了しました"));
-    QWidget* end = topLevel("DEnd");
-    QVERIFY(end);
-    for (int k = 1; k <= 7; ++k) // the tracked centres are the true ones, give or take a pixel
-        QVERIFY(std::abs(mState->pointX[k] - sampleMarkerCentres(44)[k - 1].x()) <= 1);
-    // Frames of 1/30 s: the sway record carries their times.
-    const SwayRecord& sway = mWindow->sway();
-    QCOMPARE(sway.entries.size(), size_t(45));
-    for (size_t e = 0; e < sway.entries.size(); ++e)
-        QVERIFY(std::abs(sway.entries[e].seconds - e / 30.0) < 1e-6);
-
-    const QString chosen = mDir->filePath(QStringLiteral("撮影 (1)/phone.csv"));
-    whenModal<QFileDialog>([&](QFileDialog* dialog) {
-        auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        dialog->setDirectory(QFileInfo(chosen).absolutePath());
-        edit->setText(QFileInfo(chosen).fileName());
-        QTest::keyClick(edit, Qt::Key_Return);
-    });
-    QTest::mouseClick(child(end, "Command1"), Qt::LeftButton);
-    QTRY_VERIFY(!topLevel("DEnd"));
-    QCOMPARE(readBytes(mDir->filePath(QStringLiteral("撮影 (1)/phone_1.csv"))),
-             QByteArray::fromStdString(asIsFileBytes(*mState, AxisMapping::StandingFront)));
-}
-
 void VideoWindowTests::escStopsAfterTheCurrentPictureAndInputIsIgnored_data() {
     QTest::addColumn<bool>("video");
     QTest::newRow("photos") << false;
@@ -353,35 +290,6 @@ void VideoWindowTests::escStopsAfterTheCurrentPictureAndInputIsIgnored() {
     mWindow->continueAnalysis();
     QCOMPARE(int(mState->frameCount), 11);
     QCOMPARE(picture("picOrg")->image(), sampleFrame(11));
-}
-
-void VideoWindowTests::losslessVideoGivesThePhotoSequencesFile() {
-    SampleOptions options;
-    options.count = 30;
-    QString error;
-    QVERIFY(writeSampleSequence(mDir->filePath("seq"), "a", options, &error));
-    const QString video = clip(QStringLiteral("seq.mkv"), 30, losslessClip());
-    QByteArray files[2];
-    QStringList totals[2];
-    for (int road = 0; road < 2; ++road) {
-        openWindow();
-        if (road == 0)
-            QVERIFY(mWindow->loadPhoto(mDir->filePath("seq/" + sampleFileName("a", 0))));
-        else
-            QVERIFY(mWindow->openVideo(video, 0, 1));
-        prepareAnalysis();
-        mWindow->continueAnalysis();
-        QCOMPARE(int(mState->frameCount), 29);
-        const QString out = mDir->filePath(QStringLiteral("road%1_1.csv").arg(road));
-        QVERIFY(writeAsIsFile(out, *mState, AxisMapping::StandingFront).ok);
-        files[road] = readBytes(out);
-        for (int k = 1; k <= 7; ++k)
-            totals[road].append(
-                child<QComboBox>(w(), qPrintable(QStringLiteral("Combo%1").arg(k)))->currentText());
-    }
-    QVERIFY(files[0].size() > 500);
-    QCOMPARE(files[1], files[0]);
-    QCOMPARE(totals[1], totals[0]);
 }
 
 void VideoWindowTests::aReopenedVideoAnalysisGoesOnWhereItStopped() {
