@@ -37,6 +37,15 @@ public:
         QDir().mkpath(mRoot);
     }
     [[nodiscard]] QString file(const QString& name) const { return QDir(mRoot).filePath(name); }
+    // The sample photos stem(001).bmp ... in the folder; the first one's path.
+    QString sequence(const char* stem, int count) const {
+        SampleOptions options;
+        options.count = count;
+        QString error;
+        if (!writeSampleSequence(mRoot, QLatin1String(stem), options, &error))
+            qFatal("%s", qPrintable(error));
+        return file(sampleFileName(QLatin1String(stem), 0));
+    }
 
 private:
     QTemporaryDir mTemp;
@@ -580,11 +589,7 @@ struct Analysis {
 
 TEST(ContinuationTest, endsWhenAskedAtCapacityAndAtALostMarker) {
     const Folder folder;
-    SampleOptions options;
-    options.count = 8;
-    QString error;
-    ASSERT_TRUE(writeSampleSequence(folder.file(""), "a", options, &error));
-    const QString first = folder.file(sampleFileName("a", 0));
+    const QString first = folder.sequence("a", 8);
     {
         Analysis a(sampleFrame(0));
         a.state.photoPath = first.toStdString();
@@ -724,10 +729,7 @@ void expectSameAnalysis(const RunResult& photos, const RunResult& video) {
 
 TEST(ParityTest, aLosslessVideoGivesThePhotoSequencesPointsSeriesAndFiles) {
     const Folder folder;
-    SampleOptions options;
-    options.count = 30;
-    QString error;
-    ASSERT_TRUE(writeSampleSequence(folder.file(""), "p", options, &error));
+    folder.sequence("p", 30);
     const QList<QImage> frames = sampleFrames(30);
     const QString clip = writeClip(folder.file("p.mkv"), frames, losslessClip());
 

@@ -65,16 +65,10 @@ TEST(SwayMeasures, HandWorkedCases) {
         const auto m = swayMeasures(path, kNaN);
         ASSERT_TRUE(m);
         EXPECT_EQ(m->n, static_cast<int>(path.size()));
-        const double got[] = {m->pathLength,
-                              m->rangeX,
-                              m->rangeY,
-                              m->rmsX,
-                              m->rmsY,
-                              m->meanDistance,
-                              m->ellipse.area,
-                              m->ellipse.semiMajor,
-                              m->ellipse.semiMinor,
-                              m->ellipse.tiltDegrees};
+        const PredictionEllipse& el = m->ellipse;
+        const std::array<double, 10> got{m->pathLength, m->rangeX,       m->rangeY, m->rmsX,
+                                         m->rmsY,       m->meanDistance, el.area,   el.semiMajor,
+                                         el.semiMinor,  el.tiltDegrees};
         for (std::size_t i = 0; i < e.size(); ++i)
             EXPECT_NEAR(got[i], e[i], 1e-9) << "column " << i;
         EXPECT_FALSE(m->duration || m->meanVelocity);
