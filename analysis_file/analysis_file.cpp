@@ -8,9 +8,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -130,11 +130,13 @@ QJsonObject swayObject(const SwayRecord& sway) {
         }
         entries.append(QJsonObject{{QStringLiteral("x"), xs},
                                    {QStringLiteral("y"), ys},
-                                   {QStringLiteral("seconds"), jsonFromDouble(entry.seconds)}});
+                                   {QStringLiteral("seconds"), jsonFromDouble(entry.seconds)},
+                                   {QStringLiteral("sequence"), entry.sequence}});
     }
     return {{QStringLiteral("entries"), entries},
             {QStringLiteral("seriesStart"), sway.seriesStart},
-            {QStringLiteral("frameInterval"), jsonFromDouble(sway.frameInterval)}};
+            {QStringLiteral("frameInterval"), jsonFromDouble(sway.frameInterval)},
+            {QStringLiteral("scaleConfirmed"), sway.scaleConfirmed}};
 }
 
 QJsonObject sourceObject(const AnalysisSource& source, const QString& folder) {
@@ -188,7 +190,7 @@ public:
     bool read(const QJsonObject& top, AnalysisDocument& out) {
         QJsonObject record, sway, source, window, picture;
         return object(top, "record", QString(), record) && readRecord(record, out.record) &&
-               object(top, "sway", QString(), sway) && readSway(sway, out.sway) &&
+               object(top, "sway", QString(), sway) && readSway(sway, out.record, out.sway) &&
                object(top, "source", QString(), source) && readSource(source, out.source) &&
                object(top, "window", QString(), window) && readWindow(window, out.window) &&
                object(top, "picture", QString(), picture) && readPicture(picture, out.picture);
@@ -345,13 +347,24 @@ private:
         return texts(o, "landmarkNames", where, &r.landmarkNames[1]);
     }
 
-    bool readSway(const QJsonObject& o, SwayRecord& sway) {
+    bool readSway(const QJsonObject& o, const AnalysisState& record, SwayRecord& sway) {
         const QString where = QStringLiteral("sway");
         QJsonArray entries;
         if (!array(o, "entries", where, 0, SwayRecord::kMaxEntries, entries) ||
             !integer(o, "seriesStart", where, sway.seriesStart, 0, AnalysisState::kSeriesLength) ||
             !number(o, "frameInterval", where, sway.frameInterval))
             return false;
+        const QJsonValue confirmed = o.value(QLatin1String("scaleConfirmed"));
+        if (confirmed.isUndefined()) {
+            // Written before the confirmation was kept: a reference press stores the same pixel
+            // distance in mmPerPoint and refDistance, and a confirmed scale mostly differs.
+            sway.scaleConfirmed = std::isfinite(record.mmPerPoint) && record.mmPerPoint > 0.0f &&
+                                  record.mmPerPoint != record.refDistance;
+        } else if (confirmed.isBool()) {
+            sway.scaleConfirmed = confirmed.toBool();
+        } else {
+            return wrong(join(where, "scaleConfirmed"));
+        }
         sway.entries.resize(static_cast<std::size_t>(entries.size()));
         for (qsizetype i = 0; i < entries.size(); ++i) {
             const QString entryWhere = at(join(where, "entries"), i);
@@ -363,6 +376,11 @@ private:
             if (!array(e, "x", entryWhere, kNamed, kNamed, xs) ||
                 !array(e, "y", entryWhere, kNamed, kNamed, ys) ||
                 !number(e, "seconds", entryWhere, entry.seconds))
+                return false;
+            // Files written before the photos' numbers were kept have none.
+            const QJsonValue sequence = e.value(QLatin1String("sequence"));
+            if (!sequence.isUndefined() && !integer(sequence, join(entryWhere, "sequence"),
+                                                    entry.sequence, SwayEntry::kNoSequence))
                 return false;
             for (int k = 1; k <= kNamed; ++k)
                 if (!number(xs[k - 1], at(join(entryWhere, "x"), k - 1), entry.x[k]) ||
@@ -522,15 +540,12 @@ AnalysisReadResult readAnalysisFile(const QString& path) {
     return result;
 }
 
-AnalysisWriteResult writeAnalysisFile(const QString& path, const AnalysisDocument& document) {
+WriteResult writeAnalysisFile(const QString& path, const AnalysisDocument& document) {
     const QString absolute = QFileInfo(path).absoluteFilePath();
     const QByteArray bytes = analysisFileBytes(document, QFileInfo(absolute).absolutePath());
-    QSaveFile file(absolute);
-    // Unbuffered, so a short write (disk full) shows in the count written.
-    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
-                         file.write(bytes) == bytes.size() && file.commit();
-    if (written)
-        return {true, QString()};
-    return {false, QStringLiteral("解析ファイル %1 を保存できません（%2）。")
-                       .arg(QDir::toNativeSeparators(absolute), file.errorString())};
+    WriteResult written = writeWholeFile(absolute, bytes);
+    if (!written.ok)
+        written.error = QStringLiteral("解析ファイル %1 を保存できません（%2）。")
+                            .arg(QDir::toNativeSeparators(absolute), written.systemText);
+    return written;
 }

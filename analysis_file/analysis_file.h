@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis_document.h"
+#include "whole_file.h"
 
 #include <QByteArray>
 #include <QString>
@@ -28,11 +29,5 @@ struct AnalysisReadResult {
 // Reads the file; the error names it.
 [[nodiscard]] AnalysisReadResult readAnalysisFile(const QString& path);
 
-struct AnalysisWriteResult {
-    bool ok = false;
-    QString error; // names the file and the reason; empty on success
-};
-
 // Writes the whole file or nothing (a crash or a full disk leaves any old file as it was).
-[[nodiscard]] AnalysisWriteResult writeAnalysisFile(const QString& path,
-                                                    const AnalysisDocument& document);
+[[nodiscard]] WriteResult writeAnalysisFile(const QString& path, const AnalysisDocument& document);

@@ -133,8 +133,7 @@ DataFolderResult prepareDataFolder(const QString& dir, int sampleCount, int vide
     if (!writeMissingVideo(samples, videoFrames, &reason))
         return {false, false, cannotWrite(dir, reason)};
 
-    const ToleranceWriteResult written =
-        writeToleranceFile(dir, kDefaultBrightness, kDefaultDarkness);
+    const WriteResult written = writeToleranceFile(dir, kDefaultBrightness, kDefaultDarkness);
     if (!written.ok)
         return {false, false, written.error};
     return {true, true, QString()};

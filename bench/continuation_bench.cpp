@@ -5,6 +5,7 @@
 #include "ffmpeg_raii.h"
 #include "main_window.h"
 #include "photo_loader.h"
+#include "qt_benchmark_main.h"
 #include "sample_photos.h"
 #include "sample_video.h"
 
@@ -348,12 +349,5 @@ BENCHMARK(BM_LargeJpegFullDecodeThenScale)->Unit(benchmark::kMillisecond)->UseRe
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runQtBenchmarks<QApplication>(argc, argv);
 }

@@ -2,6 +2,7 @@
 // the sample sequence with and without recording their sub-pixel centres, beside decoding the
 // photo, which the continuation cannot avoid.
 #include "photo_loader.h"
+#include "qt_benchmark_main.h"
 #include "sample_photos.h"
 #include "sway_tracking.h"
 #include "tracking.h"
@@ -42,7 +43,7 @@ struct Sequence {
             placed.pointX[k] = static_cast<int16_t>(marker.x());
             placed.pointY[k] = static_cast<int16_t>(marker.y());
             recordPlacedPoint(placedSway, placed, argb(0), k, marker.x(), marker.y(),
-                              SwayEntry::kNone);
+                              SwayEntry::kNone, SwayEntry::kNoSequence);
         }
     }
     [[nodiscard]] PhotoView photo(int f) const {
@@ -107,7 +108,8 @@ void BM_TrackAndRecordSubPixelCentres(benchmark::State& bench) {
         const TrackedFrom before = trackedFrom(state);
         if (!trackMarkers(state, sequence().photo(frame), canvas).allFound)
             bench.SkipWithError("a marker was lost");
-        recordTrackedFrame(sway, state, sequence().argb(frame), before, SwayEntry::kNone);
+        recordTrackedFrame(sway, state, sequence().argb(frame), before, SwayEntry::kNone,
+                           SwayEntry::kNoSequence);
     });
 }
 BENCHMARK(BM_TrackAndRecordSubPixelCentres)->Unit(benchmark::kMicrosecond);
@@ -134,7 +136,7 @@ void BM_DecodeTrackAndRecord(benchmark::State& bench) {
         if (!trackMarkers(state, photo, canvas).allFound)
             bench.SkipWithError("a marker was lost");
         recordTrackedFrame(sway, state, {photo.bits, photo.width, photo.height, photo.stride},
-                           before, SwayEntry::kNone);
+                           before, SwayEntry::kNone, SwayEntry::kNoSequence);
     });
 }
 BENCHMARK(BM_DecodeTrackAndRecord)->Unit(benchmark::kMicrosecond);
@@ -142,12 +144,5 @@ BENCHMARK(BM_DecodeTrackAndRecord)->Unit(benchmark::kMicrosecond);
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runQtBenchmarks<QGuiApplication>(argc, argv);
 }

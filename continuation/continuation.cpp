@@ -100,7 +100,7 @@ ContinuationOutcome runContinuation(AnalysisState& state, SwayRecord& sway, Fram
             return outcome;
         }
         recordTrackedFrame(sway, state, {photo.bits, photo.width, photo.height, photo.stride},
-                           before, item->seconds);
+                           before, item->seconds, item->sequence);
         ++outcome.tracked;
         host.tracked(outcome.tracked, *item);
         if (host.stopRequested()) {

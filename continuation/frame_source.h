@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sway_record.h"
+
 #include <QImage>
 #include <QString>
 
@@ -18,6 +20,8 @@ struct SourceItem {
     // A video frame's time in seconds from the stream's timestamps. For a video that ends or
     // cannot be read further, the time of the last frame read; NaN for photos.
     double seconds = std::numeric_limits<double>::quiet_NaN();
+    // A photo's sequence number, from its file name (SwayEntry::sequence).
+    int32_t sequence = SwayEntry::kNoSequence;
 };
 
 // Where the continuation gets its pictures: a numbered photo sequence or a video. A source may

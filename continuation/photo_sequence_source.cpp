@@ -96,6 +96,7 @@ SourceItem PhotoSequenceSource::load(const std::string& path, QSize size, QImage
     const QString file = QString::fromStdString(path);
     SourceItem item;
     item.name = QFileInfo(file).fileName();
+    item.sequence = photoSequenceNumber(path).value_or(SwayEntry::kNoSequence);
     if (auto picture = loadPhotoAtSize(file, size, std::move(reuse))) {
         item.picture = std::move(*picture);
         return item;

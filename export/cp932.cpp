@@ -103,3 +103,12 @@ std::string toCp932(std::string_view utf8) {
 bool cp932Available() {
     return Converter().valid();
 }
+
+WriteResult writeCp932File(const QString& path, const std::string& bytes, InPlace inPlace) {
+    if (!cp932Available())
+        return {
+            false,
+            writeFailure(path, QStringLiteral("このシステムでは文字コード CP932 に変換できません")),
+            {}};
+    return writeWholeFile(path, QByteArray::fromStdString(bytes), inPlace);
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "whole_file.h"
+
 #include <string>
 #include <string_view>
 
@@ -12,3 +14,8 @@
 // Whether the system offers the conversion at all. Without it toCp932 keeps ASCII and turns
 // every other character into "?", so writers check this first and refuse to write.
 [[nodiscard]] bool cp932Available();
+
+// Writes bytes that toCp932 made as a whole file (writeWholeFile); refused, writing nothing, when
+// the system offers no conversion.
+[[nodiscard]] WriteResult writeCp932File(const QString& path, const std::string& bytes,
+                                         InPlace inPlace);

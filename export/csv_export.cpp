@@ -4,11 +4,8 @@
 #include "cp932.h"
 #include "number_format.h"
 
-#include <QDir>
-#include <QSaveFile>
 #include <algorithm>
 #include <array>
-#include <optional>
 #include <string>
 #include <utility>
 
@@ -45,61 +42,9 @@ void appendCells(std::string& row, float x, float y) {
     row += displayForm(y);
 }
 
-QString failure(const QString& path, const QString& reason) {
-    return QStringLiteral("ファイル「%1」を書き込めませんでした。\n理由: %2")
-        .arg(QDir::toNativeSeparators(path), reason);
-}
-
-QString fileErrorReason(const QSaveFile& file) {
-    QString what;
-    switch (file.error()) {
-    case QFileDevice::OpenError:
-        what = QStringLiteral("ファイルを作成できません");
-        break;
-    case QFileDevice::RenameError:
-        what = QStringLiteral("書き込んだ内容をこの名前で保存できません");
-        break;
-    case QFileDevice::PermissionsError:
-        what = QStringLiteral("書き込みが許可されていません");
-        break;
-    case QFileDevice::ResourceError:
-        what = QStringLiteral("ディスクの空きが足りません");
-        break;
-    default:
-        what = QStringLiteral("書き込みに失敗しました");
-        break;
-    }
-    // The system's own words help when the user asks someone for help.
-    if (!file.errorString().isEmpty())
-        what += QStringLiteral("（%1）").arg(file.errorString());
-    return what;
-}
-
-// The whole file or nothing: QSaveFile writes aside and renames only after the last byte. The
-// one exception is an existing, writable file in a folder that allows no new files: there
-// nothing can be written aside, so the file is written in place rather than not at all.
-// Unbuffered, so a short write shows in the count written also when writing in place, where
-// commit() does not report a failed final flush.
-WriteResult writeWhole(const QString& path, const std::string& bytes) {
-    QSaveFile file(path);
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return {false, failure(path, fileErrorReason(file))};
-    const auto size = static_cast<qint64>(bytes.size());
-    if (file.write(bytes.data(), size) != size) {
-        const QString reason = fileErrorReason(file);
-        file.cancelWriting();
-        return {false, failure(path, reason)};
-    }
-    if (!file.commit())
-        return {false, failure(path, fileErrorReason(file))};
-    return {true, {}};
-}
-
-std::optional<QString> refusal(const QString& path) {
-    if (!cp932Available())
-        return failure(path, QStringLiteral("このシステムでは文字コード CP932 に変換できません"));
-    return std::nullopt;
+// The exports replace a file the user may have made writable in a read-only folder.
+WriteResult writeExport(const QString& path, const std::string& bytes) {
+    return writeCp932File(path, bytes, InPlace::InReadOnlyFolder);
 }
 
 } // namespace
@@ -188,18 +133,16 @@ std::string groupedFileBytes(const AnalysisState& state, int groupSize) {
 }
 
 WriteResult writeAsIsFile(const QString& path, const AnalysisState& state, AxisMapping mapping) {
-    if (auto refused = refusal(path))
-        return {false, *refused};
-    return writeWhole(path, asIsFileBytes(state, mapping));
+    return writeExport(path, asIsFileBytes(state, mapping));
 }
 
 WriteResult writeGroupedFile(const QString& path, const AnalysisState& state, int groupSize) {
     if (groupSize < kSmallestGroup || groupSize > kLargestGroup)
-        return {false, failure(path, QStringLiteral("集計の単位 %1 は %2～%3 の範囲外です")
-                                         .arg(groupSize)
-                                         .arg(kSmallestGroup)
-                                         .arg(kLargestGroup))};
-    if (auto refused = refusal(path))
-        return {false, *refused};
-    return writeWhole(path, groupedFileBytes(state, groupSize));
+        return {false,
+                writeFailure(path, QStringLiteral("集計の単位 %1 は %2～%3 の範囲外です")
+                                       .arg(groupSize)
+                                       .arg(kSmallestGroup)
+                                       .arg(kLargestGroup)),
+                {}};
+    return writeExport(path, groupedFileBytes(state, groupSize));
 }

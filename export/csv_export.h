@@ -1,5 +1,7 @@
 #pragma once
 
+#include "whole_file.h"
+
 #include <QString>
 #include <string>
 
@@ -41,11 +43,6 @@ void writeGroupedRows(std::string& out, const AnalysisState& state, int groupSiz
 // The whole content of a file, as it goes to disk.
 [[nodiscard]] std::string asIsFileBytes(const AnalysisState& state, AxisMapping mapping);
 [[nodiscard]] std::string groupedFileBytes(const AnalysisState& state, int groupSize);
-
-struct WriteResult {
-    bool ok = false;
-    QString error; // Japanese, names the file and the reason; empty on success
-};
 
 // Write one file whole or not at all; an existing file of that name is replaced. An existing,
 // writable file in a folder that allows no new files is written in place instead.

@@ -1,8 +1,10 @@
 // The next photo name: never touches the folders, only ever grows, and can always be stepped
-// again, so a continuation always moves on.
+// again, so a continuation always moves on. The sequence number that times the photos is read
+// from the same place and moves on by one with the name.
 #include "photo_sequence.h"
 
 #include <cstdlib>
+#include <limits>
 #include <string_view>
 
 namespace {
@@ -17,11 +19,18 @@ std::string_view folderOf(std::string_view path) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view path(reinterpret_cast<const char*>(data), size);
     const auto next = nextPhotoName(path);
-    if (!next)
+    const auto number = photoSequenceNumber(path);
+    if (!next) {
+        if (number)
+            std::abort();
         return 0;
+    }
     if (folderOf(*next) != folderOf(path) || next->size() < path.size() || *next == path)
         std::abort();
     if (!nextPhotoName(*next))
+        std::abort();
+    if (number && *number < std::numeric_limits<int32_t>::max() &&
+        photoSequenceNumber(*next) != *number + 1)
         std::abort();
     return 0;
 }

@@ -125,13 +125,14 @@ void setListText(QComboBox* list, const QString& text) {
 class WindowHost : public ContinuationHost {
 public:
     WindowHost(PictureArea* org, PictureArea* shown, QLabel* progress, ResponsiveRun& run,
-               AnalysisSource::Kind kind, double& shownSeconds)
+               AnalysisSource::Kind kind, double& shownSeconds, int32_t& shownSequence)
         : mOrg(org), mShown(shown), mProgress(progress), mRun(run), mKind(kind),
-          mShownSeconds(shownSeconds) {}
+          mShownSeconds(shownSeconds), mShownSequence(shownSequence) {}
 
     void showPicture(const SourceItem& item) override {
         mOrg->setImage(item.picture);
         mShownSeconds = item.seconds;
+        mShownSequence = item.sequence;
     }
     CanvasView canvas() override { return mShown->canvasView(); }
     void tracked(int count, const SourceItem& item) override {
@@ -155,6 +156,7 @@ private:
     ResponsiveRun& mRun;
     AnalysisSource::Kind mKind;
     double& mShownSeconds;
+    int32_t& mShownSequence;
 };
 
 ArgbPicture argbPicture(const PhotoView& photo) {
@@ -353,21 +355,27 @@ bool MainWindow::loadPhoto(const QString& path) {
     auto photo = loadPhotoForDisplay(path);
     if (!photo)
         return false; // not a picture: nothing changes, no message
-    const QSize shown = photo->image.size();
-    mPicOrg->setImage(photo->image);
+    showOpenedPicture(photo->image, path, AnalysisSource::Kind::Photo);
+    mShownSeconds = SwayEntry::kNone;
+    mShownSequence = photoSequenceNumber(mState.photoPath).value_or(SwayEntry::kNoSequence);
+    return true;
+}
+
+void MainWindow::showOpenedPicture(const QImage& picture, const QString& path,
+                                   AnalysisSource::Kind kind) {
+    const QSize shown = picture.size();
+    mPicOrg->setImage(picture);
     mState.photoPath = path.toStdString();
     mPicSource->setInnerSize(shown);
-    mPicSource->drawStretched(photo->image, shown);
+    mPicSource->drawStretched(picture, shown);
     if (mOption1->isChecked())
         mKaiseki->setEnabled(false);
     if (mOption2->isChecked())
         mKaiseki->setEnabled(true);
     mSource = AnalysisSource{};
-    mSource.kind = AnalysisSource::Kind::Photo;
+    mSource.kind = kind;
     mSource.placementPath = mState.photoPath;
-    mShownSeconds = SwayEntry::kNone;
     pictureReplaced();
-    return true;
 }
 
 void MainWindow::openVideoFile() {
@@ -397,24 +405,12 @@ bool MainWindow::openVideo(const QString& path, double startSeconds, int frameSt
             *error = loaded.error;
         return false; // nothing changes
     }
-    const QImage& picture = loaded.frame->picture;
-    const QSize shown = picture.size();
-    mPicOrg->setImage(picture);
-    mState.photoPath = path.toStdString();
-    mPicSource->setInnerSize(shown);
-    mPicSource->drawStretched(picture, shown);
-    if (mOption1->isChecked())
-        mKaiseki->setEnabled(false);
-    if (mOption2->isChecked())
-        mKaiseki->setEnabled(true);
-    mSource = AnalysisSource{};
-    mSource.kind = AnalysisSource::Kind::Video;
-    mSource.placementPath = mState.photoPath;
+    showOpenedPicture(loaded.frame->picture, path, AnalysisSource::Kind::Video);
     mSource.startSeconds = startSeconds;
     mSource.frameStep = std::max(1, frameStep);
     mSource.placementPts = loaded.frame->pts;
     mShownSeconds = loaded.frame->seconds;
-    pictureReplaced();
+    mShownSequence = SwayEntry::kNoSequence;
     return true;
 }
 
@@ -472,9 +468,12 @@ void MainWindow::confirmDistance() {
     recordUndoable([&] {
         if (distance)
             refusal = confirmScale(mState, *distance);
-        if (refusal == ScaleRefusal::None)
+        if (refusal == ScaleRefusal::None) {
             mCommand3->show();
+            mSway.scaleConfirmed = true;
+        }
     });
+    updateSwayReport(); // now in mm
     switch (refusal) {
     case ScaleRefusal::NotAPositiveNumber:
         showMessage(QStringLiteral("基準点の距離を0より大きい半角の数値（㎜）で入力してください"));
@@ -514,7 +513,7 @@ void MainWindow::continueAnalysis() {
         else
             source = std::make_unique<PhotoSequenceSource>(mState.photoPath, size,
                                                            QThread::idealThreadCount());
-        WindowHost host(mPicOrg, mPicSource, mProgress, run, kind, mShownSeconds);
+        WindowHost host(mPicOrg, mPicSource, mProgress, run, kind, mShownSeconds, mShownSequence);
         const ContinuationOutcome outcome = runContinuation(mState, mSway, *source, host);
         mPicSource->update();
         mProgress->setText(continuationEndText(kind, outcome));
@@ -549,6 +548,7 @@ void MainWindow::pressOnPicture(QPointF position, int bits) {
             break;
         }
     });
+    updateSwayReport(); // a further point, or a reference press that undoes the unit
 }
 
 void MainWindow::pressMarkerPoint(QPointF position) {
@@ -568,12 +568,14 @@ void MainWindow::pressMarkerPoint(QPointF position) {
     CanvasView canvas = mPicSource->canvasView();
     if (placeMarkerPoint(mState, photo, canvas, position.x(), position.y()))
         recordPlacedPoint(mSway, mState, argbPicture(photo), mState.pointCount, position.x(),
-                          position.y(), mShownSeconds);
+                          position.y(), mShownSeconds, mShownSequence);
     mPicSource->update();
 }
 
 void MainWindow::pressReferencePoint(QPointF position) {
     CanvasView canvas = mPicSource->canvasView();
+    // Every reference press stores a pixel distance in mmPerPoint.
+    mSway.scaleConfirmed = false;
     if (placeReferencePoint(mState, canvas, position.x(), position.y())) {
         mLabel5->show();
         mLabel6->show();
@@ -633,8 +635,9 @@ void MainWindow::updateSwayReport() {
         mSwayWindow->close();
 }
 
-void MainWindow::showMessage(const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, kTitle, text, QMessageBox::Ok, this);
+void MainWindow::showMessage(const QString& text, MessageKind kind) {
+    QMessageBox box(kind == MessageKind::Warning ? QMessageBox::Warning : QMessageBox::NoIcon,
+                    kTitle, text, QMessageBox::Ok, this);
     box.exec();
 }
 

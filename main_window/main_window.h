@@ -101,10 +101,16 @@ protected:
 private:
     void buildMenus();
     void buildControls();
+    // An opened photo or video frame becomes the clean picture and the one on display; 解析開始
+    // is enabled by the mode, and the source starts afresh with the picture.
+    void showOpenedPicture(const QImage& picture, const QString& path, AnalysisSource::Kind kind);
     void pressMarkerPoint(QPointF position);
     void pressReferencePoint(QPointF position);
     void pressAnglePoint(QPointF position);
-    void showMessage(const QString& text);
+    // A message box with the program's title: the plain ones of the analysis, or with the
+    // warning icon for a file that could not be opened or saved.
+    enum class MessageKind { Plain, Warning };
+    void showMessage(const QString& text, MessageKind kind = MessageKind::Plain);
     void showProgress(const QString& text, bool immediately);
 
     void setUpAnalysisKeeping();
@@ -123,15 +129,17 @@ private:
     void resetToStartup();
     void closeAnalysisWindows();
     [[nodiscard]] bool askToSaveChanges();
-    void showWarning(const QString& text);
     void updateTitle();
     void updateEditActions();
 
     AnalysisState& mState;
     SwayRecord mSway;
     AnalysisSource mSource;
-    // Time of the video frame in picOrg, NaN for a photo.
+    // Of the picture in picOrg, for entry 0 of the trajectory: the time of a video frame (NaN
+    // for a photo) and the sequence number of a photo. After a continuation photoPath names the
+    // photo that ended it, which need not be the one shown.
     double mShownSeconds = SwayEntry::kNone;
+    int32_t mShownSequence = SwayEntry::kNoSequence;
 
     PictureArea* mPicSource = nullptr;
     PictureArea* mPicOrg = nullptr;

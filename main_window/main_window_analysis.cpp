@@ -4,6 +4,7 @@
 
 #include "analysis_file.h"
 #include "end_window.h"
+#include "photo_sequence.h"
 #include "picture_area.h"
 #include "picture_marks.h"
 #include "placement_picture.h"
@@ -233,7 +234,12 @@ QString MainWindow::applyDocument(const AnalysisDocument& document) {
     mState = record;
     mSway = document.sway;
     mSource = document.source;
-    mShownSeconds = placement.seconds; // a press on the placement frame is timed like it
+    // A press on the placement picture is timed like it.
+    mShownSeconds = placement.seconds;
+    mShownSequence =
+        mSource.kind == AnalysisSource::Kind::Photo
+            ? photoSequenceNumber(mSource.placementPath).value_or(SwayEntry::kNoSequence)
+            : SwayEntry::kNoSequence;
     applyWindowState(document.window, *centralWidget(), *mKaiseki);
     mPicOld->setPalette(mStartupSwatch);
     closeAnalysisWindows();
@@ -253,6 +259,7 @@ void MainWindow::resetToStartup() {
     mSway = SwayRecord{};
     mSource = AnalysisSource{};
     mShownSeconds = SwayEntry::kNone;
+    mShownSequence = SwayEntry::kNoSequence;
     mPicOrg->setImage(QImage());
     mPicSource->setBlank(QSize(640, 480));
     mBasePicture = mPicSource->image();
@@ -300,7 +307,7 @@ void MainWindow::openAnalysis() {
 bool MainWindow::openAnalysisFile(const QString& path) {
     const AnalysisOpenOutcome outcome = openAnalysisFileQuietly(path);
     if (!outcome.message.isEmpty())
-        showWarning(outcome.message);
+        showMessage(outcome.message, MessageKind::Warning);
     return outcome.opened;
 }
 
@@ -359,9 +366,9 @@ bool MainWindow::saveAnalysisAs() {
 }
 
 bool MainWindow::saveAnalysisFile(const QString& path) {
-    const AnalysisWriteResult written = writeAnalysisFile(path, currentDocument());
+    const WriteResult written = writeAnalysisFile(path, currentDocument());
     if (!written.ok) {
-        showWarning(written.error);
+        showMessage(written.error, MessageKind::Warning);
         return false;
     }
     mFilePath = QFileInfo(path).absoluteFilePath();
@@ -397,9 +404,4 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         event->accept();
     else
         event->ignore();
-}
-
-void MainWindow::showWarning(const QString& text) {
-    QMessageBox box(QMessageBox::Warning, kTitle, text, QMessageBox::Ok, this);
-    box.exec();
 }

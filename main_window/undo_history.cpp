@@ -16,7 +16,7 @@ bool sameEntry(const SwayEntry& a, const SwayEntry& b) {
     for (std::size_t k = 0; k < a.x.size(); ++k)
         if (!sameBits(a.x[k], b.x[k]) || !sameBits(a.y[k], b.y[k]))
             return false;
-    return sameBits(a.seconds, b.seconds);
+    return sameBits(a.seconds, b.seconds) && a.sequence == b.sequence;
 }
 
 std::size_t stepBytes(const UndoStep& step) {
@@ -41,7 +41,7 @@ void restorePressFields(AnalysisState& state, const PressFields& fields) {
 }
 
 SwayTail swayTailOf(const SwayRecord& sway) {
-    SwayTail tail{sway.entries.size(), sway.seriesStart, std::nullopt};
+    SwayTail tail{sway.entries.size(), sway.seriesStart, std::nullopt, sway.scaleConfirmed};
     if (!sway.entries.empty())
         tail.last = sway.entries.back();
     return tail;
@@ -50,6 +50,7 @@ SwayTail swayTailOf(const SwayRecord& sway) {
 void restoreSwayTail(SwayRecord& sway, const SwayTail& tail) {
     sway.entries.resize(tail.size);
     sway.seriesStart = tail.seriesStart;
+    sway.scaleConfirmed = tail.scaleConfirmed;
     if (tail.last && !sway.entries.empty())
         sway.entries.back() = *tail.last;
 }
@@ -62,6 +63,7 @@ bool sameState(const UndoState& a, const UndoState& b) {
                             sameBits(p.refDistance, q.refDistance) && p.refPointX == q.refPointX &&
                             p.refPointY == q.refPointY;
     const bool sameSway = a.sway.size == b.sway.size && a.sway.seriesStart == b.sway.seriesStart &&
+                          a.sway.scaleConfirmed == b.sway.scaleConfirmed &&
                           a.sway.last.has_value() == b.sway.last.has_value() &&
                           (!a.sway.last || sameEntry(*a.sway.last, *b.sway.last));
     const bool sameWindow = a.window.label4 == b.window.label4 &&

@@ -25,11 +25,13 @@ struct PressFields {
 [[nodiscard]] PressFields pressFieldsOf(const AnalysisState& state);
 void restorePressFields(AnalysisState& state, const PressFields& fields);
 
-// The newest entry of the trajectory: a press sets a point in it or creates it.
+// The newest entry of the trajectory: a press sets a point in it or creates it. A reference
+// press or a confirmed distance changes the unit of the measures.
 struct SwayTail {
     std::size_t size = 0;
     int seriesStart = 0;
     std::optional<SwayEntry> last;
+    bool scaleConfirmed = false;
 };
 [[nodiscard]] SwayTail swayTailOf(const SwayRecord& sway);
 void restoreSwayTail(SwayRecord& sway, const SwayTail& tail);

@@ -1,6 +1,7 @@
 #include "photo_sequence.h"
 
 #include <algorithm>
+#include <charconv>
 
 namespace {
 
@@ -8,11 +9,16 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-} // namespace
+// Where the digits of the sequence number stand in `path`: between the first "(" and the first
+// ")" of the file name. Only the file name counts: folders such as "test(2)" or "フォルダー (2)"
+// must never be renumbered. Only ASCII bytes are compared, so UTF-8 names pass through untouched.
+struct NumberPlace {
+    std::size_t open = 0;
+    std::size_t close = 0;
+    std::string_view digits;
+};
 
-std::optional<std::string> nextPhotoName(std::string_view path) {
-    // Only the file name counts: folders such as "test(2)" or "フォルダー (2)" must never be
-    // renumbered. Only ASCII bytes are compared, so UTF-8 names pass through untouched.
+std::optional<NumberPlace> numberPlace(std::string_view path) {
     const std::size_t lastSeparator = path.find_last_of("/\\");
     const std::size_t nameStart = lastSeparator == std::string_view::npos ? 0 : lastSeparator + 1;
     const std::size_t open = path.find('(', nameStart);
@@ -22,6 +28,16 @@ std::optional<std::string> nextPhotoName(std::string_view path) {
     const std::string_view digits = path.substr(open + 1, close - open - 1);
     if (!std::all_of(digits.begin(), digits.end(), isDigit))
         return std::nullopt;
+    return NumberPlace{open, close, digits};
+}
+
+} // namespace
+
+std::optional<std::string> nextPhotoName(std::string_view path) {
+    const auto place = numberPlace(path);
+    if (!place)
+        return std::nullopt;
+    const auto [open, close, digits] = *place;
 
     // Decimal increment on the text itself: keeps the width and its leading zeros, widens only
     // on a carry out of the first digit, and has no limit on the number of digits.
@@ -40,4 +56,16 @@ std::optional<std::string> nextPhotoName(std::string_view path) {
     next.append(number);
     next.append(path.substr(close));
     return next;
+}
+
+std::optional<int32_t> photoSequenceNumber(std::string_view path) {
+    const auto place = numberPlace(path);
+    if (!place)
+        return std::nullopt;
+    const std::string_view digits = place->digits;
+    int32_t number = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    if (error != std::errc{} || end != digits.data() + digits.size())
+        return std::nullopt; // beyond 32 bits
+    return number;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,3 +11,7 @@
 // x(99).jpg -> x(100).jpg. Folders are never touched. Returns nothing when the file name has
 // no "(" followed by ")" with only digits (at least one) between them.
 [[nodiscard]] std::optional<std::string> nextPhotoName(std::string_view path);
+
+// The number nextPhotoName counts up, as a number: a(007).bmp -> 7. Nothing for a name without
+// one, or with one beyond what 32 bits hold.
+[[nodiscard]] std::optional<int32_t> photoSequenceNumber(std::string_view path);

@@ -128,7 +128,7 @@ void OptionsWindow::saveTolerances() {
     mState.brightnessTolerance = *brightness;
     mState.darknessTolerance = *darkness;
 
-    const ToleranceWriteResult written = writeToleranceFile(startDir, *brightness, *darkness);
+    const WriteResult written = writeToleranceFile(startDir, *brightness, *darkness);
     if (!written.ok) {
         showWarning(kSaveFailed, written.error);
         return;

@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <limits>
 #include <string_view>
@@ -125,24 +124,13 @@ QByteArray toleranceFileBytes(int16_t brightness, int16_t darkness) {
     return QByteArray::number(brightness) + ',' + QByteArray::number(darkness) + "\r\n";
 }
 
-ToleranceWriteResult writeToleranceFile(const QString& dir, int16_t brightness, int16_t darkness) {
+WriteResult writeToleranceFile(const QString& dir, int16_t brightness, int16_t darkness) {
     const QString path =
         QFileInfo(QDir(dir).filePath(QString::fromLatin1(kToleranceFileName))).absoluteFilePath();
-    QSaveFile file(path);
-    // An existing, writable pcol.dat in a folder that allows no new files is written in place.
-    file.setDirectWriteFallback(true);
-    const QByteArray bytes = toleranceFileBytes(brightness, darkness);
-    // Unbuffered, so a short write (disk full) shows in the count written: buffered, the count is
-    // taken before the data reaches the disk.
-    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
-                         file.write(bytes) == bytes.size() && file.commit();
-    ToleranceWriteResult result;
-    result.ok = written;
-    if (!written) {
-        // Leaving without commit() makes QSaveFile drop its temporary file; the old pcol.dat
-        // is untouched.
-        result.error = QStringLiteral("設定ファイル %1 を保存できません（%2）。")
-                           .arg(QDir::toNativeSeparators(path), file.errorString());
-    }
-    return result;
+    WriteResult written =
+        writeWholeFile(path, toleranceFileBytes(brightness, darkness), InPlace::InReadOnlyFolder);
+    if (!written.ok)
+        written.error = QStringLiteral("設定ファイル %1 を保存できません（%2）。")
+                            .arg(QDir::toNativeSeparators(path), written.systemText);
+    return written;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "whole_file.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -30,11 +32,6 @@ struct ToleranceReadResult {
     QString error; // Japanese, names the file and what is wrong; empty when ok
 };
 
-struct ToleranceWriteResult {
-    bool ok = false;
-    QString error; // Japanese, names the file and the reason; empty when ok
-};
-
 // Reads the first two fields of the content, after a leading UTF-8 byte-order mark. A field ends
 // at a comma, a blank or a line break; blanks and line breaks before it are skipped, and after it
 // blanks and at most one comma. A field that is not a plain decimal number reads as 0; a number
@@ -52,5 +49,5 @@ parseToleranceText(QByteArrayView content,
 
 // Replaces dir/pcol.dat atomically: a crash or a full disk leaves the old file as it was. Only
 // an existing, writable pcol.dat in a folder that allows no new files is written in place.
-[[nodiscard]] ToleranceWriteResult writeToleranceFile(const QString& dir, int16_t brightness,
-                                                      int16_t darkness);
+[[nodiscard]] WriteResult writeToleranceFile(const QString& dir, int16_t brightness,
+                                             int16_t darkness);

@@ -13,6 +13,7 @@
 // seriesStart + e - 1 of deltaX1..deltaY7.
 struct SwayEntry {
     static constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+    static constexpr int32_t kNoSequence = -1;
 
     // Centre of point k (1..7) in picture pixels, x to the right, y downwards; NaN where the
     // point has no centre in this entry (not placed yet). Element 0 is never used.
@@ -20,6 +21,10 @@ struct SwayEntry {
     std::array<double, 8> y{kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone};
     // Time of the frame in seconds from the stream's timestamps; NaN unless it came from a video.
     double seconds = kNone;
+    // Sequence number of the photo, the number in its file name: a(007).bmp -> 7. A photo that
+    // failed ends a continuation and the next one goes on after it, so entries need not be
+    // consecutive photos. kNoSequence for a video frame or a photo named without a number.
+    int32_t sequence = kNoSequence;
 };
 
 struct SwayRecord {
@@ -30,4 +35,8 @@ struct SwayRecord {
     // Seconds between two photos as typed by the user in the report; 0 while unknown. Frames of
     // a video carry their own times instead.
     double frameInterval = 0.0;
+    // The distance of the reference points was confirmed after the last reference press, so the
+    // measures are in mm. mmPerPoint alone cannot tell: a reference press stores a pixel
+    // distance there, and a confirmed scale may happen to equal it.
+    bool scaleConfirmed = false;
 };

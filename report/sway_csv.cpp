@@ -3,9 +3,6 @@
 #include "cp932.h"
 #include "sway_report.h"
 
-#include <QDir>
-#include <QSaveFile>
-
 #include <cmath>
 #include <limits>
 
@@ -29,39 +26,6 @@ std::string cell(const std::string& text) {
 
 std::string countCell(int n) {
     return std::to_string(n);
-}
-
-QString failure(const QString& path, const QString& reason) {
-    return QStringLiteral("ファイル「%1」を書き込めませんでした。\n理由: %2")
-        .arg(QDir::toNativeSeparators(path), reason);
-}
-
-QString reasonOf(const QSaveFile& file) {
-    QString what;
-    switch (file.error()) {
-    case QFileDevice::OpenError:
-        what = QStringLiteral("ファイルを作成できません");
-        break;
-    case QFileDevice::PermissionsError:
-        what = QStringLiteral("書き込みが許可されていません");
-        break;
-    case QFileDevice::ResourceError:
-        what = QStringLiteral("ディスクの空きが足りません");
-        break;
-    default:
-        what = QStringLiteral("書き込みに失敗しました");
-        break;
-    }
-    if (!file.errorString().isEmpty())
-        what += QStringLiteral("（%1）").arg(file.errorString());
-    return what;
-}
-
-SaveResult saveCp932(const QString& path, const std::string& bytes) {
-    if (!cp932Available())
-        return {false,
-                failure(path, QStringLiteral("このシステムでは文字コード CP932 に変換できません"))};
-    return saveWhole(path, QByteArray::fromStdString(bytes));
 }
 
 } // namespace
@@ -121,24 +85,12 @@ std::string trajectoryFileBytes(const SwayReport& report) {
     return toCp932(text);
 }
 
-SaveResult saveWhole(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return {false, failure(path, reasonOf(file))};
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = reasonOf(file);
-        file.cancelWriting();
-        return {false, failure(path, reason)};
-    }
-    if (!file.commit())
-        return {false, failure(path, reasonOf(file))};
-    return {true, {}};
+// The report's files are always written aside: only the exports of the classic analysis
+// replace a file in place.
+WriteResult saveMeasuresFile(const QString& path, const SwayReport& report) {
+    return writeCp932File(path, measuresFileBytes(report), InPlace::Never);
 }
 
-SaveResult saveMeasuresFile(const QString& path, const SwayReport& report) {
-    return saveCp932(path, measuresFileBytes(report));
-}
-
-SaveResult saveTrajectoryFile(const QString& path, const SwayReport& report) {
-    return saveCp932(path, trajectoryFileBytes(report));
+WriteResult saveTrajectoryFile(const QString& path, const SwayReport& report) {
+    return writeCp932File(path, trajectoryFileBytes(report), InPlace::Never);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "whole_file.h"
+
 #include <QString>
 
 #include <string>
@@ -20,14 +22,7 @@ struct SwayReport;
 // the report relative to its first centre, empty where the point has no centre.
 [[nodiscard]] std::string trajectoryFileBytes(const SwayReport& report);
 
-struct SaveResult {
-    bool ok = false;
-    QString error; // Japanese, names the file and the reason
-};
-
-// Writes the bytes whole or not at all (an existing file is replaced only by a complete one).
-[[nodiscard]] SaveResult saveWhole(const QString& path, const QByteArray& bytes);
-
-// The two files, refused when the system cannot convert to code page 932.
-[[nodiscard]] SaveResult saveMeasuresFile(const QString& path, const SwayReport& report);
-[[nodiscard]] SaveResult saveTrajectoryFile(const QString& path, const SwayReport& report);
+// The two files, written whole (an existing file is replaced only by a complete one); refused
+// when the system cannot convert to code page 932.
+[[nodiscard]] WriteResult saveMeasuresFile(const QString& path, const SwayReport& report);
+[[nodiscard]] WriteResult saveTrajectoryFile(const QString& path, const SwayReport& report);

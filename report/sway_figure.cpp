@@ -10,7 +10,7 @@ namespace {
 constexpr qreal kPngScale = 2.0;
 }
 
-SaveResult saveFigureFile(const QString& path, QWidget* figure) {
+WriteResult saveFigureFile(const QString& path, QWidget* figure) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
@@ -38,5 +38,5 @@ SaveResult saveFigureFile(const QString& path, QWidget* figure) {
         image.save(&buffer, "PNG");
     }
     buffer.close();
-    return saveWhole(path, bytes);
+    return writeWholeFile(path, bytes);
 }

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "sway_csv.h"
+#include "whole_file.h"
 
 class QWidget;
 
 // Saves what a widget shows as a picture: SVG (vector) when the name ends in ".svg", otherwise
 // PNG at twice the screen resolution. Written whole or not at all.
-[[nodiscard]] SaveResult saveFigureFile(const QString& path, QWidget* figure);
+[[nodiscard]] WriteResult saveFigureFile(const QString& path, QWidget* figure);

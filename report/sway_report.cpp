@@ -9,7 +9,7 @@
 
 SwayReport makeSwayReport(const AnalysisState& state, const SwayRecord& sway) {
     SwayReport r;
-    r.units = swayUnits(state);
+    r.units = swayUnits(state, sway);
     r.mmPerPoint = state.mmPerPoint;
     r.timing = swayTiming(sway);
     r.entryCount = static_cast<int>(sway.entries.size());

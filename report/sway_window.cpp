@@ -389,7 +389,7 @@ void SwayWindow::saveMeasures() {
     if (path.isEmpty())
         return;
     refresh();
-    if (const SaveResult r = saveMeasuresFile(path, mReport); !r.ok)
+    if (const WriteResult r = saveMeasuresFile(path, mReport); !r.ok)
         reportFailure(r.error);
 }
 
@@ -400,7 +400,7 @@ void SwayWindow::saveTrajectory() {
     if (path.isEmpty())
         return;
     refresh();
-    if (const SaveResult r = saveTrajectoryFile(path, mReport); !r.ok)
+    if (const WriteResult r = saveTrajectoryFile(path, mReport); !r.ok)
         reportFailure(r.error);
 }
 
@@ -411,7 +411,7 @@ void SwayWindow::saveFigure() {
                     suggestedPath(QStringLiteral("動揺図"), "png"));
     if (path.isEmpty())
         return;
-    if (const SaveResult r = saveFigureFile(path, mFigure); !r.ok)
+    if (const WriteResult r = saveFigureFile(path, mFigure); !r.ok)
         reportFailure(r.error);
 }
 

@@ -77,23 +77,25 @@ std::optional<PointD> trackedCentre(const ArgbPicture& photo, const AnalysisStat
 }
 
 void recordPlacedPoint(SwayRecord& sway, const AnalysisState& state, const ArgbPicture& photo,
-                       int k, double clickX, double clickY, double seconds) {
+                       int k, double clickX, double clickY, double seconds, int32_t sequence) {
     if (k < 1 || k > AnalysisState::kNamedPoints)
         return;
     if (sway.entries.empty()) {
         sway.entries.emplace_back();
         sway.entries.back().seconds = seconds;
+        sway.entries.back().sequence = sequence;
         sway.seriesStart = state.frameCount;
     }
     storeCentre(sway.entries.back(), state, k, clickedCentre(photo, state, clickX, clickY));
 }
 
 void recordTrackedFrame(SwayRecord& sway, const AnalysisState& state, const ArgbPicture& photo,
-                        const TrackedFrom& before, double seconds) {
+                        const TrackedFrom& before, double seconds, int32_t sequence) {
     if (sway.entries.empty() || sway.entries.size() >= SwayRecord::kMaxEntries)
         return;
     SwayEntry entry;
     entry.seconds = seconds;
+    entry.sequence = sequence;
     const int n = std::min<int>(state.pointCount, AnalysisState::kNamedPoints);
     for (int k = 1; k <= n; ++k) {
         const auto i = static_cast<std::size_t>(k);

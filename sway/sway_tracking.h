@@ -30,13 +30,13 @@ clickedCentre(const ArgbPicture& photo, const AnalysisState& state, double click
 // After a marker press placed point k at the click (clickX, clickY): records the point's
 // sub-pixel centre in entry 0 (or in the newest entry when points are added later), creating
 // entry 0 when there is none yet. Where the click found no marker, the stored whole-pixel point
-// is recorded. Points above 7 are not recorded. `seconds` is the frame time
-// of a video, NaN for a photo.
+// is recorded. Points above 7 are not recorded. `seconds` is the frame time of a video, NaN for
+// a photo; `sequence` the photo's sequence number (SwayEntry::sequence).
 void recordPlacedPoint(SwayRecord& sway, const AnalysisState& state, const ArgbPicture& photo,
-                       int k, double clickX, double clickY, double seconds);
+                       int k, double clickX, double clickY, double seconds, int32_t sequence);
 
 // After trackMarkers found every point in a photo: appends one entry with the sub-pixel
 // centres of points 1..7, measured in the windows the tracking examined. Nothing is appended
 // once the record holds SwayRecord::kMaxEntries entries, or before entry 0 exists.
 void recordTrackedFrame(SwayRecord& sway, const AnalysisState& state, const ArgbPicture& photo,
-                        const TrackedFrom& before, double seconds);
+                        const TrackedFrom& before, double seconds, int32_t sequence);

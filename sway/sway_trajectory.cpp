@@ -5,18 +5,28 @@
 #include <limits>
 
 namespace {
+
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// Every entry is a photo with a sequence number, in increasing order (a photo opened from
+// earlier in the sequence during the analysis would break the order: such entries are timed
+// one interval apart instead).
+bool photosNumbered(const SwayRecord& sway) {
+    for (std::size_t e = 0; e < sway.entries.size(); ++e) {
+        const int32_t sequence = sway.entries[e].sequence;
+        if (sequence < 0 || (e > 0 && sequence <= sway.entries[e - 1].sequence))
+            return false;
+    }
+    return true;
 }
 
-bool scaleConfirmed(const AnalysisState& state) {
+} // namespace
+
+SwayUnits swayUnits(const AnalysisState& state, const SwayRecord& sway) {
     const float scale = state.mmPerPoint;
-    return std::isfinite(scale) && scale > 0.0f && scale != state.refDistance;
-}
-
-SwayUnits swayUnits(const AnalysisState& state) {
-    if (!scaleConfirmed(state))
+    if (!sway.scaleConfirmed || !std::isfinite(scale) || scale <= 0.0f)
         return {};
-    return {true, static_cast<double>(state.mmPerPoint) / 10.0};
+    return {true, static_cast<double>(scale) / 10.0};
 }
 
 SwayTiming swayTiming(const SwayRecord& sway) {
@@ -36,10 +46,16 @@ std::vector<double> entryTimes(const SwayRecord& sway) {
         for (std::size_t e = 0; e < times.size(); ++e)
             times[e] = sway.entries[e].seconds - sway.entries[0].seconds;
         break;
-    case SwayTiming::PhotoInterval:
-        for (std::size_t e = 0; e < times.size(); ++e)
-            times[e] = static_cast<double>(e) * sway.frameInterval;
+    case SwayTiming::PhotoInterval: {
+        const bool numbered = photosNumbered(sway);
+        for (std::size_t e = 0; e < times.size(); ++e) {
+            const double steps =
+                numbered ? static_cast<double>(sway.entries[e].sequence) - sway.entries[0].sequence
+                         : static_cast<double>(e);
+            times[e] = steps * sway.frameInterval;
+        }
         break;
+    }
     case SwayTiming::Unknown:
         break;
     }

@@ -14,18 +14,14 @@ struct SwayUnits {
     double perPixel = 1.0; // units per pixel: mmPerPoint / 10 for millimetres, else 1
 };
 
-// mmPerPoint holds a pixel distance after a reference press and the scale only after the
-// distance was confirmed; the confirmation computes it from refDistance, which the press set to
-// the same value. So a positive mmPerPoint that differs from refDistance is a confirmed scale.
-// (Should a typed distance make the two equal, d = D * D / 10, the measures stay in pixels:
-// never a wrong millimetre value.)
-[[nodiscard]] bool scaleConfirmed(const AnalysisState& state);
-[[nodiscard]] SwayUnits swayUnits(const AnalysisState& state);
+// Millimetres when the sway record says the scale was confirmed and mmPerPoint is a usable scale.
+[[nodiscard]] SwayUnits swayUnits(const AnalysisState& state, const SwayRecord& sway);
 
 // Where the times of the entries come from.
 enum class SwayTiming {
     Unknown,         // photos without a typed interval
-    PhotoInterval,   // photos: entry e at e * frameInterval
+    PhotoInterval,   // photos: (sequence of e - sequence of entry 0) * frameInterval, or
+                     // e * frameInterval where an entry has no sequence number
     VideoTimestamps, // every entry carries its frame time
 };
 [[nodiscard]] SwayTiming swayTiming(const SwayRecord& sway);

@@ -61,13 +61,10 @@ TEST_P(ParseTest, Parses) {
 const ParseRow kParseRows[] = {
     {"none_starts_in_the_current_folder", {}, "run", {}},
     {"help", {"--help"}, "help", "Usage: vestra2007 [options] [file]"},
-    {"help_short", {"-h"}, "help", "--data-dir <DIR>"},
     {"version", {"--version"}, "version", "Vestra2007 1.0.11\n"},
-    {"version_short", {"-v"}, "version", "Vestra2007 1.0.11\n"},
     {"help_wins_over_version", {"--version", "--help"}, "help", "--user-data"},
     {"data_dir", {"--data-dir", "/srv/clinic"}, "run data-dir=/srv/clinic", {}},
     {"data_dir_with_equals", {"--data-dir=rel/dir"}, "run data-dir=rel/dir", {}},
-    {"data_dir_single_dash", {"-data-dir", "d"}, "run data-dir=d", {}},
     {"photo_before_option",
      {"a(001).bmp", "--data-dir", "d"},
      "run data-dir=d file=a(001).bmp",
@@ -80,7 +77,6 @@ const ParseRow kParseRows[] = {
     {"japanese_file", {"写真 (001).jpg"}, "run file=写真 (001).jpg", {}},
     {"file_that_looks_like_an_option", {"--", "-x.bmp"}, "run file=-x.bmp", {}},
     {"unknown_option", {"--bogus"}, "fail", "Unknown option 'bogus'."},
-    {"compacted_short_options", {"-vh"}, "fail", "Unknown option 'vh'."},
     {"data_dir_without_value", {"--data-dir"}, "fail", "Missing value after '--data-dir'."},
     {"data_dir_empty", {"--data-dir="}, "fail", "--data-dir needs a folder."},
     {"data_dir_twice",
@@ -91,7 +87,6 @@ const ParseRow kParseRows[] = {
      {"--user-data", "--data-dir", "a"},
      "fail",
      "--data-dir and --user-data cannot be used together."},
-    {"user_data_with_value", {"--user-data=x"}, "fail", "Unexpected value after '--user-data'."},
     {"two_files",
      {"a.bmp", "b.bmp"},
      "fail",
@@ -120,7 +115,6 @@ TEST(CommandLine, FileKinds) {
         {"/d/a.jpeg", K::Photo},
         {"/d/walk.mp4", K::Video},
         {"/d/IMG_0001.MOV", K::Video},
-        {"/d/a.m2ts", K::Video},
         {"/d/RUN.VESTRA", K::Analysis},
         {"/d/clip.mp4.jpg", K::Photo},      // only the last suffix counts
         {"/d/x.vestra/clip.mkv", K::Video}, // not the folder's
@@ -138,7 +132,6 @@ TEST(CommandLine, UserDataFolder) {
         {"", "/home/u/", "/home/u/.local/share/vestra2007"},
         // Relative values are invalid by the XDG rules and are ignored.
         {"data", "/home/u", "/home/u/.local/share/vestra2007"},
-        {"", "/", "/.local/share/vestra2007"},
         {"", "/home/山田", "/home/山田/.local/share/vestra2007"},
     };
     for (const auto& row : rows)

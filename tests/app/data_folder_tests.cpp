@@ -1,4 +1,5 @@
 #include "data_folder.h"
+#include "file_bytes.h"
 #include "sample_photos.h"
 #include "video_info.h"
 
@@ -25,21 +26,6 @@ void PrintTo(const QString& text, std::ostream* out) {
 }
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-QStringList entries(const QString& dir) {
-    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}
 
 QString samplePath(const QString& dir, int frame) {
     return QDir(dir).filePath("samples/" + sampleFileName("sample", frame));
@@ -83,7 +69,7 @@ TEST_F(DataFolderTest, FirstStartCreatesTheFolderWithDefaultsAndSamples) {
     const DataFolderResult result = prepareDataFolder(dir, kSamplePhotoCount, 12);
     ASSERT_TRUE(result.ok) << result.error.toStdString();
     EXPECT_TRUE(result.filled);
-    EXPECT_EQ(readAll(dir + "/pcol.dat"), QByteArray("0,40\r\n"));
+    EXPECT_EQ(readBytes(dir + "/pcol.dat"), QByteArray("0,40\r\n"));
     // Nothing else: no probe or temporary file left behind.
     EXPECT_EQ(entries(dir), QStringList({"pcol.dat", "samples"}));
     const QStringList samples = entries(dir + "/samples");
@@ -102,15 +88,15 @@ TEST_F(DataFolderTest, FirstStartCreatesTheFolderWithDefaultsAndSamples) {
 TEST_F(DataFolderTest, SecondStartKeepsTheUsersFiles) {
     const QString dir = path("data");
     ASSERT_TRUE(prepareDataFolder(dir, 3, 0).ok);
-    writeAll(dir + "/pcol.dat", "12,34\r\n");
-    writeAll(samplePath(dir, 0), "the user's own picture");
+    writeBytes(dir + "/pcol.dat", "12,34\r\n");
+    writeBytes(samplePath(dir, 0), "the user's own picture");
     ASSERT_TRUE(QFile::remove(samplePath(dir, 2)));
 
     const DataFolderResult again = prepareDataFolder(dir, 3, 0);
     ASSERT_TRUE(again.ok) << again.error.toStdString();
     EXPECT_FALSE(again.filled);
-    EXPECT_EQ(readAll(dir + "/pcol.dat"), QByteArray("12,34\r\n"));
-    EXPECT_EQ(readAll(samplePath(dir, 0)), QByteArray("the user's own picture"));
+    EXPECT_EQ(readBytes(dir + "/pcol.dat"), QByteArray("12,34\r\n"));
+    EXPECT_EQ(readBytes(samplePath(dir, 0)), QByteArray("the user's own picture"));
     EXPECT_FALSE(QFile::exists(samplePath(dir, 2))); // deleted by the user: stays deleted
 }
 
@@ -118,12 +104,12 @@ TEST_F(DataFolderTest, AFirstStartCutShortIsCompletedWithoutReplacingFiles) {
     // pcol.dat is written last; without it the folder counts as new.
     const QString dir = path("data");
     ASSERT_TRUE(QDir().mkpath(dir + "/samples"));
-    writeAll(samplePath(dir, 0), "kept");
+    writeBytes(samplePath(dir, 0), "kept");
     const DataFolderResult result = prepareDataFolder(dir, 3, 0);
     ASSERT_TRUE(result.ok) << result.error.toStdString();
-    EXPECT_EQ(readAll(samplePath(dir, 0)), QByteArray("kept"));
+    EXPECT_EQ(readBytes(samplePath(dir, 0)), QByteArray("kept"));
     EXPECT_EQ(QImage(samplePath(dir, 2)).size(), QSize(640, 480));
-    EXPECT_EQ(readAll(dir + "/pcol.dat"), QByteArray("0,40\r\n"));
+    EXPECT_EQ(readBytes(dir + "/pcol.dat"), QByteArray("0,40\r\n"));
 }
 
 struct RefusalRow {
@@ -144,9 +130,9 @@ class RefusalTest : public DataFolderTest, public testing::WithParamInterface<Re
 TEST_P(RefusalTest, SaysWhyAndWritesNothing) {
     const RefusalRow& row = GetParam();
     if (row.blocker)
-        writeAll(path(row.blocker), "not a folder");
+        writeBytes(path(row.blocker), "not a folder");
     if (row.ready)
-        writeAll(path("pcol.dat"), "5,30\r\n");
+        writeBytes(path("pcol.dat"), "5,30\r\n");
     const QStringList before = entries(mRoot.path());
     const QString dir = QDir::cleanPath(path(row.dir));
     const QByteArray root = QFile::encodeName(mRoot.path());

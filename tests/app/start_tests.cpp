@@ -1,5 +1,6 @@
 // Start-up from the command line to the shown main window, in a temporary start folder.
 #include "command_line.h"
+#include "file_bytes.h"
 #include "main_window.h"
 #include "program.h"
 #include "settings_file.h"
@@ -15,16 +16,6 @@ namespace {
 
 CommandLine parsed(const QStringList& arguments) {
     return parseCommandLine(QStringList{QStringLiteral("vestra2007")} + arguments);
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-QStringList entries(const QString& dir) {
-    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 } // namespace
@@ -61,7 +52,7 @@ private slots:
         QCOMPARE(failed.error, readToleranceFile(path(QStringLiteral("pcol.dat"))).error);
         QVERIFY(entries(mRoot->path()).isEmpty()); // nothing is created
 
-        writeAll(path(QStringLiteral("pcol.dat")), "7,9\r\n");
+        writeBytes(path(QStringLiteral("pcol.dat")), "7,9\r\n");
         const ProgramStart started = start({});
         QVERIFY2(started.window, qPrintable(started.error));
         QVERIFY(QTest::qWaitForWindowExposed(started.window.get()));
@@ -90,15 +81,6 @@ private slots:
         QVERIFY(started.window->findChild<QWidget*>(QStringLiteral("picSource"))->isVisible());
     }
 
-    void aBrokenPcolInTheDataFolderStopsTheStartAndIsKept() {
-        QVERIFY(QDir().mkpath(path(QStringLiteral("data"))));
-        writeAll(path(QStringLiteral("data/pcol.dat")), "40000,1\r\n");
-        const ProgramStart started = start({QStringLiteral("--data-dir"), QStringLiteral("data")});
-        QVERIFY(!started.window);
-        QCOMPARE(started.error, readToleranceFile(path(QStringLiteral("data/pcol.dat"))).error);
-        QCOMPARE(entries(path(QStringLiteral("data"))), QStringList({QStringLiteral("pcol.dat")}));
-    }
-
     void aFileThatDoesNotOpenLeavesTheWindowUp_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("content");
@@ -115,8 +97,8 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(QString, message);
         if (!content.isEmpty())
-            writeAll(path(name), content);
-        writeAll(path(QStringLiteral("pcol.dat")), "0,40\r\n");
+            writeBytes(path(name), content);
+        writeBytes(path(QStringLiteral("pcol.dat")), "0,40\r\n");
         const ProgramStart started = start({name});
         QVERIFY2(started.window, qPrintable(started.error));
         // A video's refusal goes on with the decoder's reason.
@@ -128,7 +110,7 @@ private slots:
     }
 
     void anAnalysisFileOpensAtStartOrIsRefusedWithItsReason() {
-        writeAll(path(QStringLiteral("pcol.dat")), "0,40\r\n");
+        writeBytes(path(QStringLiteral("pcol.dat")), "0,40\r\n");
         QImage photo(64, 48, QImage::Format_RGB32);
         photo.fill(Qt::gray);
         QVERIFY(photo.save(path(QStringLiteral("a(001).bmp"))));
@@ -144,7 +126,7 @@ private slots:
         QCOMPARE(int(reopened.state->pointCount), 1);
         QCOMPARE(reopened.window->analysisFilePath(), path(QStringLiteral("run.vestra")));
 
-        writeAll(path(QStringLiteral("broken.vestra")), "{\"format\": 1, \"record\": [");
+        writeBytes(path(QStringLiteral("broken.vestra")), "{\"format\": 1, \"record\": [");
         const ProgramStart refused = start({QStringLiteral("broken.vestra")});
         QVERIFY(refused.window);
         QVERIFY(!refused.fileError.isEmpty());
@@ -161,7 +143,7 @@ private slots:
         QCOMPARE(runProgram(parsed({QStringLiteral("--data-dir"), data, quit})), 0);
         QCOMPARE(runProgram(parsed({QStringLiteral("--data-dir"), data, quit, data + "/gone.bmp"})),
                  1);
-        writeAll(path(QStringLiteral("blocker")), "x");
+        writeBytes(path(QStringLiteral("blocker")), "x");
         QCOMPARE(runProgram(parsed({QStringLiteral("--data-dir"), path("blocker/d"), quit})), 1);
     }
 };

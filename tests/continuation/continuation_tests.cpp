@@ -5,6 +5,7 @@
 #include "photo_loader.h"
 #include "photo_sequence.h"
 #include "photo_sequence_source.h"
+#include "picture_difference.h"
 #include "press.h"
 #include "sway_tracking.h"
 #include "video_clips.h"
@@ -36,6 +37,15 @@ public:
         QDir().mkpath(mRoot);
     }
     [[nodiscard]] QString file(const QString& name) const { return QDir(mRoot).filePath(name); }
+    // The sample photos stem(001).bmp ... in the folder; the first one's path.
+    QString sequence(const char* stem, int count) const {
+        SampleOptions options;
+        options.count = count;
+        QString error;
+        if (!writeSampleSequence(mRoot, QLatin1String(stem), options, &error))
+            qFatal("%s", qPrintable(error));
+        return file(sampleFileName(QLatin1String(stem), 0));
+    }
 
 private:
     QTemporaryDir mTemp;
@@ -48,20 +58,6 @@ SampleOptions figure(int width, int height, int radius = 6) {
     options.height = height;
     options.markerRadius = radius;
     return options;
-}
-
-// Mean difference of the colour channels of two pictures of the same size.
-double meanDifference(const QImage& a, const QImage& b) {
-    if (a.size() != b.size())
-        return 255;
-    double sum = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
-                   std::abs(qBlue(p) - qBlue(q));
-        }
-    return sum / (3.0 * a.width() * a.height());
 }
 
 struct Decoded {
@@ -101,40 +97,26 @@ class CodecTest : public ::testing::TestWithParam<CodecRow> {};
 TEST_P(CodecTest, decodesEveryFrameInOrderWithItsTime) {
     const CodecRow& row = GetParam();
     const Folder folder;
-    VideoWriteOptions options;
+    VideoWriteOptions options = losslessClip(320, 240);
     options.encoder = QLatin1String(row.encoder);
     options.pixelFormat = QLatin1String(row.pixelFormat);
-    options.width = 320;
-    options.height = 240;
-    options.timeBaseDen = 10;
-    options.framesPerSecond = 10;
     options.encoderOptions = row.options;
     const QList<QImage> frames = sampleFrames(12, figure(320, 240, 4));
-    const QString path = writeClip(folder.file(QLatin1String(row.file)), frames, options);
-
-    auto opened = VideoReader::open(path);
+    auto opened =
+        VideoReader::open(writeClip(folder.file(QLatin1String(row.file)), frames, options));
     ASSERT_TRUE(opened.reader) << opened.error.toStdString();
-    VideoReader& reader = *opened.reader;
-    EXPECT_EQ(reader.info().width, 320);
-    EXPECT_EQ(reader.info().height, 240);
-    EXPECT_EQ(reader.info().rotation, 0);
-    EXPECT_NEAR(reader.info().frameRate, 10.0, 0.5);
-    EXPECT_NEAR(double(reader.info().frameCount), 12.0, 1.0);
-    EXPECT_EQ(reader.displaySize(), QSize(640, 480));
-
-    const Decoded decoded = decodeAll(reader, QSize(320, 240));
+    EXPECT_NEAR(opened.reader->info().frameRate, 10.0, 0.5);
+    EXPECT_NEAR(double(opened.reader->info().frameCount), 12.0, 1.0);
+    EXPECT_EQ(opened.reader->displaySize(), QSize(640, 480));
+    const Decoded decoded = decodeAll(*opened.reader, QSize(320, 240));
     EXPECT_EQ(decoded.last, VideoReader::Status::End);
     ASSERT_EQ(decoded.pictures.size(), frames.size());
     for (qsizetype i = 0; i < frames.size(); ++i) {
         EXPECT_NEAR(decoded.seconds[i], double(i) / 10, 1e-6) << "frame " << i;
-        ASSERT_EQ(decoded.pictures[i].format(), QImage::Format_RGB32);
         if (row.lossless)
             EXPECT_EQ(decoded.pictures[i], frames[i]) << "frame " << i;
         else
             EXPECT_LT(meanDifference(decoded.pictures[i], frames[i]), 6.0) << "frame " << i;
-        // The marker centres stay marker white, whatever the codec did to their edges.
-        for (const QPoint& centre : sampleMarkerCentres(int(i), figure(320, 240, 4)))
-            EXPECT_GE(qGray(decoded.pictures[i].pixel(centre)), 215) << "frame " << i;
     }
 }
 
@@ -177,13 +159,6 @@ TEST(VideoReaderTest, seekingFindsTheFrameOnScreenAtEachTime) {
             ASSERT_EQ(opened.reader->next(), VideoReader::Status::Frame);
             EXPECT_EQ(opened.reader->picture(QSize(640, 480)), frames[row.frame + 1]);
         }
-    }
-    // The same reader sought back and forth.
-    auto opened = VideoReader::open(path);
-    for (int frame : {15, 3, 3, 18, 0}) {
-        ASSERT_EQ(opened.reader->seekToFrameAt(opened.reader->ptsOf(frame / 10.0)),
-                  VideoReader::Status::Frame);
-        EXPECT_EQ(opened.reader->picture(QSize(640, 480)), frames[frame]) << frame;
     }
 }
 
@@ -261,18 +236,6 @@ TEST(VideoReaderTest, nonSquarePixelsAreWidened) {
     ASSERT_EQ(opened.reader->next(), VideoReader::Status::Frame);
     const QImage shown = opened.reader->picture(QSize(640, 480));
     EXPECT_LT(meanDifference(shown, seen), 4.0);
-}
-
-TEST(VideoReaderTest, readsFromMemoryAsFromAFile) {
-    const Folder folder;
-    const QList<QImage> frames = sampleFrames(4, figure(160, 120, 3));
-    const QByteArray bytes =
-        readBytes(writeClip(folder.file("memory.mkv"), frames, losslessClip(160, 120)));
-    auto opened = VideoReader::openMemory(
-        {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())});
-    ASSERT_TRUE(opened.reader);
-    const Decoded decoded = decodeAll(*opened.reader, QSize(160, 120));
-    EXPECT_EQ(decoded.pictures, frames);
 }
 
 // --- Files that are not videos, or broken ones ----------------------------------------------
@@ -440,29 +403,16 @@ QString writeDamagedSequence(const Folder& folder, const QString& stem, int coun
         const bool jpeg = i % 3 == 2 || (i == damaged && damage == Damage::CutJpeg);
         const QString path = folder.file(sampleFileName(stem, i));
         const QByteArray bytes = encoded(sampleFrame(i, small), jpeg ? "JPG" : "BMP");
-        if (i != damaged || damage == Damage::None) {
+        if (i != damaged || damage == Damage::None)
             writeBytes(path, bytes);
-            continue;
-        }
-        switch (damage) {
-        case Damage::Missing:
-            break;
-        case Damage::Text:
+        else if (damage == Damage::Text)
             writeBytes(path, "not a photo");
-            break;
-        case Damage::CutBitmap:
-        case Damage::CutJpeg:
+        else if (damage == Damage::CutBitmap || damage == Damage::CutJpeg)
             writeBytes(path, bytes.left(bytes.size() * 2 / 3));
-            break;
-        case Damage::Empty:
+        else if (damage == Damage::Empty)
             writeBytes(path, QByteArray());
-            break;
-        case Damage::CutGif:
+        else if (damage == Damage::CutGif)
             writeBytes(path, QByteArray("GIF89a\x10\0\x10\0", 10));
-            break;
-        case Damage::None:
-            break;
-        }
     }
     return folder.file(sampleFileName(stem, 0));
 }
@@ -630,7 +580,8 @@ struct Analysis {
             if (!placeMarkerPoint(state, photo, view, marker.x(), marker.y()))
                 qFatal("cannot place a point");
             recordPlacedPoint(sway, state, {photo.bits, photo.width, photo.height, photo.stride},
-                              state.pointCount, marker.x(), marker.y(), SwayEntry::kNone);
+                              state.pointCount, marker.x(), marker.y(), SwayEntry::kNone,
+                              SwayEntry::kNoSequence);
         }
         state.mmPerPoint = 20;
     }
@@ -638,11 +589,7 @@ struct Analysis {
 
 TEST(ContinuationTest, endsWhenAskedAtCapacityAndAtALostMarker) {
     const Folder folder;
-    SampleOptions options;
-    options.count = 8;
-    QString error;
-    ASSERT_TRUE(writeSampleSequence(folder.file(""), "a", options, &error));
-    const QString first = folder.file(sampleFileName("a", 0));
+    const QString first = folder.sequence("a", 8);
     {
         Analysis a(sampleFrame(0));
         a.state.photoPath = first.toStdString();
@@ -702,25 +649,17 @@ TEST(ContinuationTest, progressAndEndTexts) {
     };
     const QList<Row> rows = {
         {photo, End::NoNextName, NAN, "12枚の写真を追跡しました。"},
-        {photo, End::Capacity, NAN,
-         "12枚の写真を追跡しました。記録できる写真の数（901枚）に達したため終了しました"},
         {photo, End::Missing, NAN,
          "12枚の写真を追跡しました。次の写真 x(013).bmp がないため終了しました"},
-        {photo, End::Unreadable, NAN,
-         "12枚の写真を追跡しました。x(013).bmp を読み込めないため終了しました"},
         {photo, End::LostMarker, NAN,
          "12枚の写真を追跡しました。x(013).bmp で点3のマーカーが見つからないため終了しました"},
-        {photo, End::Stopped, NAN, "12枚の写真を追跡しました。Escキーで中止しました"},
-        {video, End::Capacity, 1.5,
-         "12コマを追跡しました。記録できるコマの数（901コマ）に達したため終了しました"},
-        {video, End::EndOfStream, 1.5, "12コマを追跡しました。動画の最後に達したため終了しました"},
         {video, End::Unreadable, 1.5,
          "12コマを追跡しました。1.500秒より後のコマを読み込めないため終了しました"},
+        // Unreadable from the start: no frame time to tell.
         {video, End::Unreadable, NAN,
          "12コマを追跡しました。動画 x(013).bmp を読み込めないため終了しました"},
         {video, End::LostMarker, 0.0333,
          "12コマを追跡しました。0.033秒のコマで点3のマーカーが見つからないため終了しました"},
-        {video, End::Stopped, 2, "12コマを追跡しました。Escキーで中止しました"},
     };
     for (const Row& row : rows) {
         ContinuationOutcome outcome;
@@ -747,8 +686,9 @@ struct RunResult {
     ContinuationOutcome outcome;
 };
 
-RunResult runOn(const QImage& first, FrameSource& source) {
-    Analysis a(first);
+// `frame` says where the sample's markers are in `first`.
+RunResult runOn(const QImage& first, FrameSource& source, int frame = 0) {
+    Analysis a(first, frame);
     FakeHost host(a.canvas);
     RunResult result;
     result.outcome = runContinuation(a.state, a.sway, source, host);
@@ -789,10 +729,7 @@ void expectSameAnalysis(const RunResult& photos, const RunResult& video) {
 
 TEST(ParityTest, aLosslessVideoGivesThePhotoSequencesPointsSeriesAndFiles) {
     const Folder folder;
-    SampleOptions options;
-    options.count = 30;
-    QString error;
-    ASSERT_TRUE(writeSampleSequence(folder.file(""), "p", options, &error));
+    folder.sequence("p", 30);
     const QList<QImage> frames = sampleFrames(30);
     const QString clip = writeClip(folder.file("p.mkv"), frames, losslessClip());
 
@@ -843,21 +780,11 @@ TEST(ParityTest, startPositionAndFrameStepMatchThePhotosTheyPick) {
     where.placementPts = first.frame->pts;
 
     // The points are placed on frame 5, where the run starts.
-    const auto run = [&](FrameSource& source) {
-        Analysis a(picked[0], 5);
-        FakeHost host(a.canvas);
-        RunResult result;
-        result.outcome = runContinuation(a.state, a.sway, source, host);
-        result.state = a.state;
-        result.sway = a.sway;
-        result.canvas = a.canvas;
-        return result;
-    };
     std::string photoPath = folder.file(sampleFileName("q", 0)).toStdString();
     PhotoSequenceSource photos(photoPath, QSize(640, 480), 2);
-    const RunResult byPhotos = run(photos);
+    const RunResult byPhotos = runOn(picked[0], photos, 5);
     VideoSource video(where, clip, QSize(640, 480));
-    const RunResult byVideo = run(video);
+    const RunResult byVideo = runOn(picked[0], video, 5);
     EXPECT_EQ(byPhotos.outcome.tracked, int(picked.size()) - 1);
     expectSameAnalysis(byPhotos, byVideo);
     EXPECT_EQ(where.lastPts, ptsAt(clip, 2.9));

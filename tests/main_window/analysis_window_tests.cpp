@@ -2,11 +2,9 @@
 // unsaved work, driven as the user drives them.
 #include "analysis_file.h"
 #include "file_dialog_input.h"
-#include "main_window.h"
-#include "picture_area.h"
 #include "sample_photos.h"
-#include "widget_lookup.h"
 #include "window_state.h"
+#include "window_test.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -26,40 +24,22 @@ namespace {
 
 constexpr QRgb kDarkRed = 0xFF800000;
 
-QWidget* topLevel(const char* name) {
-    for (QWidget* window : QApplication::topLevelWidgets())
-        if (window->objectName() == QLatin1String(name) && window->isVisible())
-            return window;
-    return nullptr;
-}
-
 } // namespace
 
-class AnalysisWindowTests : public QObject {
+class AnalysisWindowTests : public WindowTest {
     Q_OBJECT
 
 private slots:
     void init() {
-        mDir = std::make_unique<QTemporaryDir>();
-        mState = std::make_unique<AnalysisState>();
-        mState->darknessTolerance = 40;
+        setUpWindow();
         mState->startDir = "/start";
-        mWindow = std::make_unique<MainWindow>(*mState);
-        mWindow->show();
-        QVERIFY(QTest::qWaitForWindowExposed(mWindow.get()));
         SampleOptions options;
         options.count = 3;
         QString error;
         QVERIFY2(writeSampleSequence(mDir->filePath("seq"), "a", options, &error),
                  qPrintable(error));
     }
-    void cleanup() {
-        for (QWidget* window : QApplication::topLevelWidgets())
-            if (window != mWindow.get())
-                window->close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        mWindow.reset();
-    }
+    void cleanup() { closeWindows(); }
 
     void menus() {
         const QList<QAction*> bar = mWindow->menuBar()->actions();
@@ -165,14 +145,14 @@ private slots:
         for (int k = 0; k < 3; ++k) {
             if (k == 2)
                 afterTwo = picture();
-            click(markers[k]);
+            press(markers[k]);
         }
         const QImage afterThree = picture();
         QTest::keyClick(w(), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(int(mState->pointCount), 2);
         QCOMPARE(picture(), afterTwo);
         QCOMPARE(typed->text(), QStringLiteral("abc"));
-        click(markers[2]);
+        press(markers[2]);
         QCOMPARE(int(mState->pointCount), 3);
         QCOMPARE(QPoint(mState->pointX[3], mState->pointY[3]), markers[2]);
         QCOMPARE(picture(), afterThree);
@@ -395,7 +375,6 @@ private slots:
     }
 
 private:
-    QWidget* w() const { return mWindow.get(); }
     QAction* undoAction() const { return child<QAction>(w(), "mnuEditUndo"); }
     QAction* redoAction() const { return child<QAction>(w(), "mnuEditRedo"); }
     QImage picture() const { return child<PictureArea>(w(), "picSource")->image(); }
@@ -404,10 +383,6 @@ private:
     }
     QImage loadedPhoto(int frame) const {
         return QImage(photo(frame)).convertToFormat(QImage::Format_RGB32);
-    }
-    void click(QPoint inner) {
-        QTest::mouseClick(child(w(), "picSource"), Qt::LeftButton, Qt::NoModifier,
-                          inner + QPoint(PictureArea::kFrame, PictureArea::kFrame));
     }
 
     // The record, the trajectory, the source and what the window shows, as file bytes: equal
@@ -459,19 +434,6 @@ private:
         return mAsked;
     }
 
-    QString nextMessage(const std::function<void()>& action) {
-        QString text;
-        onNextModal([&text](QWidget* modal) {
-            text = qobject_cast<QMessageBox*>(modal)->text();
-            qobject_cast<QMessageBox*>(modal)->accept();
-        });
-        action();
-        return text;
-    }
-
-    std::unique_ptr<QTemporaryDir> mDir;
-    std::unique_ptr<AnalysisState> mState;
-    std::unique_ptr<MainWindow> mWindow;
     bool mAsked = false;
 };
 

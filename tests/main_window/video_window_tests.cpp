@@ -1,11 +1,10 @@
 // Videos in the main window as a user meets them: the menu item, the open dialog and its
-// filters, the start dialog, refusals, the road to DEnd, Esc during a run, and parity with the
-// same pictures opened as photos.
-#include "csv_export.h"
-#include "main_window.h"
-#include "picture_area.h"
+// filters, the start dialog and the road to the end of the clip, refusals, Esc during a run,
+// and a reopened analysis going on. (Reading, tracking and parity with photos are the
+// continuation's tests.)
+#include "file_dialog_input.h"
 #include "video_clips.h"
-#include "widget_lookup.h"
+#include "window_test.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -35,13 +34,6 @@
 
 namespace {
 
-QWidget* topLevel(const char* name) {
-    for (QWidget* window : QApplication::topLevelWidgets())
-        if (window->objectName() == QLatin1String(name) && window->isVisible())
-            return window;
-    return nullptr;
-}
-
 // Runs `handle` on the first modal dialog of type T (and name, when given) that comes up. Polls
 // without blocking, so that a handler may set up the next dialog before closing its own.
 template <typename T> void whenModal(std::function<void(T*)> handle, const char* name = nullptr) {
@@ -64,20 +56,6 @@ template <typename T> void whenModal(std::function<void(T*)> handle, const char*
     poll->start(10);
 }
 
-// Goes to the file's folder, types its name and presses Enter, as a user would.
-void typeIntoFileDialog(QWidget* modal, const QString& path) {
-    auto* dialog = qobject_cast<QFileDialog*>(modal);
-    QVERIFY(dialog);
-    QCOMPARE(dialog->objectName(), QStringLiteral("dlgOpenVideo"));
-    auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-    QVERIFY(edit);
-    dialog->setDirectory(QFileInfo(path).absolutePath());
-    edit->setText(QFileInfo(path).fileName()); // Japanese names cannot be typed key by key
-    if (QCompleter* completer = edit->completer(); completer && completer->popup()->isVisible())
-        completer->popup()->hide();
-    QTest::keyClick(edit, Qt::Key_Return);
-}
-
 // The names the dialog's file list shows in its current folder.
 QStringList listedNames(QFileDialog* dialog) {
     auto* model = dialog->findChild<QFileSystemModel*>();
@@ -91,7 +69,7 @@ QStringList listedNames(QFileDialog* dialog) {
 
 } // namespace
 
-class VideoWindowTests : public QObject {
+class VideoWindowTests : public WindowTest {
     Q_OBJECT
 
 private slots:
@@ -101,15 +79,11 @@ private slots:
     void startDialogTellsTheVideoAndStartsWhereAsked();
     void aFileThatIsNoVideoIsRefusedByNameAndChangesNothing_data();
     void aFileThatIsNoVideoIsRefusedByNameAndChangesNothing();
-    void portraitPhoneVideoOpensUpright();
-    void videoRoadTracksToTheEndAndWritesTheFile();
     void escStopsAfterTheCurrentPictureAndInputIsIgnored_data();
     void escStopsAfterTheCurrentPictureAndInputIsIgnored();
-    void losslessVideoGivesThePhotoSequencesFile();
     void aReopenedVideoAnalysisGoesOnWhereItStopped();
 
 private:
-    QWidget* w() const { return mWindow.get(); }
     PictureArea* picture(const char* name) const { return child<PictureArea>(w(), name); }
     QString clip(const QString& name, int frames, const VideoWriteOptions& options) {
         return writeClip(mDir->filePath(name), sampleFrames(frames), options);
@@ -117,8 +91,7 @@ private:
     // Points on the seven markers of sample frame `frame`, the frontal preset, the ruler, 500 mm.
     void prepareAnalysis(int frame = 0) {
         for (const QPoint& marker : sampleMarkerCentres(frame))
-            QTest::mouseClick(picture("picSource"), Qt::LeftButton, Qt::NoModifier,
-                              marker + QPoint(PictureArea::kFrame, PictureArea::kFrame));
+            press(marker);
         child<QAction>(w(), "kaiseki")->trigger();
         QTest::mouseClick(child(w(), "Command2"), Qt::LeftButton);
         mWindow->pressOnPicture(sampleRulerStart(), 1);
@@ -128,37 +101,15 @@ private:
         QVERIFY(child(w(), "Command3")->isVisible());
     }
     QString progress() const { return child<QLabel>(w(), "lblProgress")->text(); }
-    void newWindow() {
-        for (QWidget* window : QApplication::topLevelWidgets())
-            if (window != mWindow.get())
-                window->close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        mState = std::make_unique<AnalysisState>();
-        mState->darknessTolerance = 40;
-        mWindow = std::make_unique<MainWindow>(*mState);
-        mWindow->show();
-        QVERIFY(QTest::qWaitForWindowExposed(mWindow.get()));
-    }
-
-    std::unique_ptr<QTemporaryDir> mDir;
-    std::unique_ptr<AnalysisState> mState;
-    std::unique_ptr<MainWindow> mWindow;
 };
 
 void VideoWindowTests::init() {
-    mDir = std::make_unique<QTemporaryDir>();
+    setUpWindow();
     QVERIFY(QDir(mDir->path()).mkpath(QStringLiteral("撮影 (1)")));
-    newWindow();
 }
 
 void VideoWindowTests::cleanup() {
-    for (QWidget* window : QApplication::topLevelWidgets())
-        if (window != mWindow.get())
-            window->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    mWindow.reset();
-    mState.reset();
-    mDir.reset();
+    closeWindows();
 }
 
 void VideoWindowTests::openDialogShowsItsFiltersAsWrittenAndFiltersByThem() {
@@ -167,30 +118,22 @@ void VideoWindowTests::openDialogShowsItsFiltersAsWrittenAndFiltersByThem() {
          {"a.mp4", "B.MOV", "c.Mts", "d.wmv", "notes.txt", "photo.bmp", "README"})
         writeBytes(QDir(folder).filePath(QLatin1String(name)), "x");
     QVERIFY(QDir(folder).mkpath(QStringLiteral("sub")));
-    QStringList filters, videos, everything;
+    QStringList filters;
+    bool listed = false;
     whenModal<QFileDialog>([&](QFileDialog* dialog) {
         filters = dialog->nameFilters();
         dialog->setDirectory(folder);
         // Camera files are named in capitals as often as not.
-        const QStringList expectedVideos = {"B.MOV", "a.mp4", "c.Mts", "d.wmv", "sub"};
-        QTRY_COMPARE(listedNames(dialog), expectedVideos);
-        videos = listedNames(dialog);
-        auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
-        QVERIFY(types);
-        QTest::keyClick(types, Qt::Key_Down); // the second filter
-        QCOMPARE(dialog->selectedNameFilter(), QStringLiteral("すべてのファイル (*.*)"));
+        QTRY_COMPARE(listedNames(dialog), QStringList({"B.MOV", "a.mp4", "c.Mts", "d.wmv", "sub"}));
+        QTest::keyClick(child<QComboBox>(dialog, "fileTypeCombo"), Qt::Key_Down);
         QTRY_COMPARE(listedNames(dialog).size(), 8); // files without an extension too
-        everything = listedNames(dialog);
+        listed = true;
         dialog->reject();
     });
     child<QAction>(w(), "mnuFileOpenVideo")->trigger();
-    QCOMPARE(
-        filters,
-        QStringList({QStringLiteral("動画ファイル (*.mp4;*.mov;*.m4v;*.avi;*.mkv;*.wmv;*.mts)"),
-                     QStringLiteral("すべてのファイル (*.*)")}));
-    QVERIFY(!videos.isEmpty());
-    QVERIFY(everything.contains(QStringLiteral("README")));
-    QVERIFY(everything.contains(QStringLiteral("notes.txt")));
+    QCOMPARE(filters, QStringList({"動画ファイル (*.mp4;*.mov;*.m4v;*.avi;*.mkv;*.wmv;*.mts)",
+                                   "すべてのファイル (*.*)"}));
+    QVERIFY(listed);
     QCOMPARE(mState->photoPath, std::string()); // cancelled: nothing opened
 }
 
@@ -219,7 +162,7 @@ void VideoWindowTests::startDialogTellsTheVideoAndStartsWhereAsked() {
                 QTest::keyClick(stepBox, Qt::Key_Return); // Enter accepts
             },
             "dlgVideoStart");
-        typeIntoFileDialog(modal, path);
+        typeIntoFileDialog(modal, path, "dlgOpenVideo");
     });
     child<QAction>(w(), "mnuFileOpenVideo")->trigger();
     QCOMPARE(caption, QStringLiteral("動画の読み込み"));
@@ -288,7 +231,7 @@ void VideoWindowTests::aFileThatIsNoVideoIsRefusedByNameAndChangesNothing() {
             message = box->text();
             QTest::keyClick(box, Qt::Key_Return);
         });
-        typeIntoFileDialog(modal, path);
+        typeIntoFileDialog(modal, path, "dlgOpenVideo");
     });
     child<QAction>(w(), "mnuFileOpenVideo")->trigger();
     QVERIFY2(message.contains(QDir::toNativeSeparators(path)), qPrintable(message));
@@ -300,58 +243,6 @@ void VideoWindowTests::aFileThatIsNoVideoIsRefusedByNameAndChangesNothing() {
     QString error;
     QVERIFY(!mWindow->openVideo(path, 0, 1, &error));
     QVERIFY(error.startsWith(reason));
-}
-
-void VideoWindowTests::portraitPhoneVideoOpensUpright() {
-    SampleOptions portrait;
-    portrait.width = 360;
-    portrait.height = 480;
-    const QImage upright = sampleFrame(0, portrait);
-    // Stored as the sensor saw it, with the matrix that turns it a quarter clockwise.
-    VideoWriteOptions options = losslessClip(480, 360);
-    options.rotation = 90;
-    const QString path = writeClip(mDir->filePath("IMG_0001.MOV"),
-                                   {upright.transformed(QTransform().rotate(-90)),
-                                    sampleFrame(1, portrait).transformed(QTransform().rotate(-90))},
-                                   options);
-    QVERIFY(mWindow->openVideo(path, 0, 1));
-    QCOMPARE(picture("picSource")->innerSize(), QSize(360, 480));
-    QCOMPARE(picture("picOrg")->image(), upright);
-    // The head marker is where the upright picture has it.
-    const QPoint head = sampleMarkerCentres(0, portrait)[0];
-    mWindow->pressOnPicture(head + QPoint(2, 1), 0);
-    QCOMPARE(QPoint(mState->pointX[1], mState->pointY[1]), head);
-}
-
-void VideoWindowTests::videoRoadTracksToTheEndAndWritesTheFile() {
-    const QString path = clip(QStringLiteral("撮影 (1)/phone.mp4"), 45, h264Clip());
-    QVERIFY(mWindow->openVideo(path, 0, 1));
-    prepareAnalysis();
-    QTest::mouseClick(child(w(), "Command3"), Qt::LeftButton);
-    QCOMPARE(int(mState->frameCount), 44);
-    QCOMPARE(progress(),
-             QStringLiteral("44コマを追跡しました。動画の最後に達したため終了しました"));
-    QWidget* end = topLevel("DEnd");
-    QVERIFY(end);
-    for (int k = 1; k <= 7; ++k) // the tracked centres are the true ones, give or take a pixel
-        QVERIFY(std::abs(mState->pointX[k] - sampleMarkerCentres(44)[k - 1].x()) <= 1);
-    // Frames of 1/30 s: the sway record carries their times.
-    const SwayRecord& sway = mWindow->sway();
-    QCOMPARE(sway.entries.size(), size_t(45));
-    for (size_t e = 0; e < sway.entries.size(); ++e)
-        QVERIFY(std::abs(sway.entries[e].seconds - e / 30.0) < 1e-6);
-
-    const QString chosen = mDir->filePath(QStringLiteral("撮影 (1)/phone.csv"));
-    whenModal<QFileDialog>([&](QFileDialog* dialog) {
-        auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        dialog->setDirectory(QFileInfo(chosen).absolutePath());
-        edit->setText(QFileInfo(chosen).fileName());
-        QTest::keyClick(edit, Qt::Key_Return);
-    });
-    QTest::mouseClick(child(end, "Command1"), Qt::LeftButton);
-    QTRY_VERIFY(!topLevel("DEnd"));
-    QCOMPARE(readBytes(mDir->filePath(QStringLiteral("撮影 (1)/phone_1.csv"))),
-             QByteArray::fromStdString(asIsFileBytes(*mState, AxisMapping::StandingFront)));
 }
 
 void VideoWindowTests::escStopsAfterTheCurrentPictureAndInputIsIgnored_data() {
@@ -401,35 +292,6 @@ void VideoWindowTests::escStopsAfterTheCurrentPictureAndInputIsIgnored() {
     QCOMPARE(picture("picOrg")->image(), sampleFrame(11));
 }
 
-void VideoWindowTests::losslessVideoGivesThePhotoSequencesFile() {
-    SampleOptions options;
-    options.count = 30;
-    QString error;
-    QVERIFY(writeSampleSequence(mDir->filePath("seq"), "a", options, &error));
-    const QString video = clip(QStringLiteral("seq.mkv"), 30, losslessClip());
-    QByteArray files[2];
-    QStringList totals[2];
-    for (int road = 0; road < 2; ++road) {
-        newWindow();
-        if (road == 0)
-            QVERIFY(mWindow->loadPhoto(mDir->filePath("seq/" + sampleFileName("a", 0))));
-        else
-            QVERIFY(mWindow->openVideo(video, 0, 1));
-        prepareAnalysis();
-        mWindow->continueAnalysis();
-        QCOMPARE(int(mState->frameCount), 29);
-        const QString out = mDir->filePath(QStringLiteral("road%1_1.csv").arg(road));
-        QVERIFY(writeAsIsFile(out, *mState, AxisMapping::StandingFront).ok);
-        files[road] = readBytes(out);
-        for (int k = 1; k <= 7; ++k)
-            totals[road].append(
-                child<QComboBox>(w(), qPrintable(QStringLiteral("Combo%1").arg(k)))->currentText());
-    }
-    QVERIFY(files[0].size() > 500);
-    QCOMPARE(files[1], files[0]);
-    QCOMPARE(totals[1], totals[0]);
-}
-
 void VideoWindowTests::aReopenedVideoAnalysisGoesOnWhereItStopped() {
     const QString path = clip(QStringLiteral("reopen.mkv"), 12, losslessClip());
     QVERIFY(mWindow->openVideo(path, 0.2, 3));
@@ -444,7 +306,7 @@ void VideoWindowTests::aReopenedVideoAnalysisGoesOnWhereItStopped() {
     const AnalysisState record = *mState;
 
     // As a saved analysis is opened again: the record, the placement frame, the source.
-    newWindow();
+    openWindow();
     *mState = record;
     mState->frameCount = 0;
     QVERIFY(mWindow->openVideo(path, saved.startSeconds, saved.frameStep));

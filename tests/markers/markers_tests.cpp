@@ -301,6 +301,18 @@ TEST(Text, NextPhotoNameAndGeneralNumber) {
         EXPECT_EQ(nextPhotoName(path), expected) << path;
     for (const char* path : {"", "a.bmp", R"(D:\x(1)\a.bmp)", "a)(1)", "a()", "a(1a)", "a(-1)"})
         EXPECT_EQ(nextPhotoName(path), std::nullopt) << path;
+    // The number as a number, where nextPhotoName would count it up; beyond 32 bits none.
+    const std::pair<std::string, std::optional<int32_t>> numbers[] = {
+        {"a(007).bmp", 7},
+        {R"(D:\test(2)\a(010).bmp)", 10},
+        {"a(1)(5)", 1},
+        {"a(2147483647)", 2147483647},
+        {"a(2147483648)", std::nullopt},
+        {"a.bmp", std::nullopt},
+        {"a()", std::nullopt},
+        {"a(-1)", std::nullopt}};
+    for (const auto& [path, number] : numbers)
+        EXPECT_EQ(photoSequenceNumber(path), number) << path;
 
     for (const auto& [v, text] : {std::pair{2.0 / 3.0, "0.666666666666667"}, {1e-5, "1E-05"}})
         EXPECT_EQ(generalNumberText(v), text) << v;

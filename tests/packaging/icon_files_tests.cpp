@@ -1,5 +1,6 @@
 // The icon theme files are what the desktop shows in menus and file managers; they must be the
 // icon of the windows, at every size and as SVG.
+#include "picture_difference.h"
 #include "program_icon.h"
 
 #include <QApplication>
@@ -16,22 +17,6 @@ namespace {
 
 QString iconFile(const QString& relative) {
     return QStringLiteral(VESTRA_ICON_DIR "/hicolor/") + relative;
-}
-
-// Mean absolute difference per channel, 0 to 255, over premultiplied ARGB pixels.
-double meanDifference(const QImage& a, const QImage& b) {
-    const QImage x = a.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    const QImage y = b.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    if (x.size() != y.size())
-        return 255;
-    double sum = 0;
-    for (int row = 0; row < x.height(); ++row)
-        for (int col = 0; col < x.width(); ++col) {
-            const QRgb p = x.pixel(col, row), q = y.pixel(col, row);
-            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
-                   std::abs(qBlue(p) - qBlue(q)) + std::abs(qAlpha(p) - qAlpha(q));
-        }
-    return sum / (4.0 * x.width() * x.height());
 }
 
 QImage renderSvg(const QString& file, int size) {

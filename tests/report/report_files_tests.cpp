@@ -59,6 +59,7 @@ struct SmallCase {
         state.pointCount = 2;
         state.mmPerPoint = 20;
         state.refDistance = 250;
+        sway.scaleConfirmed = true;
         state.landmarkNames[1] = "頭頂部";
         sway.frameInterval = 0.5;
         sway.entries.resize(4);
@@ -103,7 +104,7 @@ TEST(SwayFiles, TrajectoryByteForByte) {
 
 TEST(SwayFiles, PixelsAndUnknownTimesSaySo) {
     SmallCase c;
-    c.state.mmPerPoint = 250; // a reference distance not yet confirmed
+    c.sway.scaleConfirmed = false; // a reference distance not yet confirmed
     c.sway.frameInterval = 0;
     c.state.landmarkNames[1] = "頭, \"上\"";
     const SwayReport report = makeSwayReport(c.state, c.sway);
@@ -130,7 +131,7 @@ TEST(SwayFiles, WrittenWholeOrNotAtAll) {
     const SwayReport report = makeSwayReport(c.state, c.sway);
     QTemporaryDir dir;
     const QString missing = dir.filePath(QStringLiteral("no such folder/m.csv"));
-    const SaveResult refused = saveMeasuresFile(missing, report);
+    const WriteResult refused = saveMeasuresFile(missing, report);
     EXPECT_FALSE(refused.ok);
     EXPECT_TRUE(refused.error.contains(QStringLiteral("m.csv")));
     EXPECT_FALSE(QFile::exists(missing));

@@ -1,79 +1,23 @@
 // The sway report as a user reaches it: photos tracked by the real continuation, the menu item,
 // the window's table and plots, the interval box, and the files through the save dialogs.
-#include "main_window.h"
+#include "file_bytes.h"
+#include "file_dialog_input.h"
 #include "marker_scene.h"
-#include "picture_area.h"
 #include "sway_charts.h"
 #include "sway_csv.h"
 #include "sway_measures.h"
 #include "sway_window.h"
-#include "widget_lookup.h"
+#include "window_test.h"
 
 #include <QAction>
-#include <QComboBox>
-#include <QDir>
-#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QSvgRenderer>
 #include <QTableWidget>
-#include <QTemporaryDir>
-#include <QTest>
 
-#include <memory>
-
-namespace {
-
-// A dark room with hard-edged white discs of radius 6, symmetric about whole-pixel centres.
-QImage roomWithMarkers(const QList<QPoint>& centres) {
-    QImage image(640, 480, QImage::Format_RGB32);
-    image.fill(qRgb(50, 55, 60));
-    for (const QPoint& c : centres)
-        for (int dy = -6; dy <= 6; ++dy)
-            for (int dx = -6; dx <= 6; ++dx)
-                if (dx * dx + dy * dy <= 42)
-                    image.setPixel(c.x() + dx, c.y() + dy, qRgb(255, 255, 255));
-    return image;
-}
-
-QWidget* topLevel(const char* name) {
-    for (QWidget* window : QApplication::topLevelWidgets())
-        if (window->objectName() == QLatin1String(name) && window->isVisible())
-            return window;
-    return nullptr;
-}
-
-// Types a full path into the save dialog that the next action opens, or cancels it.
-void answerNextSaveDialog(const char* expectedName, const QString& path) {
-    onNextModal([expectedName, path](QWidget* modal) {
-        auto* dialog = qobject_cast<QFileDialog*>(modal);
-        QVERIFY(dialog);
-        QCOMPARE(dialog->objectName(), QLatin1String(expectedName));
-        if (path.isEmpty()) {
-            dialog->reject();
-            return;
-        }
-        auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        QVERIFY(edit);
-        const QFileInfo file(path);
-        dialog->setDirectory(file.absolutePath());
-        // Set, not typed: the name box's completer would offer an existing name of the folder.
-        edit->setText(file.fileName());
-        QTest::keyClick(edit, Qt::Key_Return);
-    });
-}
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-} // namespace
-
-class ReportWindowTests : public QObject {
+class ReportWindowTests : public WindowTest {
     Q_OBJECT
 
 private slots:
@@ -85,14 +29,19 @@ private slots:
     void knownSubPixelPathGivesTheTrueMeasures();
 
 private:
-    void press(QPointF inner) {
-        QTest::mouseClick(child(mWindow.get(), "picSource"), Qt::LeftButton, Qt::NoModifier,
-                          inner.toPoint() + QPoint(PictureArea::kFrame, PictureArea::kFrame));
+    // Two reference points `pixels` apart, and the distance typed and confirmed.
+    void confirmScale(int pixels, const QString& millimetres) {
+        press({100, 440}, Qt::ShiftModifier);
+        press({100 + pixels, 440}, Qt::ShiftModifier);
+        auto* distance = child<QLineEdit>(w(), "Text1");
+        distance->clear();
+        QTest::keyClicks(distance, millimetres);
+        QTest::mouseClick(child(w(), "Command4"), Qt::LeftButton);
     }
     void writePhoto(int number, const QImage& image) {
         QVERIFY(image.save(mDir->filePath(QStringLiteral("s(%1).bmp").arg(number))));
     }
-    QAction* swayAction() { return child<QAction>(mWindow.get(), "mnuSway"); }
+    QAction* swayAction() { return child<QAction>(w(), "mnuSway"); }
     SwayWindow* openReport() {
         swayAction()->trigger();
         auto* report = qobject_cast<SwayWindow*>(topLevel("frmSway"));
@@ -100,42 +49,29 @@ private:
             static_cast<void>(QTest::qWaitForWindowExposed(report));
         return report;
     }
-    // Point 1 walks a 2-pixel square (photos 1, 2, 4, 5), point 2 stands still; photo 3 is
-    // missing, so the first continuation stops after photo 2 and a second one takes 4 and 5.
+    // Point 1 walks a 2-pixel square (photos 1, 2, 4, 5), point 2 stands still; point 1's
+    // marker is lost in photo 3, so the first continuation stops there and a second one takes
+    // 4 and 5.
     void squareRoad();
     static QString cell(SwayWindow* report, int row, int column) {
         auto* item = child<QTableWidget>(report, "tblMeasures")->item(row, column);
         return item ? item->text() : QStringLiteral("<none>");
     }
-
-    std::unique_ptr<QTemporaryDir> mDir;
-    std::unique_ptr<AnalysisState> mState;
-    std::unique_ptr<MainWindow> mWindow;
 };
 
 void ReportWindowTests::init() {
-    mDir = std::make_unique<QTemporaryDir>();
-    mState = std::make_unique<AnalysisState>();
-    mState->darknessTolerance = 40;
-    mWindow = std::make_unique<MainWindow>(*mState);
-    mWindow->show();
-    QVERIFY(QTest::qWaitForWindowExposed(mWindow.get()));
+    setUpWindow();
 }
 
 void ReportWindowTests::cleanup() {
-    for (QWidget* window : QApplication::topLevelWidgets())
-        if (window != mWindow.get())
-            window->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    mWindow.reset();
-    mState.reset();
-    mDir.reset();
+    closeWindows();
 }
 
 void ReportWindowTests::squareRoad() {
     const QPoint second(400, 300);
     writePhoto(1, roomWithMarkers({{200, 200}, second}));
     writePhoto(2, roomWithMarkers({{202, 200}, second}));
+    writePhoto(3, roomWithMarkers({second}));
     QVERIFY(!swayAction()->isEnabled());
     QVERIFY(mWindow->loadPhoto(mDir->filePath(QStringLiteral("s(1).bmp"))));
     press({201, 199});
@@ -154,9 +90,9 @@ void ReportWindowTests::squareRoad() {
 }
 
 void ReportWindowTests::menuTableAndRefreshFollowTheContinuations() {
-    QAction* menu = child<QMenu>(mWindow.get(), "mnuResults")->menuAction();
-    const QList<QAction*> bar = child<QWidget>(mWindow.get(), "menuBar")->actions();
-    QCOMPARE(bar.indexOf(menu), bar.indexOf(child<QAction>(mWindow.get(), "kaiseki")) + 1);
+    QAction* menu = child<QMenu>(w(), "mnuResults")->menuAction();
+    const QList<QAction*> bar = child<QWidget>(w(), "menuBar")->actions();
+    QCOMPARE(bar.indexOf(menu), bar.indexOf(child<QAction>(w(), "kaiseki")) + 1);
     QCOMPARE(menu->text(), QStringLiteral("解析結果"));
     QCOMPARE(swayAction()->text(), QStringLiteral("動揺解析..."));
 
@@ -190,12 +126,25 @@ void ReportWindowTests::menuTableAndRefreshFollowTheContinuations() {
     QCOMPARE(cell(report, 0, 11), QStringLiteral("96.028")); // S = I, k = 30.5667
     QCOMPARE(openReport(), report);                          // one instance
 
-    // Confirming a scale turns the report to millimetres.
-    mState->mmPerPoint = 20;
-    mState->refDistance = 250;
-    mWindow->showSwayReport();
+    // Confirming a scale turns the open report to millimetres.
+    const auto unit = [report] { return child<QLabel>(report, "lblUnit")->text(); };
+    confirmScale(250, QStringLiteral("500"));
     QCOMPARE(cell(report, 0, 11), QStringLiteral("384.11")); // four times the area in mm²
-    QVERIFY(child<QLabel>(report, "lblUnit")->text().contains(QStringLiteral("1 pixel = 2 mm")));
+    QVERIFY(unit().contains(QStringLiteral("1 pixel = 2 mm")));
+    // 1000 mm over 100 pixels makes mmPerPoint equal the pixel distance: still a scale (the
+    // report once took such a scale for an unconfirmed one).
+    confirmScale(100, QStringLiteral("1000"));
+    QCOMPARE(mState->mmPerPoint, mState->refDistance);
+    QVERIFY(unit().contains(QStringLiteral("1 pixel = 10 mm")));
+    // Taking back the confirmation, or a further reference press, leaves pixels.
+    mWindow->undo();
+    QVERIFY(unit().contains(QStringLiteral("pixel")) && !unit().contains(QStringLiteral("mm")));
+    mWindow->redo();
+    QVERIFY(unit().contains(QStringLiteral("1 pixel = 10 mm")));
+    press({300, 440}, Qt::ShiftModifier);
+    QVERIFY(!unit().contains(QStringLiteral("mm")));
+    mWindow->undo();
+    QVERIFY(unit().contains(QStringLiteral("1 pixel = 10 mm")));
 }
 
 void ReportWindowTests::intervalGivesVelocityAndTimes() {
@@ -206,7 +155,13 @@ void ReportWindowTests::intervalGivesVelocityAndTimes() {
     QTest::keyClicks(interval, QStringLiteral("0.5"));
     QCOMPARE(mWindow->sway().frameInterval, 0.5);
     QCOMPARE(cell(report, 0, 3), QStringLiteral("0.5"));
-    QCOMPARE(cell(report, 0, 5), QStringLiteral("4.552")); // 6.828 pixels in 1.5 s
+    // Photo 3 ended the first continuation; 6.828 pixels from photo 1 to 5 took 2 s.
+    QCOMPARE(cell(report, 0, 5), QStringLiteral("3.414"));
+    QList<QByteArray> rows =
+        QByteArray::fromStdString(trajectoryFileBytes(report->report())).split('\n').mid(1, 4);
+    for (QByteArray& row : rows)
+        row = row.left(row.indexOf(',', row.indexOf(',') + 1)); // entry index, time
+    QCOMPARE(rows, QList<QByteArray>({"0,0", "1,0.5", "2,1.5", "3,2"}));
     // The plots run against time now.
     auto* chartX = child<QChartView>(report, "chartX");
     QCOMPARE(chartX->chart()->axes(Qt::Horizontal).constFirst()->titleText(),
@@ -225,24 +180,24 @@ void ReportWindowTests::savesBothFilesAndTheFigure() {
     SwayWindow* report = openReport();
     QVERIFY(report);
     const QString measures = mDir->filePath(QStringLiteral("m.csv"));
-    answerNextSaveDialog("dlgSaveMeasures", measures);
+    answerNextFileDialog("dlgSaveMeasures", measures);
     QTest::mouseClick(child(report, "cmdSaveMeasures"), Qt::LeftButton);
-    QCOMPARE(readAll(measures), QByteArray::fromStdString(measuresFileBytes(report->report())));
+    QCOMPARE(readBytes(measures), QByteArray::fromStdString(measuresFileBytes(report->report())));
 
     // A name typed without an ending gets ".csv".
-    answerNextSaveDialog("dlgSaveTrajectory", mDir->filePath(QStringLiteral("t")));
+    answerNextFileDialog("dlgSaveTrajectory", mDir->filePath(QStringLiteral("t")));
     QTest::mouseClick(child(report, "cmdSaveTrajectory"), Qt::LeftButton);
-    QCOMPARE(readAll(mDir->filePath(QStringLiteral("t.csv"))),
+    QCOMPARE(readBytes(mDir->filePath(QStringLiteral("t.csv"))),
              QByteArray::fromStdString(trajectoryFileBytes(report->report())));
 
-    answerNextSaveDialog("dlgSaveFigure", mDir->filePath(QStringLiteral("f.png")));
+    answerNextFileDialog("dlgSaveFigure", mDir->filePath(QStringLiteral("f.png")));
     QTest::mouseClick(child(report, "cmdSaveFigure"), Qt::LeftButton);
     const QImage png(mDir->filePath(QStringLiteral("f.png")));
     QCOMPARE(png.size(), child(report, "figure")->size() * 2);
 
-    answerNextSaveDialog("dlgSaveFigure", mDir->filePath(QStringLiteral("f.svg")));
+    answerNextFileDialog("dlgSaveFigure", mDir->filePath(QStringLiteral("f.svg")));
     QTest::mouseClick(child(report, "cmdSaveFigure"), Qt::LeftButton);
-    const QByteArray svg = readAll(mDir->filePath(QStringLiteral("f.svg")));
+    const QByteArray svg = readBytes(mDir->filePath(QStringLiteral("f.svg")));
     QVERIFY(svg.contains("<svg"));
     QVERIFY(svg.contains("<path") || svg.contains("<polyline"));
     QVERIFY(QSvgRenderer(svg).isValid());
@@ -255,7 +210,7 @@ void ReportWindowTests::savesBothFilesAndTheFigure() {
              qRound(figure->font().pointSizeF() * figure->logicalDpiY() / 72 * 10));
 
     // Cancelling writes nothing.
-    answerNextSaveDialog("dlgSaveMeasures", QString());
+    answerNextFileDialog("dlgSaveMeasures", QString());
     const QStringList before = QDir(mDir->path()).entryList(QDir::Files);
     QTest::mouseClick(child(report, "cmdSaveMeasures"), Qt::LeftButton);
     QCOMPARE(QDir(mDir->path()).entryList(QDir::Files), before);
@@ -283,24 +238,20 @@ void ReportWindowTests::knownSubPixelPathGivesTheTrueMeasures() {
     // The whole road: open, click, name, scale (250 pixels = 500 mm), continue.
     QVERIFY(mWindow->loadPhoto(mDir->filePath(QStringLiteral("s(1).bmp"))));
     for (int k = 0; k < 2; ++k)
-        press(truePosition(k, 0));
-    child<QAction>(mWindow.get(), "kaiseki")->trigger();
-    QTest::mouseClick(child(mWindow.get(), "Command2"), Qt::LeftButton);
-    for (const QPoint at : {QPoint(100, 440), QPoint(350, 440)})
-        QTest::mouseClick(child(mWindow.get(), "picSource"), Qt::LeftButton, Qt::ShiftModifier,
-                          at + QPoint(PictureArea::kFrame, PictureArea::kFrame));
-    QTest::keyClicks(child(mWindow.get(), "Text1"), QStringLiteral("500"));
-    QTest::mouseClick(child(mWindow.get(), "Command4"), Qt::LeftButton);
-    QTest::mouseClick(child(mWindow.get(), "Command3"), Qt::LeftButton);
+        press(truePosition(k, 0).toPoint());
+    child<QAction>(w(), "kaiseki")->trigger();
+    QTest::mouseClick(child(w(), "Command2"), Qt::LeftButton);
+    confirmScale(250, QStringLiteral("500"));
+    QTest::mouseClick(child(w(), "Command3"), Qt::LeftButton);
     QCOMPARE(int(mState->frameCount), kPhotos - 1);
 
     SwayWindow* report = openReport();
     QVERIFY(report);
     QTest::keyClicks(child(report, "txtInterval"), QStringLiteral("0.1"));
     const QString file = mDir->filePath(QStringLiteral("measures.csv"));
-    answerNextSaveDialog("dlgSaveMeasures", file);
+    answerNextFileDialog("dlgSaveMeasures", file);
     QTest::mouseClick(child(report, "cmdSaveMeasures"), Qt::LeftButton);
-    const QList<QByteArray> lines = readAll(file).split('\n');
+    const QList<QByteArray> lines = readBytes(file).split('\n');
     QVERIFY(lines.size() > 3);
 
     for (int k = 0; k < 2; ++k) {

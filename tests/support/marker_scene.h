@@ -1,16 +1,32 @@
 #pragma once
 
-// Generated pictures of white markers for accuracy tests: anti-aliased discs at sub-pixel
-// positions on a textured background, with Gaussian noise, optionally through JPEG.
+// Generated pictures of white markers: anti-aliased discs at sub-pixel positions on a textured
+// background, with Gaussian noise, optionally through JPEG, for accuracy tests; and a plain room
+// with hard-edged discs for the roads through the windows.
 
 #include <QBuffer>
 #include <QImage>
+#include <QList>
+#include <QPoint>
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <random>
 #include <vector>
+
+// A photo of a plain dark room, 640 x 480, with white discs of radius 6 at the given centres,
+// symmetric about them.
+inline QImage roomWithMarkers(const QList<QPoint>& centres) {
+    QImage image(640, 480, QImage::Format_RGB32);
+    image.fill(qRgb(50, 55, 60));
+    for (const QPoint& c : centres)
+        for (int dy = -6; dy <= 6; ++dy)
+            for (int dx = -6; dx <= 6; ++dx)
+                if (dx * dx + dy * dy <= 42)
+                    image.setPixel(c.x() + dx, c.y() + dy, qRgb(255, 255, 255));
+    return image;
+}
 
 // A smooth random texture: a base colour and a few plane waves of grey.
 class Texture {

@@ -2,10 +2,10 @@
 
 // Short videos written through the libraries for the tests: the frames of the sample photo
 // sequence, or any pictures, in a chosen codec and container.
+#include "file_bytes.h"
 #include "sample_photos.h"
 #include "sample_video.h"
 
-#include <QFile>
 #include <QImage>
 #include <QList>
 #include <QString>
@@ -55,15 +55,4 @@ inline QList<QImage> sampleFrames(int count, const SampleOptions& options = {}, 
     for (int i = first; i < first + count; ++i)
         frames.append(sampleFrame(i, options));
     return frames;
-}
-
-inline void writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-}
-
-inline QByteArray readBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }

@@ -8,8 +8,7 @@
 #include <functional>
 
 // Finds a child by objectName and fails the test loudly when it is missing.
-template <typename T = QWidget>
-T* child(const QObject* parent, const char* name) {
+template <typename T = QWidget> T* child(const QObject* parent, const char* name) {
     T* found = parent->findChild<T*>(QLatin1String(name));
     if (!found)
         qFatal("no child named %s", name);
@@ -24,4 +23,12 @@ inline void onNextModal(std::function<void(QWidget*)> handle) {
         QTRY_VERIFY_WITH_TIMEOUT((modal = QApplication::activeModalWidget()) != nullptr, 5000);
         handle(modal);
     });
+}
+
+// The visible top-level window of that objectName, or null.
+inline QWidget* topLevel(const char* name) {
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->objectName() == QLatin1String(name) && window->isVisible())
+            return window;
+    return nullptr;
 }

@@ -1,3 +1,4 @@
+#include "marker_scene.h"
 #include "sub_pixel_centre.h"
 #include "sway_measures.h"
 #include "sway_tracking.h"
@@ -34,100 +35,44 @@ TEST(FQuantile, InvertsTheDistributionFunction) {
     }
 }
 
-struct MeasureCase {
-    const char* name;
-    std::vector<PointD> path;
-    double pathLength, rangeX, rangeY, rmsX, rmsY, meanDistance;
-    double area, semiMajor, semiMinor, tilt;
-};
-
 TEST(SwayMeasures, HandWorkedCases) {
     const double r2 = std::sqrt(2.0);
-    const MeasureCase rows[] = {
-        // S = 4/3 I, F = 19, k = 71.25: area 95 pi, both semi-axes sqrt(95); a circle has tilt 0.
+    // {name, path, {path length, range X, range Y, RMS X, RMS Y, mean distance, area,
+    // semi-major, semi-minor, tilt}}
+    const std::tuple<const char*, std::vector<PointD>, std::array<double, 10>> rows[] = {
+        // S = 4/3 I, F = 19, k = 71.25: area 95 pi = 298.4513, both semi-axes sqrt(95); a
+        // circle has tilt 0.
         {"square",
          {{0, 0}, {2, 0}, {0, 2}, {2, 2}},
-         4 + 2 * r2,
-         2,
-         2,
-         1,
-         1,
-         r2,
-         95 * kPi,
-         std::sqrt(95.0),
-         std::sqrt(95.0),
-         0},
+         {4 + 2 * r2, 2, 2, 1, 1, r2, 95 * kPi, std::sqrt(95.0), std::sqrt(95.0), 0}},
         // Var = cov = 5/3, lambda1 = 10/3, lambda2 = 0: a line has no area.
         {"diagonal line",
          {{0, 0}, {1, 1}, {2, 2}, {3, 3}},
-         3 * r2,
-         3,
-         3,
-         std::sqrt(1.25),
-         std::sqrt(1.25),
-         r2,
-         0,
-         std::sqrt(71.25 * 10 / 3),
-         0,
-         45},
+         {3 * r2, 3, 3, std::sqrt(1.25), std::sqrt(1.25), r2, 0, std::sqrt(237.5), 0, 45}},
         {"vertical line",
          {{1, 0}, {1, 1}, {1, 3}},
-         3,
-         0,
-         3,
-         0,
-         std::sqrt(14.0 / 9),
-         10.0 / 9,
-         0,
-         std::sqrt(1064 * 7.0 / 3),
-         0,
-         90},
-        {"one position",
-         {{5, -3}, {5, -3}, {5, -3}, {5, -3}, {5, -3}},
-         0,
-         0,
-         0,
-         0,
-         0,
-         0,
-         0,
-         0,
-         0,
-         0},
+         {3, 0, 3, 0, std::sqrt(14.0 / 9), 10.0 / 9, 0, std::sqrt(1064 * 7.0 / 3), 0, 90}},
+        {"one position", std::vector<PointD>(5, {5, -3}), {}},
         // n = 3: F = 199.5, k = 1064; S = [1/3 -1/6; -1/6 1/3], eigenvalues 1/2 along (1, -1)
         // and 1/6; det 1/12.
         {"smallest n",
          {{0, 0}, {1, 0}, {0, 1}},
-         1 + r2,
-         1,
-         1,
-         std::sqrt(2.0) / 3,
-         std::sqrt(2.0) / 3,
-         (std::sqrt(2.0) + 2 * std::sqrt(5.0)) / 9,
-         kPi * 1064 / std::sqrt(12.0),
-         std::sqrt(532.0),
-         std::sqrt(1064 / 6.0),
-         -45},
+         {1 + r2, 1, 1, r2 / 3, r2 / 3, (r2 + 2 * std::sqrt(5.0)) / 9, kPi * 1064 / std::sqrt(12.0),
+          std::sqrt(532.0), std::sqrt(1064 / 6.0), -45}},
     };
-    for (const MeasureCase& c : rows) {
-        SCOPED_TRACE(c.name);
-        const auto m = swayMeasures(c.path, kNaN);
+    for (const auto& [name, path, e] : rows) {
+        SCOPED_TRACE(name);
+        const auto m = swayMeasures(path, kNaN);
         ASSERT_TRUE(m);
-        EXPECT_EQ(m->n, static_cast<int>(c.path.size()));
-        EXPECT_NEAR(m->pathLength, c.pathLength, 1e-12);
-        EXPECT_NEAR(m->rangeX, c.rangeX, 1e-12);
-        EXPECT_NEAR(m->rangeY, c.rangeY, 1e-12);
-        EXPECT_NEAR(m->rmsX, c.rmsX, 1e-12);
-        EXPECT_NEAR(m->rmsY, c.rmsY, 1e-12);
-        EXPECT_NEAR(m->meanDistance, c.meanDistance, 1e-12);
-        EXPECT_NEAR(m->ellipse.area, c.area, 1e-9);
-        EXPECT_NEAR(m->ellipse.semiMajor, c.semiMajor, 1e-9);
-        EXPECT_NEAR(m->ellipse.semiMinor, c.semiMinor, 1e-9);
-        EXPECT_NEAR(m->ellipse.tiltDegrees, c.tilt, 1e-9);
-        EXPECT_FALSE(m->duration);
-        EXPECT_FALSE(m->meanVelocity);
+        EXPECT_EQ(m->n, static_cast<int>(path.size()));
+        const PredictionEllipse& el = m->ellipse;
+        const std::array<double, 10> got{m->pathLength, m->rangeX,       m->rangeY, m->rmsX,
+                                         m->rmsY,       m->meanDistance, el.area,   el.semiMajor,
+                                         el.semiMinor,  el.tiltDegrees};
+        for (std::size_t i = 0; i < e.size(); ++i)
+            EXPECT_NEAR(got[i], e[i], 1e-9) << "column " << i;
+        EXPECT_FALSE(m->duration || m->meanVelocity);
     }
-    EXPECT_NEAR(swayMeasures(rows[0].path, kNaN)->ellipse.area, 298.4513, 0.0001);
 }
 
 TEST(SwayMeasures, LinesLeaveNoAreaDespiteRounding) {
@@ -142,22 +87,6 @@ TEST(SwayMeasures, LinesLeaveNoAreaDespiteRounding) {
         EXPECT_EQ(m->ellipse.area, 0.0) << slope;
         EXPECT_EQ(m->ellipse.semiMinor, 0.0) << slope;
         EXPECT_NEAR(m->ellipse.tiltDegrees, std::atan(slope) * 180 / kPi, 1e-6) << slope;
-    }
-}
-
-TEST(SwayMeasures, TiltOfTheMajorAxisIsInTheHalfOpenQuarterTurns) {
-    // {direction of the long axis in degrees, expected tilt in (-90, 90]}
-    const std::pair<double, double> rows[] = {{0, 0},     {30, 30},  {89, 89},
-                                              {90, 90},   {-90, 90}, {-30, -30},
-                                              {120, -60}, {180, 0},  {-89.5, -89.5}};
-    for (const auto& [direction, tilt] : rows) {
-        const double a = direction * kPi / 180;
-        std::vector<PointD> path;
-        for (const auto& [u, v] : {std::pair{3.0, 0.0}, {-3.0, 0.0}, {0.0, 1.0}, {0.0, -1.0}})
-            path.push_back({u * std::cos(a) - v * std::sin(a), u * std::sin(a) + v * std::cos(a)});
-        const auto e = predictionEllipse(path);
-        ASSERT_TRUE(e);
-        EXPECT_NEAR(e->tiltDegrees, tilt, 1e-9) << direction;
     }
 }
 
@@ -225,16 +154,10 @@ struct Picture {
     // A disc with coverage-blended edges over whatever is below it.
     void disc(double cx, double cy, double r) {
         for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) {
-                int inside = 0;
-                for (int s = 0; s < 256; ++s) {
-                    const double px = x - 0.5 + (s % 16 + 0.5) / 16,
-                                 py = y - 0.5 + (s / 16 + 0.5) / 16;
-                    inside += (px - cx) * (px - cx) + (py - cy) * (py - cy) <= r * r;
-                }
+            for (int x = 0; x < width; ++x)
                 set(x, y,
-                    static_cast<int>(std::lround(get(x, y) + (255 - get(x, y)) * inside / 256.0)));
-            }
+                    int(std::lround(get(x, y) +
+                                    (255 - get(x, y)) * discCoverage(x, y, cx, cy, r))));
     }
 };
 
@@ -329,11 +252,12 @@ struct RecordFixture : ::testing::Test {
         photo.disc(120.75, 30, 5);
     }
     // What a marker press does: the search's stored point, then the recording.
-    void place(int x, int y, double clickX, double clickY) {
+    void place(int x, int y, double clickX, double clickY, int32_t sequence = 7) {
         ++state.pointCount;
         state.pointX[state.pointCount] = static_cast<int16_t>(x);
         state.pointY[state.pointCount] = static_cast<int16_t>(y);
-        recordPlacedPoint(sway, state, photo.view(), state.pointCount, clickX, clickY, kNaN);
+        recordPlacedPoint(sway, state, photo.view(), state.pointCount, clickX, clickY, kNaN,
+                          sequence);
     }
 };
 
@@ -353,6 +277,7 @@ TEST_F(RecordFixture, PlacedPointsFillEntryZero) {
     EXPECT_EQ(e.y[3], 80);
     EXPECT_TRUE(std::isnan(e.x[4]));
     EXPECT_TRUE(std::isnan(e.seconds));
+    EXPECT_EQ(e.sequence, 7);
     // Points past the seventh leave no trace.
     state.pointCount = 7;
     place(40, 50, 40, 50);
@@ -364,23 +289,26 @@ TEST_F(RecordFixture, TrackedPhotosAppendOneEntryMeasuredLikeTheClick) {
     place(40, 50, 40, 50);
     const TrackedFrom before = trackedFrom(state);
     state.pointX[1] = 41; // the tracking moved the whole-pixel point; the centre stays the same
-    recordTrackedFrame(sway, state, photo.view(), before, 1.5);
+    recordTrackedFrame(sway, state, photo.view(), before, 1.5, 9);
     ASSERT_EQ(sway.entries.size(), 2u);
     // The same method for both: the same photo gives the same centre, no jump at the first step.
     EXPECT_EQ(sway.entries[1].x[1], sway.entries[0].x[1]);
     EXPECT_EQ(sway.entries[1].y[1], sway.entries[0].y[1]);
     EXPECT_EQ(sway.entries[1].seconds, 1.5);
+    EXPECT_EQ(sway.entries[1].sequence, 9);
 
-    // A point placed after the last entry joins that entry and is followed from then on.
-    place(120, 30, 121, 31);
+    // A point placed after the last entry joins that entry and is followed from then on; the
+    // entry keeps its photo's number.
+    place(120, 30, 121, 31, 3);
+    EXPECT_EQ(sway.entries[1].sequence, 9);
     EXPECT_NEAR(sway.entries[1].x[2], 120.75, 0.01);
     EXPECT_TRUE(std::isnan(sway.entries[0].x[2]));
-    recordTrackedFrame(sway, state, photo.view(), trackedFrom(state), kNaN);
+    recordTrackedFrame(sway, state, photo.view(), trackedFrom(state), kNaN, SwayEntry::kNoSequence);
     EXPECT_NEAR(sway.entries[2].x[2], 120.75, 0.01);
 
     // The capacity is kept.
     sway.entries.resize(SwayRecord::kMaxEntries);
-    recordTrackedFrame(sway, state, photo.view(), trackedFrom(state), kNaN);
+    recordTrackedFrame(sway, state, photo.view(), trackedFrom(state), kNaN, SwayEntry::kNoSequence);
     EXPECT_EQ(sway.entries.size(), std::size_t(SwayRecord::kMaxEntries));
 }
 
@@ -388,30 +316,31 @@ TEST_F(RecordFixture, NothingIsTrackedBeforeEntryZero) {
     state.pointCount = 1;
     state.pointX[1] = 40;
     state.pointY[1] = 50;
-    recordTrackedFrame(sway, state, photo.view(), trackedFrom(state), kNaN);
+    recordTrackedFrame(sway, state, photo.view(), trackedFrom(state), kNaN, SwayEntry::kNoSequence);
     EXPECT_TRUE(sway.entries.empty());
 }
 
 // --- Units, times and trajectories ---------------------------------------------------------
 
 TEST(SwayUnits, MillimetresOnlyOnceTheScaleIsConfirmed) {
-    // {mmPerPoint, refDistance, confirmed}
-    const std::tuple<float, float, bool> rows[] = {
-        {0, 0, false},     // no reference press
-        {250, 250, false}, // a pixel distance waiting for its confirmation
-        {20, 250, true},   // 500 mm over 250 pixels
-        {250, 20, true},   // a second confirmation may give any value
-        {-3, 250, false},  // not a scale
-        {std::numeric_limits<float>::infinity(), 1, false},
-        {std::numeric_limits<float>::quiet_NaN(), 1, false},
+    // {mmPerPoint, confirmed, millimetres}
+    const std::tuple<float, bool, bool> rows[] = {
+        {20, true, true},    // 500 mm over 250 pixels
+        {100, true, true},   // 1000 mm over 100 pixels: the scale equals the pixel distance
+        {250, false, false}, // a pixel distance waiting for its confirmation
+        {0, true, false},    // not a scale
+        {-3, true, false},
+        {std::numeric_limits<float>::infinity(), true, false},
+        {std::numeric_limits<float>::quiet_NaN(), true, false},
     };
-    for (const auto& [scale, distance, confirmed] : rows) {
+    for (const auto& [scale, confirmed, millimetres] : rows) {
         AnalysisState s;
         s.mmPerPoint = scale;
-        s.refDistance = distance;
-        EXPECT_EQ(scaleConfirmed(s), confirmed) << scale << " " << distance;
-        EXPECT_EQ(swayUnits(s).millimetres, confirmed);
-        EXPECT_DOUBLE_EQ(swayUnits(s).perPixel, confirmed ? scale / 10.0 : 1.0);
+        s.refDistance = 100;
+        SwayRecord sway;
+        sway.scaleConfirmed = confirmed;
+        EXPECT_EQ(swayUnits(s, sway).millimetres, millimetres) << scale << " " << confirmed;
+        EXPECT_DOUBLE_EQ(swayUnits(s, sway).perPixel, millimetres ? scale / 10.0 : 1.0);
     }
 }
 
@@ -473,6 +402,41 @@ TEST(SwayTrajectory, TimesFromTheTypedIntervalOrTheVideoFrames) {
     // One entry without a time makes the timing fall back to the typed interval.
     sway.entries[2].seconds = kNaN;
     EXPECT_EQ(swayTiming(sway), SwayTiming::PhotoInterval);
+}
+
+TEST(SwayTrajectory, PhotoTimesFollowTheSequenceNumbers) {
+    constexpr int32_t none = SwayEntry::kNoSequence;
+    struct Row {
+        const char* name;
+        std::array<int32_t, 4> sequence;
+        std::array<double, 4> times;
+    };
+    const Row rows[] = {
+        // Photo 4 lost a marker; the next continuation went on with photo 5.
+        {"gap", {1, 2, 3, 5}, {0, 0.1, 0.2, 0.4}},
+        {"consecutive", {7, 8, 9, 10}, {0, 0.1, 0.2, 0.3}},
+        {"a number missing", {1, 2, none, 5}, {0, 0.1, 0.2, 0.3}},
+        {"an earlier photo opened", {3, 2, 4, 5}, {0, 0.1, 0.2, 0.3}},
+    };
+    for (const Row& row : rows) {
+        SwayRecord sway;
+        sway.frameInterval = 0.1;
+        sway.entries.resize(4);
+        const double x[] = {10, 11, 11, 12};
+        for (std::size_t e = 0; e < 4; ++e) {
+            sway.entries[e].x[1] = x[e];
+            sway.entries[e].y[1] = 20;
+            sway.entries[e].sequence = row.sequence[e];
+        }
+        const std::vector<double> times = entryTimes(sway);
+        for (std::size_t e = 0; e < 4; ++e)
+            EXPECT_NEAR(times[e], row.times[e], 1e-12) << row.name << " entry " << e;
+        const PointTrajectory t = pointTrajectory(sway, 1, SwayUnits{});
+        EXPECT_EQ(t.interval, 0.1) << row.name;
+        EXPECT_NEAR(*t.measures->duration, row.times[3], 1e-12) << row.name;
+        // A path of 2 pixels.
+        EXPECT_NEAR(*t.measures->meanVelocity, 2 / row.times[3], 1e-9) << row.name;
+    }
 }
 
 } // namespace
