@@ -93,67 +93,47 @@ QImage scene(int width, int height, double grey, const std::vector<Disc>& discs,
     return renderScene(width, height, background, discs, 0, unused);
 }
 
-const MarkerBounds kDefault = markerBounds(0, 40); // channels 215 .. 255
-const PixelSeed kSeedAt20[] = {{20, 20}};
-const PixelRect kWindowAt20{0, 0, 40, 40};
-
-TEST(SubPixelCentre, FindsDiscsWhereverTheyLie) {
-    // {what, centre and radius, grey levels per 10 pixels across the picture}
-    const std::tuple<const char*, Disc, double> rows[] = {
-        {"on a pixel centre", {20, 20, 5}, 0},
-        {"between pixels", {20.5, 19.5, 5}, 0},
-        {"off centre", {20.3, 20.71, 6.5}, 0},
-        {"small", {19.8, 20.2, 2.5}, 0},
-        // A plain median of the ring would pull the centre up the slope by about 0.05 px.
-        {"on a steep gradient", {20.37, 20.18, 6}, 15}};
-    for (const auto& [what, disc, gradient] : rows) {
-        const QImage p = scene(41, 41, 60, {{disc.x, disc.y, disc.r, 255}}, gradient);
-        const auto c = subPixelCentre(pixelsOf<ArgbPicture>(p), kDefault, kSeedAt20, kWindowAt20);
-        ASSERT_TRUE(c) << what;
-        EXPECT_NEAR(c->x, disc.x, 0.01) << what;
-        EXPECT_NEAR(c->y, disc.y, 0.01) << what;
-    }
-}
-
-TEST(SubPixelCentre, OnlyTheMarkerConnectedToTheSeedsInsideTheRegionCounts) {
+TEST(SubPixelCentre, FindsTheMarkerConnectedToTheSeedsInsideTheRegion) {
+    const auto disc = [](double x, double y, double r, double gradient = 0) {
+        return scene(41, 41, 60, {{x, y, r, 255}}, gradient);
+    };
     // A second marker inside the window, not touching the first, and a stray bright pixel in
     // the ring.
-    QImage image = scene(60, 41, 80, {{20, 20, 4, 255}, {34.4, 22, 4, 255}});
-    image.setPixel(26, 20, qRgb(255, 255, 255));
-    const ArgbPicture p = pixelsOf<ArgbPicture>(image);
-    auto c = subPixelCentre(p, kDefault, kSeedAt20, kWindowAt20);
-    ASSERT_TRUE(c);
-    EXPECT_NEAR(c->x, 20, 0.01);
-    EXPECT_NEAR(c->y, 20, 0.01);
-    // A seed that fails the test starts nothing; the next one may.
-    const PixelSeed seeds[] = {{5, 5}, {34, 22}}, nothing[] = {{5, 5}, {-3, 2}, {1000, 20}};
-    c = subPixelCentre(p, kDefault, seeds, kWindowAt20);
-    ASSERT_TRUE(c);
-    EXPECT_NEAR(c->x, 34.4, 0.01);
-    EXPECT_NEAR(c->y, 22, 0.01);
-    EXPECT_FALSE(subPixelCentre(p, kDefault, nothing, kWindowAt20));
-    // Seeds outside the region are not used even where they would pass.
-    EXPECT_FALSE(subPixelCentre(p, kDefault, kSeedAt20, PixelRect{30, 0, 40, 40}));
-}
-
-TEST(SubPixelCentre, DegenerateSurroundingsGiveTheMeanOfTheMarkerPixels) {
-    // All white: no ring inside the picture, the whole region is the marker.
-    const QImage white = scene(30, 20, 255, {}), grey = scene(60, 60, 100, {});
-    const PixelSeed seed[] = {{10, 10}};
-    auto c = subPixelCentre(pixelsOf<ArgbPicture>(white), kDefault, seed, {-100, -100, 100, 100});
-    ASSERT_TRUE(c);
-    EXPECT_EQ(*c, (PointD{14.5, 9.5}));
-    // Every colour passes: the region is the marker and its ring has the same grey.
-    c = subPixelCentre(pixelsOf<ArgbPicture>(grey), markerBounds(0, 255), seed, {0, 0, 20, 30});
-    ASSERT_TRUE(c);
-    EXPECT_EQ(*c, (PointD{10, 15}));
-    // A marker cut by the picture's edge stays on the picture.
-    const QImage edge = scene(41, 41, 70, {{1, 39.5, 6, 255}});
-    const PixelSeed corner[] = {{0, 40}};
-    c = subPixelCentre(pixelsOf<ArgbPicture>(edge), kDefault, corner, kWindowAt20);
-    ASSERT_TRUE(c);
-    EXPECT_TRUE(c->x >= 0 && c->x < 5 && c->y > 36 && c->y <= 40);
-    EXPECT_FALSE(subPixelCentre(ArgbPicture{}, kDefault, seed, kWindowAt20));
+    QImage two = scene(60, 41, 80, {{20, 20, 4, 255}, {34.4, 22, 4, 255}});
+    two.setPixel(26, 20, qRgb(255, 255, 255));
+    struct Row {
+        const char* what;
+        QImage picture;
+        std::vector<PixelSeed> seeds;
+        std::optional<PointD> centre; // nothing: no centre
+        double tolerance = 0.01;
+        PixelRect region = {0, 0, 40, 40};
+    };
+    const Row rows[] = {
+        {"on a pixel centre", disc(20, 20, 5), {{20, 20}}, PointD{20, 20}},
+        {"between pixels", disc(20.5, 19.5, 5), {{20, 20}}, PointD{20.5, 19.5}},
+        {"off centre", disc(20.3, 20.71, 6.5), {{20, 20}}, PointD{20.3, 20.71}},
+        {"small", disc(19.8, 20.2, 2.5), {{20, 20}}, PointD{19.8, 20.2}},
+        // A plain median of the ring would pull the centre up the slope by about 0.05 px.
+        {"on a slope", disc(20.37, 20.18, 6, 15), {{20, 20}}, PointD{20.37, 20.18}},
+        {"beside another marker", two, {{20, 20}}, PointD{20, 20}},
+        {"a seed that fails starts nothing", two, {{5, 5}, {34, 22}}, PointD{34.4, 22}},
+        {"no seed passes", two, {{5, 5}, {-3, 2}, {1000, 20}}, {}},
+        {"seeds outside the region", two, {{20, 20}}, {}, 0, {30, 0, 40, 40}},
+        // Without a ring, or without contrast to it: the plain mean of the marker pixels.
+        {"all white", scene(30, 20, 255, {}), {{10, 10}}, PointD{14.5, 9.5}, 0, {-99, -99, 99, 99}},
+        {"no contrast", scene(60, 60, 230, {}), {{10, 10}}, PointD{10, 15}, 0, {0, 0, 20, 30}},
+        {"cut by the edge", scene(41, 41, 70, {{1, 39.5, 6, 255}}), {{0, 40}}, PointD{2.5, 38}, 2}};
+    const MarkerBounds bounds = markerBounds(0, 40); // channels 215 .. 255
+    for (const Row& row : rows) {
+        const auto c =
+            subPixelCentre(pixelsOf<ArgbPicture>(row.picture), bounds, row.seeds, row.region);
+        ASSERT_EQ(c.has_value(), row.centre.has_value()) << row.what;
+        const PointD got = c.value_or(PointD{}), expected = row.centre.value_or(PointD{});
+        EXPECT_NEAR(got.x, expected.x, row.tolerance) << row.what;
+        EXPECT_NEAR(got.y, expected.y, row.tolerance) << row.what;
+    }
+    EXPECT_FALSE(subPixelCentre(ArgbPicture{}, bounds, rows[0].seeds, rows[0].region));
 }
 
 TEST(SwayRecording, PlacedPointsFillEntryZeroAndTrackedPhotosAppend) {
