@@ -1,6 +1,7 @@
 #include "colour_test.h"
 #include "number_text.h"
 #include "photo_sequence.h"
+#include "pixel_journal.h"
 #include "press.h"
 #include "region_search_reference.h"
 #include "scale.h"
@@ -10,6 +11,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <numeric>
 #include <random>
 
 namespace {
@@ -85,7 +88,8 @@ TEST(Search, FindsCentreAndPaintsTheMarker) {
 
 // Near-white discs, rings and squares cut by the edges, on noise of every density; random
 // tolerances; clicks on quarter pixels (so .5 ties) in and around the photo; a display that may
-// differ in size from the photo.
+// differ in size from the photo and holds earlier marks. With a journal attached to the display,
+// the search's marks are taken back and made again, pixel for pixel.
 TEST(Search, SameAsThePlainSearchOnRandomPictures) {
     std::mt19937 random(2007);
     const auto uniform = [&random](int lo, int hi) {
@@ -120,9 +124,24 @@ TEST(Search, SameAsThePlainSearchOnRandomPictures) {
         const bool same = uniform(0, 3) > 0;
         const int w = same ? photo.width : uniform(1, 24), h = same ? photo.height : uniform(1, 24);
         Picture canvas(w, h, 0), plain(w, h, 0);
+        for (std::size_t i = 0; i < canvas.bits.size(); ++i) // earlier marks
+            canvas.bits[i] = plain.bits[i] = argbFromColour(uniform(0, 3) ? 0x404040 : 0x800000);
+        const std::vector<uint32_t> before = canvas.bits;
+        PixelJournal journal;
+        canvas.view.journal = round % 2 ? &journal : nullptr; // both kinds of search
         SCOPED_TRACE(testing::Message() << "round " << round << " click " << x << "," << y);
         ASSERT_EQ(findMarkerCentre(state, photo.photo(), canvas.view, x, y),
                   reference::findMarkerCentre(state, photo.photo(), plain.view, x, y));
+        ASSERT_TRUE(canvas.bits == plain.bits);
+        if (!canvas.view.journal)
+            continue;
+        const PixelPatch patch = journal.finish(canvas.view);
+        ASSERT_EQ(patch.before.size(), // nothing kept that did not change
+                  std::inner_product(before.begin(), before.end(), plain.bits.begin(),
+                                     std::size_t{0}, std::plus<>(), std::not_equal_to<>()));
+        patch.applyBefore(canvas.view);
+        ASSERT_TRUE(canvas.bits == before);
+        patch.applyAfter(canvas.view);
         ASSERT_TRUE(canvas.bits == plain.bits);
     }
 }
