@@ -1,6 +1,7 @@
 // The end-of-analysis window, driven through its real save dialog.
 #include "analysis_state.h"
 #include "end_window.h"
+#include "file_dialog_input.h"
 
 #include <QAbstractButton>
 #include <QFileDialog>
@@ -19,19 +20,6 @@ void whenModal(QObject* context, Act act, int triesLeft = 1000) {
             act(w);
         else if (triesLeft > 0)
             whenModal<T>(context, act, triesLeft - 1);
-    });
-}
-
-// Types the name as a user would, without a default suffix, and accepts. The dialog may clear
-// the name when its folder listing arrives, so the typing is repeated until the name holds.
-void typeAndAccept(QFileDialog* d, const QString& path, int triesLeft = 200) {
-    d->setDefaultSuffix(QString());
-    d->setDirectory(QFileInfo(path).absolutePath());
-    d->findChild<QLineEdit*>("fileNameEdit")->setText(QFileInfo(path).fileName());
-    QTimer::singleShot(20, d, [=] {
-        if (d->selectedFiles().value(0) != path && triesLeft > 0)
-            return typeAndAccept(d, path, triesLeft - 1);
-        static_cast<QDialog*>(d)->accept(); // QFileDialog hides accept()
     });
 }
 
@@ -80,8 +68,10 @@ private slots:
         QVERIFY(blocked.isEmpty() || QDir(dir.path()).mkdir(blocked));
         for (const QString& box : QString(row.toggled).split(' ', Qt::SkipEmptyParts))
             mWindow->findChild<QAbstractButton*>(box)->toggle();
-        whenModal<QFileDialog>(
-            mWindow, [path = dir.filePath(chosen)](QFileDialog* d) { typeAndAccept(d, path); });
+        whenModal<QFileDialog>(mWindow, [path = dir.filePath(chosen)](QFileDialog* d) {
+            d->setDefaultSuffix(QString()); // the name as typed, even without a dot
+            typeIntoFileDialog(d, path, "SaveData");
+        });
         whenModal<QMessageBox>(mWindow, [this](QMessageBox* box) {
             mMessage = box->text();
             box->accept();

@@ -2,6 +2,7 @@
 #include "analysis_state.h"
 #include "cp932.h"
 #include "csv_export.h"
+#include "file_bytes.h"
 #include "number_format.h"
 #include "output_name.h"
 #include "read_only_folder.h"
@@ -177,9 +178,7 @@ TEST(WriteFile, ReplacesALongerFileWhole) {
     const QString path = dir.filePath("walk_2.csv");
     ASSERT_TRUE(writeGroupedFile(path, example(5), 2).ok &&
                 writeGroupedFile(path, example(1), 2).ok);
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll().toStdString(), groupedFileBytes(example(1), 2));
+    EXPECT_EQ(readBytes(path).toStdString(), groupedFileBytes(example(1), 2));
 }
 
 // Written in place only where nothing can be written aside: an existing, writable file in a
@@ -189,13 +188,10 @@ TEST(WriteFile, InPlaceOnlyForAWritableFileInAReadOnlyFolder) {
     const auto write = [](const QString& path) {
         return [path] { return writeAsIsFile(path, example(), AxisMapping::StandingSide).ok; };
     };
-    const auto content = [&folder] {
-        QFile file(folder.file);
-        return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : "";
-    };
     const ino_t before = folder.inode();
     EXPECT_EQ(ReadOnlyFolder::asNobody(write(folder.file)), 0);
-    EXPECT_EQ(content(), asIsFileBytes(example(), AxisMapping::StandingSide));
+    EXPECT_EQ(readBytes(folder.file).toStdString(),
+              asIsFileBytes(example(), AxisMapping::StandingSide));
     EXPECT_EQ(folder.inode(), before);
     EXPECT_EQ(ReadOnlyFolder::asNobody([&] { // a full disk in place is still reported
                   std::signal(SIGXFSZ, SIG_IGN);
