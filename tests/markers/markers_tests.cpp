@@ -1,4 +1,3 @@
-#include "colour_test.h"
 #include "number_text.h"
 #include "photo_sequence.h"
 #include "pixel_journal.h"
@@ -33,20 +32,6 @@ struct Picture {
         return *this;
     }
 };
-
-TEST(Colour, ChannelsWithinTolerances) {
-    // {brightness, darkness, 0x00BBGGRR, marker}; the last two overflowed 16-bit bounds once.
-    const std::tuple<int16_t, int16_t, uint32_t, bool> rows[] = {
-        {0, 0, 0xFFFFFF, true},   {0, 0, 0xFFFFFE, false},    {0, 0, 0xFEFFFF, false},
-        {0, 255, 0x000000, true}, {0, 10, 0xF5F5F5, true},    {0, 10, 0xF5F4F5, false},
-        {-1, 5, 0xFEFEFF, false}, {-1, 5, 0xFEFFFE, false},   {-1, 5, 0xFFFEFE, false},
-        {-1, 5, 0xFEFEFE, true},  {32767, 0, 0xFFFFFF, true}, {0, -32768, 0xFFFFFF, false}};
-    AnalysisState state;
-    for (const auto& [b, d, colour, marker] : rows) {
-        std::tie(state.brightnessTolerance, state.darknessTolerance) = std::pair(b, d);
-        EXPECT_EQ(isMarkerPixel(state, colour), marker) << b << " " << d << " " << colour;
-    }
-}
 
 TEST(Search, FindsCentreAndPaintsTheMarker) {
     Picture photo(1200, 505);
@@ -116,9 +101,11 @@ TEST(Search, SameAsThePlainSearchOnRandomPictures) {
                 }
         }
         AnalysisState state;
-        state.darknessTolerance = int16_t(uniform(0, 60));
-        const int brightness = uniform(-2, 12); // rarely negative
-        state.brightnessTolerance = int16_t(brightness > 3 ? 0 : brightness);
+        // Brightness rarely negative; now and then the extremes a hand-edited pcol.dat may hold,
+        // which overflowed 16-bit bounds once.
+        const int brightness = uniform(-2, 12), extreme = uniform(0, 40);
+        state.darknessTolerance = int16_t(extreme == 0 ? -32768 : uniform(0, 60));
+        state.brightnessTolerance = int16_t(extreme == 1 ? 32767 : brightness > 3 ? 0 : brightness);
         const double x = uniform(-6, 4 * photo.width + 2) / 4.0;
         const double y = uniform(-6, 4 * photo.height + 2) / 4.0;
         const bool same = uniform(0, 3) > 0;

@@ -62,10 +62,8 @@ TEST(SwayMeasures, HandWorkedCases) {
             EXPECT_NEAR(got[i], e[i], 1e-9) << "column " << i;
         EXPECT_FALSE(m->duration || m->meanVelocity);
     }
-    const std::vector<PointD> timed{{0, 0}, {3, 4}, {3, 0}};
-    EXPECT_DOUBLE_EQ(*swayMeasures(timed, 2.0)->meanVelocity, 4.5);
-    for (const double unknown : {0.0, -1.0, std::numeric_limits<double>::infinity()})
-        EXPECT_FALSE(swayMeasures(timed, unknown)->duration) << unknown;
+    // Velocity needs a duration (the timing tests below); measures need 3 finite positions.
+    EXPECT_FALSE(swayMeasures(std::vector<PointD>{{0, 0}, {3, 4}, {3, 0}}, 0.0)->duration);
     EXPECT_FALSE(swayMeasures(std::vector<PointD>{{0, 0}, {1, 1}}, 1.0));
     EXPECT_FALSE(swayMeasures(std::vector<PointD>{{0, 0}, {1, kNaN}, {2, 2}}, 1.0));
 }
