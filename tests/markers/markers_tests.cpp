@@ -10,8 +10,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
-#include <numeric>
 #include <random>
 
 namespace {
@@ -123,9 +121,6 @@ TEST(Search, SameAsThePlainSearchOnRandomPictures) {
         if (!canvas.view.journal)
             continue;
         const PixelPatch patch = journal.finish(canvas.view);
-        ASSERT_EQ(patch.before.size(), // nothing kept that did not change
-                  std::inner_product(before.begin(), before.end(), plain.bits.begin(),
-                                     std::size_t{0}, std::plus<>(), std::not_equal_to<>()));
         patch.applyBefore(canvas.view);
         ASSERT_TRUE(canvas.bits == before);
         patch.applyAfter(canvas.view);

@@ -67,30 +67,24 @@ private slots:
         }
     }
 
-    void saveChecksRangeAndRounds_data() {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<int>("box");
-        QTest::addColumn<QString>("saved"); // empty: refused
-        const std::tuple<const char*, int, const char*> rows[] = {
+    void saveChecksRangeAndRounds() {
+        // {typed, into Text1 or Text2, saved (empty: refused)}
+        const std::tuple<const char*, int, QString> rows[] = {
             {"0", 1, "0,45"}, {"255", 2, "30,255"},   {"256", 1, ""},       {"-1", 2, ""},
             {"255.4", 1, ""}, {"254.6", 2, "30,255"}, {"12.5", 1, "12,45"}, {"13.5", 2, "30,14"},
             {"-0.4", 1, ""},  {"255.0000001", 2, ""}, {"", 1, ""},          {"abc", 2, ""}};
-        for (const auto& [typed, box, saved] : rows)
-            QTest::newRow(typed) << QString::fromLatin1(typed) << box << QString::fromLatin1(saved);
-    }
-
-    void saveChecksRangeAndRounds() {
-        QFETCH(QString, typed);
-        QFETCH(int, box);
-        QFETCH(QString, saved);
-        text(box)->setText(typed);
-        clickOk();
-        QCOMPARE(values(mState.brightnessTolerance, mState.darknessTolerance),
-                 saved.isEmpty() ? "30,45" : saved);
-        QCOMPARE(pcol(), saved.isEmpty() ? "<missing>" : saved.toLatin1() + "\r\n");
-        QCOMPARE(QDir::current(), QDir(saved.isEmpty() ? QDir::tempPath() : mStartDir.path()));
-        QCOMPARE(mWindow->isVisible() && label4()->isVisible(), saved.isEmpty());
-        QCOMPARE(label4()->text(), QStringLiteral("入力できるのは0から255の数字のみです"));
+        for (const auto& [typed, box, saved] : rows) {
+            cleanup(); // a fresh window and record for each
+            init();
+            text(box)->setText(QString::fromLatin1(typed));
+            clickOk();
+            QCOMPARE(values(mState.brightnessTolerance, mState.darknessTolerance),
+                     saved.isEmpty() ? "30,45" : saved);
+            QCOMPARE(pcol(), saved.isEmpty() ? "<missing>" : saved.toLatin1() + "\r\n");
+            QCOMPARE(QDir::current(), QDir(saved.isEmpty() ? QDir::tempPath() : mStartDir.path()));
+            QCOMPARE(mWindow->isVisible() && label4()->isVisible(), saved.isEmpty());
+            QCOMPARE(label4()->text(), QStringLiteral("入力できるのは0から255の数字のみです"));
+        }
     }
 
     // Only Text1 filters keys; nothing typed is kept without a valid OK.
