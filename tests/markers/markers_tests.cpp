@@ -109,7 +109,7 @@ TEST(Search, SameAsThePlainSearchOnRandomPictures) {
         const bool same = uniform(0, 3) > 0;
         const int w = same ? photo.width : uniform(1, 24), h = same ? photo.height : uniform(1, 24);
         Picture canvas(w, h, 0), plain(w, h, 0);
-        for (std::size_t i = 0; i < canvas.bits.size(); ++i) // earlier marks
+        for (std::size_t i = 0; i < canvas.bits.size(); ++i) // earlier marks, some dark blue
             canvas.bits[i] = plain.bits[i] = argbFromColour(uniform(0, 3) ? 0x404040 : 0x800000);
         const std::vector<uint32_t> before = canvas.bits;
         PixelJournal journal;
