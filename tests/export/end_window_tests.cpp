@@ -1,10 +1,11 @@
 // The end-of-analysis window, driven through its real save dialog.
 #include "analysis_state.h"
 #include "end_window.h"
+#include "file_bytes.h"
+#include "file_dialog_input.h"
 
 #include <QAbstractButton>
 #include <QFileDialog>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -22,28 +23,7 @@ void whenModal(QObject* context, Act act, int triesLeft = 1000) {
     });
 }
 
-// Types the name as a user would, without a default suffix, and accepts. The dialog may clear
-// the name when its folder listing arrives, so the typing is repeated until the name holds.
-void typeAndAccept(QFileDialog* d, const QString& path, int triesLeft = 200) {
-    d->setDefaultSuffix(QString());
-    d->setDirectory(QFileInfo(path).absolutePath());
-    d->findChild<QLineEdit*>("fileNameEdit")->setText(QFileInfo(path).fileName());
-    QTimer::singleShot(20, d, [=] {
-        if (d->selectedFiles().value(0) != path && triesLeft > 0)
-            return typeAndAccept(d, path, triesLeft - 1);
-        static_cast<QDialog*>(d)->accept(); // QFileDialog hides accept()
-    });
-}
-
-// A press: the button, the boxes toggled before, the name chosen, a file that a folder of its
-// name blocks, and the files in the folder afterwards (never the chosen one itself).
-struct Row {
-    const char *button, *toggled, *chosen, *blocked, *files;
-};
-
 } // namespace
-
-Q_DECLARE_METATYPE(Row)
 
 class EndWindowTest : public QObject {
     Q_OBJECT
@@ -61,38 +41,40 @@ private slots:
     }
     void cleanup() { delete mWindow; }
 
-    void press_data() {
-        QTest::addColumn<Row>("row");
-        QTest::newRow("as-is") << Row{"Command4", "", "w.csv", "", "w_1.csv"};
-        QTest::newRow("grouped") << Row{"Command4", "Check2 Check5", "w.csv", "",
-                                        "w_1.csv w_2.csv w_5.csv"};
-        QTest::newRow("front, no groups") << Row{"Command1", "Check2", "w.csv", "", "w_1.csv"};
-        QTest::newRow("all cleared") << Row{"Command4", "Check6 Check6", "w.csv", "", ""};
-        QTest::newRow("no dot") << Row{"Command2", "", "w", "", ""}; // fails silently
-        // Reported; the files finished before stay, the later ones are not tried.
-        QTest::newRow("fail 1") << Row{"Command4", "Check6", "w.csv", "w_1.csv", "w_1.csv"};
-        QTest::newRow("fail 2") << Row{"Command4", "Check6", "w.csv", "w_2.csv", "w_1.csv w_2.csv"};
-    }
-    void press() {
-        QFETCH(Row, row);
-        const QString chosen = row.chosen, blocked = row.blocked;
-        QTemporaryDir dir;
-        QVERIFY(blocked.isEmpty() || QDir(dir.path()).mkdir(blocked));
-        for (const QString& box : QString(row.toggled).split(' ', Qt::SkipEmptyParts))
-            mWindow->findChild<QAbstractButton*>(box)->toggle();
-        whenModal<QFileDialog>(
-            mWindow, [path = dir.filePath(chosen)](QFileDialog* d) { typeAndAccept(d, path); });
-        whenModal<QMessageBox>(mWindow, [this](QMessageBox* box) {
-            mMessage = box->text();
-            box->accept();
-        });
-        QTest::mouseClick(mWindow->findChild<QAbstractButton*>(row.button), Qt::LeftButton);
-        // Only success closes the window, and only a write failure is reported.
-        QCOMPARE(mWindow && mWindow->isVisible(), !blocked.isEmpty() || !chosen.contains('.'));
-        QVERIFY2(blocked.isEmpty() ? mMessage.isEmpty() : mMessage.contains(blocked),
-                 qPrintable(mMessage));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).join(' '),
-                 row.files);
+    void presses() {
+        // {button, boxes toggled before, name chosen, a file that a folder of its name blocks,
+        // the files in the folder afterwards (never the chosen one itself)}. A failure is
+        // reported; the files finished before stay, the later ones are not tried.
+        const std::array<QString, 5> rows[] = {
+            {"Command4", "", "w.csv", "", "w_1.csv"},
+            {"Command4", "Check2 Check5", "w.csv", "", "w_1.csv w_2.csv w_5.csv"},
+            {"Command1", "Check2", "w.csv", "", "w_1.csv"}, // front, no groups
+            {"Command4", "Check6 Check6", "w.csv", "", ""}, // all cleared
+            {"Command2", "", "w", "", ""},                  // no dot: fails silently
+            {"Command4", "Check6", "w.csv", "w_1.csv", "w_1.csv"},
+            {"Command4", "Check6", "w.csv", "w_2.csv", "w_1.csv w_2.csv"}};
+        for (const auto& [button, toggled, chosen, blocked, files] : rows) {
+            cleanup(); // a fresh window for each
+            init();
+            QTemporaryDir dir;
+            QVERIFY(blocked.isEmpty() || QDir(dir.path()).mkdir(blocked));
+            for (const QString& box : toggled.split(' ', Qt::SkipEmptyParts))
+                mWindow->findChild<QAbstractButton*>(box)->toggle();
+            whenModal<QFileDialog>(mWindow, [path = dir.filePath(chosen)](QFileDialog* d) {
+                d->setDefaultSuffix(QString()); // the name as typed, even without a dot
+                typeIntoFileDialog(d, path, "SaveData");
+            });
+            whenModal<QMessageBox>(mWindow, [this](QMessageBox* box) {
+                mMessage = box->text();
+                box->accept();
+            });
+            QTest::mouseClick(mWindow->findChild<QAbstractButton*>(button), Qt::LeftButton);
+            // Only success closes the window, and only a write failure is reported.
+            QCOMPARE(mWindow && mWindow->isVisible(), !blocked.isEmpty() || !chosen.contains('.'));
+            QVERIFY2(blocked.isEmpty() ? mMessage.isEmpty() : mMessage.contains(blocked),
+                     qPrintable(mMessage));
+            QCOMPARE(entries(dir.path()).join(' '), files);
+        }
     }
 };
 

@@ -1,8 +1,8 @@
 #pragma once
 
-// Generated pictures of white markers: anti-aliased discs at sub-pixel positions on a textured
-// background, with Gaussian noise, optionally through JPEG, for accuracy tests; and a plain room
-// with hard-edged discs for the roads through the windows.
+// Generated pictures of white markers: anti-aliased discs at sub-pixel positions on a plain or
+// textured background, with Gaussian noise, optionally through JPEG, for accuracy tests; and a
+// plain room with hard-edged discs for the roads through the windows.
 
 #include <QBuffer>
 #include <QImage>
@@ -15,8 +15,8 @@
 #include <random>
 #include <vector>
 
-// A photo of a plain dark room, 640 x 480, with white discs of radius 6 at the given centres,
-// symmetric about them.
+// A photo of a plain dark room, 640 x 480, with white discs of radius 6 at the
+// given centres, symmetric about them.
 inline QImage roomWithMarkers(const QList<QPoint>& centres) {
     QImage image(640, 480, QImage::Format_RGB32);
     image.fill(qRgb(50, 55, 60));
@@ -28,45 +28,40 @@ inline QImage roomWithMarkers(const QList<QPoint>& centres) {
     return image;
 }
 
-// A smooth random texture: a base colour and a few plane waves of grey.
-class Texture {
-public:
+// A smooth random texture: channel c (0 red, 1 green, 2 blue) at pixel (x, y) is a base colour
+// plus four plane waves of grey.
+struct Texture {
+    double base[3];
+    double waves[4][4]; // kx, ky, phase, amplitude
     explicit Texture(std::mt19937& rng) {
         std::uniform_real_distribution<double> level(50.0, 150.0), tint(-12.0, 12.0),
             wavelength(6.0, 40.0), angle(0.0, 2 * std::numbers::pi), amplitude(3.0, 8.0);
-        const double base = level(rng);
-        for (double& c : mBase)
-            c = base + tint(rng);
-        for (Wave& w : mWaves) {
-            const double a = angle(rng);
+        const double grey = level(rng);
+        for (double& c : base)
+            c = grey + tint(rng);
+        for (auto& [kx, ky, phase, a] : waves) {
+            const double direction = angle(rng);
             const double k = 2 * std::numbers::pi / wavelength(rng);
-            w = {k * std::cos(a), k * std::sin(a), angle(rng), amplitude(rng)};
+            kx = k * std::cos(direction);
+            ky = k * std::sin(direction);
+            phase = angle(rng);
+            a = amplitude(rng);
         }
     }
-    // Channel c (0 red, 1 green, 2 blue) at pixel (x, y).
-    [[nodiscard]] double at(int c, double x, double y) const {
-        double v = mBase[c];
-        for (const Wave& w : mWaves)
-            v += w.amplitude * std::sin(w.kx * x + w.ky * y + w.phase);
+    double operator()(int c, int x, int y) const {
+        double v = base[c];
+        for (const auto& [kx, ky, phase, a] : waves)
+            v += a * std::sin(kx * x + ky * y + phase);
         return v;
     }
-
-private:
-    struct Wave {
-        double kx, ky, phase, amplitude;
-    };
-    double mBase[3]{};
-    Wave mWaves[4]{};
 };
 
 // Fraction of pixel (i, j), the square [i - 0.5, i + 0.5] x [j - 0.5, j + 0.5], inside the
 // disc. Exact away from the edge, sampled 32 x 32 across it.
 inline double discCoverage(int i, int j, double cx, double cy, double r) {
     const double d = std::hypot(i - cx, j - cy);
-    if (d <= r - 0.75)
-        return 1.0;
-    if (d >= r + 0.75)
-        return 0.0;
+    if (d <= r - 0.75 || d >= r + 0.75)
+        return d < r ? 1.0 : 0.0;
     constexpr int kSamples = 32;
     int inside = 0;
     for (int sy = 0; sy < kSamples; ++sy)
@@ -83,17 +78,17 @@ struct Disc {
     double white = 250.0;
 };
 
-// The texture with the discs blended in by coverage, then noise of `sigma` grey levels per
-// channel, rounded to whole levels.
-inline QImage renderScene(int width, int height, const Texture& texture,
-                          const std::vector<Disc>& discs, double sigma, std::mt19937& rng) {
-    std::normal_distribution<double> noise(0.0, sigma);
+// The background (channel c at pixel (x, y): a Texture, or a plain grey) with the discs blended
+// in by coverage, then noise of `sigma` grey levels per channel (none for 0), rounded.
+template <typename Background>
+QImage renderScene(int width, int height, const Background& background,
+                   const std::vector<Disc>& discs, double sigma, std::mt19937& rng) {
+    std::normal_distribution<double> noise(0.0, sigma > 0 ? sigma : 1.0);
     QImage image(width, height, QImage::Format_RGB32);
     for (int j = 0; j < height; ++j) {
         auto* row = reinterpret_cast<QRgb*>(image.scanLine(j));
         for (int i = 0; i < width; ++i) {
-            double cover = 0.0;
-            double white = 255.0;
+            double cover = 0.0, white = 255.0;
             for (const Disc& d : discs) {
                 const double c = discCoverage(i, j, d.x, d.y, d.r);
                 if (c > cover) {
@@ -103,8 +98,9 @@ inline QImage renderScene(int width, int height, const Texture& texture,
             }
             int channel[3];
             for (int c = 0; c < 3; ++c) {
-                const double v = texture.at(c, i, j) * (1.0 - cover) + white * cover;
-                channel[c] = std::clamp(static_cast<int>(std::lround(v + noise(rng))), 0, 255);
+                const double v = background(c, i, j) * (1.0 - cover) + white * cover +
+                                 (sigma > 0 ? noise(rng) : 0.0);
+                channel[c] = std::clamp(static_cast<int>(std::lround(v)), 0, 255);
             }
             row[i] = qRgb(channel[0], channel[1], channel[2]);
         }
@@ -118,7 +114,12 @@ inline QImage throughJpeg(const QImage& image, int quality) {
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "JPG", quality);
-    QImage decoded;
-    decoded.loadFromData(bytes, "JPG");
-    return decoded.convertToFormat(QImage::Format_RGB32);
+    return QImage::fromData(bytes, "JPG").convertToFormat(QImage::Format_RGB32);
+}
+
+// A 32-bit picture as the program's pixel views take it, {bits, width, height,
+// words per row}: PhotoView or ArgbPicture.
+template <typename View> View pixelsOf(const QImage& image) {
+    return {reinterpret_cast<const uint32_t*>(image.constBits()), image.width(), image.height(),
+            image.bytesPerLine() / 4};
 }

@@ -67,11 +67,9 @@ inline PixelPoint findMarkerCentre(const AnalysisState& s, const PhotoView& phot
         for (int j = yBack; j >= yBackFar && rib(i, j); --j)
             left = std::min(left, i), top = std::min(top, j);
     }
-    left = left == -1 ? x : left;
-    right = right == -1 ? x : right;
-    top = top == -1 ? y : top;
-    bottom = bottom == -1 ? y : bottom;
-    const PixelPoint centre{int16_t((left + right) / 2), int16_t((top + bottom) / 2)};
+    const auto found = [](int bound, int click) { return bound == -1 ? click : bound; };
+    const PixelPoint centre{int16_t((found(left, x) + found(right, x)) / 2),
+                            int16_t((found(top, y) + found(bottom, y)) / 2)};
     paint(centre.x, centre.y, 0xFF800000); // dark red
     return centre;
 }

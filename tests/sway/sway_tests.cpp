@@ -16,8 +16,6 @@ namespace {
 constexpr double kPi = std::numbers::pi;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// --- F quantile and prediction ellipse ------------------------------------------------------
-
 TEST(FQuantile, MatchesTables) {
     // {m, F0.95(2, m)} from printed tables of the F distribution.
     const std::pair<int, double> rows[] = {
@@ -27,21 +25,12 @@ TEST(FQuantile, MatchesTables) {
     EXPECT_TRUE(std::isnan(fQuantile95(0)));
 }
 
-TEST(FQuantile, InvertsTheDistributionFunction) {
-    // For 2 numerator degrees of freedom P(F <= f) = 1 - (1 + 2 f / m)^(-m / 2).
-    for (int m = 1; m <= 900; ++m) {
-        const double f = fQuantile95(m);
-        EXPECT_NEAR(1.0 - std::pow(1.0 + 2.0 * f / m, -m / 2.0), 0.95, 1e-12) << "m = " << m;
-    }
-}
-
 TEST(SwayMeasures, HandWorkedCases) {
     const double r2 = std::sqrt(2.0);
     // {name, path, {path length, range X, range Y, RMS X, RMS Y, mean distance, area,
     // semi-major, semi-minor, tilt}}
     const std::tuple<const char*, std::vector<PointD>, std::array<double, 10>> rows[] = {
-        // S = 4/3 I, F = 19, k = 71.25: area 95 pi = 298.4513, both semi-axes sqrt(95); a
-        // circle has tilt 0.
+        // S = 4/3 I, F = 19, k = 71.25: area 95 pi, both semi-axes sqrt(95); a circle: tilt 0.
         {"square",
          {{0, 0}, {2, 0}, {0, 2}, {2, 2}},
          {4 + 2 * r2, 2, 2, 1, 1, r2, 95 * kPi, std::sqrt(95.0), std::sqrt(95.0), 0}},
@@ -73,6 +62,10 @@ TEST(SwayMeasures, HandWorkedCases) {
             EXPECT_NEAR(got[i], e[i], 1e-9) << "column " << i;
         EXPECT_FALSE(m->duration || m->meanVelocity);
     }
+    // Velocity needs a duration (the timing tests below); measures need 3 finite positions.
+    EXPECT_FALSE(swayMeasures(std::vector<PointD>{{0, 0}, {3, 4}, {3, 0}}, 0.0)->duration);
+    EXPECT_FALSE(swayMeasures(std::vector<PointD>{{0, 0}, {1, 1}}, 1.0));
+    EXPECT_FALSE(swayMeasures(std::vector<PointD>{{0, 0}, {1, kNaN}, {2, 2}}, 1.0));
 }
 
 TEST(SwayMeasures, LinesLeaveNoAreaDespiteRounding) {
@@ -82,245 +75,118 @@ TEST(SwayMeasures, LinesLeaveNoAreaDespiteRounding) {
         std::vector<PointD> path;
         for (int i = 0; i < 50; ++i)
             path.push_back({0.1 * i + 1e3, slope * 0.1 * i - 2e3});
-        const auto m = swayMeasures(path, kNaN);
-        ASSERT_TRUE(m);
-        EXPECT_EQ(m->ellipse.area, 0.0) << slope;
-        EXPECT_EQ(m->ellipse.semiMinor, 0.0) << slope;
-        EXPECT_NEAR(m->ellipse.tiltDegrees, std::atan(slope) * 180 / kPi, 1e-6) << slope;
-    }
-}
-
-TEST(SwayMeasures, EllipseAxesDiagonaliseTheCovarianceOnRandomPaths) {
-    // Turning the positions by minus the tilt must leave them uncorrelated, the larger spread
-    // along X, each semi-axis squared equal to k times the variance along it.
-    std::mt19937 rng(42);
-    std::normal_distribution<double> step(0.0, 1.0);
-    std::uniform_int_distribution<int> length(3, 300);
-    for (int trial = 0; trial < 200; ++trial) {
-        std::vector<PointD> path(static_cast<std::size_t>(length(rng)));
-        const double stretch = std::exp(step(rng));
-        for (PointD& p : path)
-            p = {step(rng) * stretch + 0.4 * p.y, step(rng)};
         const auto e = predictionEllipse(path);
         ASSERT_TRUE(e);
-        const double n = static_cast<double>(path.size());
-        const double k = 2 * (n + 1) * (n - 1) / (n * (n - 2)) * fQuantile95(int(n) - 2);
-        const double a = -e->tiltDegrees * kPi / 180;
-        double su = 0, sv = 0, suv = 0;
-        for (const PointD& p : path) {
-            const double dx = p.x - e->centre.x, dy = p.y - e->centre.y;
-            const double u = dx * std::cos(a) - dy * std::sin(a);
-            const double v = dx * std::sin(a) + dy * std::cos(a);
-            su += u * u;
-            sv += v * v;
-            suv += u * v;
-        }
-        su /= n - 1;
-        sv /= n - 1;
-        suv /= n - 1;
-        EXPECT_NEAR(suv, 0.0, 1e-9 * (su + sv));
-        EXPECT_GE(su, sv * (1 - 1e-12));
-        EXPECT_NEAR(e->semiMajor * e->semiMajor, k * su, 1e-9 * k * su);
-        EXPECT_NEAR(e->semiMinor * e->semiMinor, k * sv, 1e-9 * k * su);
-        EXPECT_NEAR(e->area, kPi * e->semiMajor * e->semiMinor, 1e-9 * e->area);
+        EXPECT_EQ(e->area, 0.0) << slope;
+        EXPECT_EQ(e->semiMinor, 0.0) << slope;
+        EXPECT_NEAR(e->tiltDegrees, std::atan(slope) * 180 / kPi, 1e-6) << slope;
     }
 }
 
-TEST(SwayMeasures, VelocityOnlyWithAKnownDuration) {
-    const std::vector<PointD> path{{0, 0}, {3, 4}, {3, 0}};
-    const auto timed = swayMeasures(path, 2.0);
-    ASSERT_TRUE(timed && timed->meanVelocity);
-    EXPECT_DOUBLE_EQ(*timed->duration, 2.0);
-    EXPECT_DOUBLE_EQ(*timed->meanVelocity, 4.5);
-    for (const double unknown : {0.0, -1.0, kNaN, std::numeric_limits<double>::infinity()})
-        EXPECT_FALSE(swayMeasures(path, unknown)->meanVelocity) << unknown;
-    EXPECT_FALSE(swayMeasures(std::vector<PointD>{{0, 0}, {1, 1}}, 1.0));
-    EXPECT_FALSE(swayMeasures(std::vector<PointD>{{0, 0}, {1, kNaN}, {2, 2}}, 1.0));
+// A grey picture, `gradient` levels brighter per 10 pixels to the right, with white discs.
+QImage scene(int width, int height, double grey, const std::vector<Disc>& discs,
+             double gradient = 0) {
+    std::mt19937 unused;
+    const auto background = [=](int, int x, int) { return grey + gradient * x / 10; };
+    return renderScene(width, height, background, discs, 0, unused);
 }
 
-// --- Sub-pixel centre ----------------------------------------------------------------------
-
-// An in-memory picture, 0xAARRGGBB.
-struct Picture {
-    int width, height;
-    std::vector<uint32_t> bits;
-    Picture(int w, int h, int grey)
-        : width(w), height(h), bits(std::size_t(w) * h, 0xFF000000u | grey * 0x010101u) {}
-    void set(int x, int y, int grey) {
-        bits[std::size_t(y) * width + x] = 0xFF000000u | grey * 0x010101u;
-    }
-    [[nodiscard]] int get(int x, int y) const { return bits[std::size_t(y) * width + x] & 0xFF; }
-    [[nodiscard]] ArgbPicture view() const { return {bits.data(), width, height, width}; }
-    // A disc with coverage-blended edges over whatever is below it.
-    void disc(double cx, double cy, double r) {
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x)
-                set(x, y,
-                    int(std::lround(get(x, y) +
-                                    (255 - get(x, y)) * discCoverage(x, y, cx, cy, r))));
-    }
-};
-
-const MarkerBounds kDefault = markerBounds(0, 40); // channels 215 .. 255
-const PixelSeed kSeedAt20[] = {{20, 20}};
-const PixelRect kWindowAt20{0, 0, 40, 40};
-
-TEST(SubPixelCentre, FindsDiscsWhereverTheyLie) {
-    // {what, picture setup, expected centre, tolerance}
+TEST(SubPixelCentre, FindsTheMarkerConnectedToTheSeedsInsideTheRegion) {
+    const auto disc = [](double x, double y, double r, double gradient = 0) {
+        return scene(41, 41, 60, {{x, y, r, 255}}, gradient);
+    };
+    // A second marker inside the window, not touching the first, and a stray bright pixel in
+    // the ring.
+    QImage two = scene(60, 41, 80, {{20, 20, 4, 255}, {34.4, 22, 4, 255}});
+    two.setPixel(26, 20, qRgb(255, 255, 255));
     struct Row {
         const char* what;
-        double cx, cy, r;
-        int gradient; // grey levels per 10 pixels across the picture
+        QImage picture;
+        std::vector<PixelSeed> seeds;
+        std::optional<PointD> centre; // nothing: no centre
+        double tolerance = 0.01;
+        PixelRect region = {0, 0, 40, 40};
     };
     const Row rows[] = {
-        {"on a pixel centre", 20, 20, 5, 0},
-        {"between pixels", 20.5, 19.5, 5, 0},
-        {"off centre", 20.3, 20.71, 6.5, 0},
-        {"small", 19.8, 20.2, 2.5, 0},
+        {"on a pixel centre", disc(20, 20, 5), {{20, 20}}, PointD{20, 20}},
+        {"between pixels", disc(20.5, 19.5, 5), {{20, 20}}, PointD{20.5, 19.5}},
+        {"off centre", disc(20.3, 20.71, 6.5), {{20, 20}}, PointD{20.3, 20.71}},
+        {"small", disc(19.8, 20.2, 2.5), {{20, 20}}, PointD{19.8, 20.2}},
         // A plain median of the ring would pull the centre up the slope by about 0.05 px.
-        {"on a steep gradient", 20.37, 20.18, 6, 15},
-    };
+        {"on a slope", disc(20.37, 20.18, 6, 15), {{20, 20}}, PointD{20.37, 20.18}},
+        {"beside another marker", two, {{20, 20}}, PointD{20, 20}},
+        {"a seed that fails starts nothing", two, {{5, 5}, {34, 22}}, PointD{34.4, 22}},
+        {"no seed passes", two, {{5, 5}, {-3, 2}, {1000, 20}}, {}},
+        {"seeds outside the region", two, {{20, 20}}, {}, 0, {30, 0, 40, 40}},
+        // Without a ring, or without contrast to it: the plain mean of the marker pixels.
+        {"all white", scene(30, 20, 255, {}), {{10, 10}}, PointD{14.5, 9.5}, 0, {-99, -99, 99, 99}},
+        {"no contrast", scene(60, 60, 230, {}), {{10, 10}}, PointD{10, 15}, 0, {0, 0, 20, 30}},
+        {"cut by the edge", scene(41, 41, 70, {{1, 39.5, 6, 255}}), {{0, 40}}, PointD{2.5, 38}, 2}};
+    const MarkerBounds bounds = markerBounds(0, 40); // channels 215 .. 255
     for (const Row& row : rows) {
-        Picture p(41, 41, 0);
-        for (int y = 0; y < 41; ++y)
-            for (int x = 0; x < 41; ++x)
-                p.set(x, y, 60 + row.gradient * x / 10);
-        p.disc(row.cx, row.cy, row.r);
-        const auto c = subPixelCentre(p.view(), kDefault, kSeedAt20, kWindowAt20);
-        ASSERT_TRUE(c) << row.what;
-        EXPECT_NEAR(c->x, row.cx, 0.01) << row.what;
-        EXPECT_NEAR(c->y, row.cy, 0.01) << row.what;
+        const auto c =
+            subPixelCentre(pixelsOf<ArgbPicture>(row.picture), bounds, row.seeds, row.region);
+        ASSERT_EQ(c.has_value(), row.centre.has_value()) << row.what;
+        const PointD got = c.value_or(PointD{}), expected = row.centre.value_or(PointD{});
+        EXPECT_NEAR(got.x, expected.x, row.tolerance) << row.what;
+        EXPECT_NEAR(got.y, expected.y, row.tolerance) << row.what;
     }
+    EXPECT_FALSE(subPixelCentre(ArgbPicture{}, bounds, rows[0].seeds, rows[0].region));
 }
 
-TEST(SubPixelCentre, OnlyTheMarkerConnectedToTheSeedsInsideTheRegionCounts) {
-    Picture p(60, 41, 80);
-    p.disc(20, 20, 4);
-    p.disc(34.4, 22, 4); // a second marker inside the window, not touching the first
-    p.set(26, 20, 255);  // and a stray bright pixel in the ring
-    const auto c = subPixelCentre(p.view(), kDefault, kSeedAt20, kWindowAt20);
-    ASSERT_TRUE(c);
-    EXPECT_NEAR(c->x, 20, 0.01);
-    EXPECT_NEAR(c->y, 20, 0.01);
-
-    // A seed that fails the test starts nothing; the next one may.
-    const PixelSeed seeds[] = {{5, 5}, {34, 22}};
-    const auto second = subPixelCentre(p.view(), kDefault, seeds, kWindowAt20);
-    ASSERT_TRUE(second);
-    EXPECT_NEAR(second->x, 34.4, 0.01);
-    EXPECT_NEAR(second->y, 22, 0.01);
-    const PixelSeed nothing[] = {{5, 5}, {-3, 2}, {1000, 20}};
-    EXPECT_FALSE(subPixelCentre(p.view(), kDefault, nothing, kWindowAt20));
-    // Seeds outside the region are not used even where they would pass.
-    EXPECT_FALSE(subPixelCentre(p.view(), kDefault, kSeedAt20, PixelRect{30, 0, 40, 40}));
-}
-
-TEST(SubPixelCentre, DegenerateSurroundingsGiveTheMeanOfTheMarkerPixels) {
-    // All white: no ring inside the picture, the whole region is the marker.
-    Picture white(30, 20, 255);
-    const PixelSeed seed[] = {{10, 10}};
-    auto c = subPixelCentre(white.view(), kDefault, seed, PixelRect{-100, -100, 100, 100});
-    ASSERT_TRUE(c);
-    EXPECT_DOUBLE_EQ(c->x, 14.5);
-    EXPECT_DOUBLE_EQ(c->y, 9.5);
-    // Every colour passes: the region is the marker and its ring has the same grey.
-    Picture grey(60, 60, 100);
-    c = subPixelCentre(grey.view(), markerBounds(0, 255), seed, PixelRect{0, 0, 20, 30});
-    ASSERT_TRUE(c);
-    EXPECT_DOUBLE_EQ(c->x, 10);
-    EXPECT_DOUBLE_EQ(c->y, 15);
-    // A marker cut by the picture's edge stays on the picture.
-    Picture edge(41, 41, 70);
-    edge.disc(1, 39.5, 6);
-    const PixelSeed corner[] = {{0, 40}};
-    c = subPixelCentre(edge.view(), kDefault, corner, kWindowAt20);
-    ASSERT_TRUE(c);
-    EXPECT_TRUE(c->x >= 0 && c->x < 5 && c->y > 36 && c->y <= 40);
-    // No picture at all.
-    EXPECT_FALSE(subPixelCentre(ArgbPicture{}, kDefault, seed, kWindowAt20));
-}
-
-// --- Recording the trajectory --------------------------------------------------------------
-
-struct RecordFixture : ::testing::Test {
+TEST(SwayRecording, PlacedPointsFillEntryZeroAndTrackedPhotosAppend) {
     AnalysisState state;
+    state.darknessTolerance = 40;
+    state.frameCount = 12;
     SwayRecord sway;
-    Picture photo{200, 100, 70};
-    void SetUp() override {
-        state.darknessTolerance = 40;
-        photo.disc(40.25, 50.5, 5);
-        photo.disc(120.75, 30, 5);
-    }
+    const QImage image = scene(200, 100, 70, {{40.25, 50.5, 5, 255}, {120.75, 30, 5, 255}});
+    const ArgbPicture photo = pixelsOf<ArgbPicture>(image);
+    const auto track = [&](double seconds, int32_t sequence) {
+        recordTrackedFrame(sway, state, photo, trackedFrom(state), seconds, sequence);
+    };
     // What a marker press does: the search's stored point, then the recording.
-    void place(int x, int y, double clickX, double clickY, int32_t sequence = 7) {
+    const auto place = [&](int x, int y, double clickX, double clickY, int32_t sequence) {
         ++state.pointCount;
         state.pointX[state.pointCount] = static_cast<int16_t>(x);
         state.pointY[state.pointCount] = static_cast<int16_t>(y);
-        recordPlacedPoint(sway, state, photo.view(), state.pointCount, clickX, clickY, kNaN,
-                          sequence);
-    }
-};
-
-TEST_F(RecordFixture, PlacedPointsFillEntryZero) {
-    state.frameCount = 12;
-    place(40, 50, 41.6, 49.2);
-    place(120, 30, 120.5, 29.5); // a half-pixel click: the seeds are rounded like the search's
-    place(160, 80, 160.2, 80.4); // no marker there: the stored whole-pixel point
+        recordPlacedPoint(sway, state, photo, state.pointCount, clickX, clickY, kNaN, sequence);
+    };
+    track(kNaN, 6); // nothing is tracked before entry 0
+    EXPECT_TRUE(sway.entries.empty());
+    place(40, 50, 41.6, 49.2, 7);
+    place(160, 80, 160.2, 80.4, 8); // no marker there: the stored whole-pixel point
     ASSERT_EQ(sway.entries.size(), 1u);
     EXPECT_EQ(sway.seriesStart, 12);
-    const SwayEntry& e = sway.entries[0];
-    EXPECT_NEAR(e.x[1], 40.25, 0.01);
-    EXPECT_NEAR(e.y[1], 50.5, 0.01);
-    EXPECT_NEAR(e.x[2], 120.75, 0.01);
-    EXPECT_NEAR(e.y[2], 30, 0.01);
-    EXPECT_EQ(e.x[3], 160);
-    EXPECT_EQ(e.y[3], 80);
-    EXPECT_TRUE(std::isnan(e.x[4]));
-    EXPECT_TRUE(std::isnan(e.seconds));
-    EXPECT_EQ(e.sequence, 7);
-    // Points past the seventh leave no trace.
-    state.pointCount = 7;
-    place(40, 50, 40, 50);
-    EXPECT_TRUE(std::isnan(sway.entries[0].x[0]));
-    EXPECT_EQ(sway.entries.size(), 1u);
-}
+    const SwayEntry first = sway.entries[0];
+    EXPECT_NEAR(first.x[1], 40.25, 0.01);
+    EXPECT_NEAR(first.y[1], 50.5, 0.01);
+    EXPECT_EQ(std::pair(first.x[2], first.y[2]), std::pair(160.0, 80.0));
+    EXPECT_TRUE(std::isnan(first.x[3]) && std::isnan(first.seconds));
+    EXPECT_EQ(first.sequence, 7);
 
-TEST_F(RecordFixture, TrackedPhotosAppendOneEntryMeasuredLikeTheClick) {
-    place(40, 50, 40, 50);
-    const TrackedFrom before = trackedFrom(state);
     state.pointX[1] = 41; // the tracking moved the whole-pixel point; the centre stays the same
-    recordTrackedFrame(sway, state, photo.view(), before, 1.5, 9);
+    track(1.5, 9);
     ASSERT_EQ(sway.entries.size(), 2u);
     // The same method for both: the same photo gives the same centre, no jump at the first step.
-    EXPECT_EQ(sway.entries[1].x[1], sway.entries[0].x[1]);
-    EXPECT_EQ(sway.entries[1].y[1], sway.entries[0].y[1]);
-    EXPECT_EQ(sway.entries[1].seconds, 1.5);
+    EXPECT_EQ(std::pair(sway.entries[1].x[1], sway.entries[1].y[1]),
+              std::pair(first.x[1], first.y[1]));
+    EXPECT_EQ(std::pair(sway.entries[1].seconds, sway.entries[1].sequence), std::pair(1.5, 9));
+    // A point placed after the last entry joins that entry, which keeps its photo's number, and
+    // is followed from then on. A half-pixel click's seeds are rounded like the search's.
+    place(120, 30, 120.5, 29.5, 3);
     EXPECT_EQ(sway.entries[1].sequence, 9);
-
-    // A point placed after the last entry joins that entry and is followed from then on; the
-    // entry keeps its photo's number.
-    place(120, 30, 121, 31, 3);
-    EXPECT_EQ(sway.entries[1].sequence, 9);
-    EXPECT_NEAR(sway.entries[1].x[2], 120.75, 0.01);
-    EXPECT_TRUE(std::isnan(sway.entries[0].x[2]));
-    recordTrackedFrame(sway, state, photo.view(), trackedFrom(state), kNaN, SwayEntry::kNoSequence);
-    EXPECT_NEAR(sway.entries[2].x[2], 120.75, 0.01);
-
-    // The capacity is kept.
+    EXPECT_NEAR(sway.entries[1].x[3], 120.75, 0.01);
+    EXPECT_TRUE(std::isnan(sway.entries[0].x[3]));
+    track(kNaN, SwayEntry::kNoSequence);
+    EXPECT_NEAR(sway.entries[2].x[3], 120.75, 0.01);
+    // Points past the seventh leave no trace; the capacity is kept.
+    state.pointCount = 7;
+    place(40, 50, 40, 50, 3);
+    EXPECT_TRUE(std::isnan(sway.entries[2].x[0]));
     sway.entries.resize(SwayRecord::kMaxEntries);
-    recordTrackedFrame(sway, state, photo.view(), trackedFrom(state), kNaN, SwayEntry::kNoSequence);
+    track(kNaN, SwayEntry::kNoSequence);
     EXPECT_EQ(sway.entries.size(), std::size_t(SwayRecord::kMaxEntries));
 }
-
-TEST_F(RecordFixture, NothingIsTrackedBeforeEntryZero) {
-    state.pointCount = 1;
-    state.pointX[1] = 40;
-    state.pointY[1] = 50;
-    recordTrackedFrame(sway, state, photo.view(), trackedFrom(state), kNaN, SwayEntry::kNoSequence);
-    EXPECT_TRUE(sway.entries.empty());
-}
-
-// --- Units, times and trajectories ---------------------------------------------------------
 
 TEST(SwayUnits, MillimetresOnlyOnceTheScaleIsConfirmed) {
     // {mmPerPoint, confirmed, millimetres}
@@ -344,99 +210,50 @@ TEST(SwayUnits, MillimetresOnlyOnceTheScaleIsConfirmed) {
     }
 }
 
-SwayRecord threeEntries() {
+TEST(SwayTrajectory, TimesFromTheSequenceNumbersOrTheVideoFrames) {
+    constexpr int32_t none = SwayEntry::kNoSequence;
     SwayRecord sway;
     sway.entries.resize(4);
-    const double x1[] = {10, 12, 11, 10}, y1[] = {20, 17, 20, 20};
-    for (std::size_t e = 0; e < 4; ++e) {
-        sway.entries[e].x[1] = x1[e];
-        sway.entries[e].y[1] = y1[e];
-    }
-    // Point 3 placed on the second photo.
-    for (std::size_t e = 1; e < 4; ++e) {
-        sway.entries[e].x[3] = 50.0 + double(e);
-        sway.entries[e].y[3] = 5.0;
-    }
-    return sway;
-}
-
-TEST(SwayTrajectory, RelativeToTheFirstCentreWithYUpward) {
-    const SwayRecord sway = threeEntries();
-    const auto all = swayTrajectories(sway, SwayUnits{true, 0.5});
-    ASSERT_EQ(all.size(), 2u);
-    EXPECT_EQ(all[0].point, 1);
-    EXPECT_EQ(all[0].positions, (std::vector<PointD>{{0, 0}, {1, 1.5}, {0.5, 0}, {0, 0}}));
-    EXPECT_EQ(all[1].point, 3);
-    EXPECT_EQ(all[1].entries, (std::vector<int>{1, 2, 3}));
-    EXPECT_EQ(all[1].positions, (std::vector<PointD>{{0, 0}, {0.5, 0}, {1, 0}}));
-    ASSERT_TRUE(all[1].measures);
-    EXPECT_DOUBLE_EQ(all[1].measures->pathLength, 1.0);
-    EXPECT_FALSE(all[1].measures->meanVelocity);
-    EXPECT_TRUE(std::isnan(all[0].interval));
-    EXPECT_TRUE(std::isnan(all[0].times[2]));
-}
-
-TEST(SwayTrajectory, TimesFromTheTypedIntervalOrTheVideoFrames) {
-    SwayRecord sway = threeEntries();
+    for (std::size_t e = 1; e < 4; ++e) // point 3, placed on the second photo, moves 2 pixels
+        std::tie(sway.entries[e].x[3], sway.entries[e].y[3]) = std::pair(50.0 + e, 5.0);
     EXPECT_EQ(swayTiming(sway), SwayTiming::Unknown);
-    EXPECT_FALSE(swayReportAvailable(SwayRecord{}));
-    EXPECT_TRUE(swayReportAvailable(sway));
-
+    EXPECT_TRUE(std::isnan(pointTrajectory(sway, 3, SwayUnits{}).times[1]));
     sway.frameInterval = 0.25;
-    EXPECT_EQ(swayTiming(sway), SwayTiming::PhotoInterval);
-    auto t = pointTrajectory(sway, 3, SwayUnits{});
-    EXPECT_EQ(t.times, (std::vector<double>{0.25, 0.5, 0.75}));
-    EXPECT_EQ(t.interval, 0.25);
-    EXPECT_DOUBLE_EQ(*t.measures->duration, 0.5);
-    EXPECT_DOUBLE_EQ(*t.measures->meanVelocity, 4.0); // two one-pixel steps in half a second
-
+    // {sequence numbers, intervals from entry 0}
+    const std::pair<std::array<int32_t, 4>, std::array<double, 4>> rows[] = {
+        {{none, none, none, none}, {0, 1, 2, 3}},
+        {{1, 2, 3, 5}, {0, 1, 2, 4}}, // photo 4 lost a marker; the next continuation took 5
+        {{7, 8, 9, 10}, {0, 1, 2, 3}},
+        {{1, 2, none, 5}, {0, 1, 2, 3}},
+        {{3, 2, 4, 5}, {0, 1, 2, 3}}}; // an earlier photo opened
+    for (const auto& [sequence, steps] : rows) {
+        for (std::size_t e = 0; e < 4; ++e)
+            sway.entries[e].sequence = sequence[e];
+        EXPECT_EQ(swayTiming(sway), SwayTiming::PhotoInterval);
+        const std::vector<double> times = entryTimes(sway);
+        for (std::size_t e = 0; e < 4; ++e)
+            EXPECT_EQ(times[e], steps[e] * 0.25) << sequence[1] << " entry " << e;
+        const PointTrajectory t = pointTrajectory(sway, 3, SwayUnits{});
+        EXPECT_EQ(t.interval, 0.25);
+        EXPECT_EQ(*t.measures->duration, (steps[3] - steps[1]) * 0.25) << sequence[1];
+        EXPECT_DOUBLE_EQ(*t.measures->meanVelocity, 2 / *t.measures->duration) << sequence[1];
+    }
     // Frame times of a video win over a typed interval; their spacing may vary.
     const double seconds[] = {10.0, 10.04, 10.12, 10.16};
     for (std::size_t e = 0; e < 4; ++e)
         sway.entries[e].seconds = seconds[e];
     EXPECT_EQ(swayTiming(sway), SwayTiming::VideoTimestamps);
-    t = pointTrajectory(sway, 3, SwayUnits{});
+    const PointTrajectory t = pointTrajectory(sway, 3, SwayUnits{});
     EXPECT_NEAR(t.times[0], 0.04, 1e-12);
     EXPECT_NEAR(*t.measures->duration, 0.12, 1e-12);
     EXPECT_NEAR(t.interval, 0.06, 1e-12);
     // One entry without a time makes the timing fall back to the typed interval.
     sway.entries[2].seconds = kNaN;
     EXPECT_EQ(swayTiming(sway), SwayTiming::PhotoInterval);
-}
-
-TEST(SwayTrajectory, PhotoTimesFollowTheSequenceNumbers) {
-    constexpr int32_t none = SwayEntry::kNoSequence;
-    struct Row {
-        const char* name;
-        std::array<int32_t, 4> sequence;
-        std::array<double, 4> times;
-    };
-    const Row rows[] = {
-        // Photo 4 lost a marker; the next continuation went on with photo 5.
-        {"gap", {1, 2, 3, 5}, {0, 0.1, 0.2, 0.4}},
-        {"consecutive", {7, 8, 9, 10}, {0, 0.1, 0.2, 0.3}},
-        {"a number missing", {1, 2, none, 5}, {0, 0.1, 0.2, 0.3}},
-        {"an earlier photo opened", {3, 2, 4, 5}, {0, 0.1, 0.2, 0.3}},
-    };
-    for (const Row& row : rows) {
-        SwayRecord sway;
-        sway.frameInterval = 0.1;
-        sway.entries.resize(4);
-        const double x[] = {10, 11, 11, 12};
-        for (std::size_t e = 0; e < 4; ++e) {
-            sway.entries[e].x[1] = x[e];
-            sway.entries[e].y[1] = 20;
-            sway.entries[e].sequence = row.sequence[e];
-        }
-        const std::vector<double> times = entryTimes(sway);
-        for (std::size_t e = 0; e < 4; ++e)
-            EXPECT_NEAR(times[e], row.times[e], 1e-12) << row.name << " entry " << e;
-        const PointTrajectory t = pointTrajectory(sway, 1, SwayUnits{});
-        EXPECT_EQ(t.interval, 0.1) << row.name;
-        EXPECT_NEAR(*t.measures->duration, row.times[3], 1e-12) << row.name;
-        // A path of 2 pixels.
-        EXPECT_NEAR(*t.measures->meanVelocity, 2 / row.times[3], 1e-9) << row.name;
-    }
+    sway.entries.pop_back(); // three entries make a trajectory to report, two do not
+    EXPECT_TRUE(swayReportAvailable(sway));
+    sway.entries.pop_back();
+    EXPECT_FALSE(swayReportAvailable(sway));
 }
 
 } // namespace
