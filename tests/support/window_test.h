@@ -42,6 +42,16 @@ protected:
     }
 
     [[nodiscard]] QWidget* w() const { return mWindow.get(); }
+    // The picture on display, and point k of the record.
+    [[nodiscard]] QImage shownPicture() const {
+        return child<PictureArea>(w(), "picSource")->image();
+    }
+    [[nodiscard]] QPoint point(int k) const { return {mState->pointX[k], mState->pointY[k]}; }
+    // The offscreen platform leaves activating a window, for its shortcuts, to the test.
+    void activate() {
+        w()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w()));
+    }
     // A click on the picture at a position inside it.
     void press(QPoint inner, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QTest::mouseClick(child(w(), "picSource"), Qt::LeftButton, modifiers,
