@@ -5,6 +5,7 @@
 #include "picture_area.h"
 #include "widget_lookup.h"
 
+#include <QComboBox>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -42,6 +43,24 @@ protected:
     }
 
     [[nodiscard]] QWidget* w() const { return mWindow.get(); }
+    // The picture on display, and point k of the record.
+    [[nodiscard]] QImage shownPicture() const {
+        return child<PictureArea>(w(), "picSource")->image();
+    }
+    [[nodiscard]] QPoint point(int k) const { return {mState->pointX[k], mState->pointY[k]}; }
+    // The texts of the landmark lists Combo1 to Combo7.
+    [[nodiscard]] QStringList listTexts() const {
+        QStringList texts;
+        for (int k = 1; k <= 7; ++k)
+            texts << child<QComboBox>(w(), qPrintable(QStringLiteral("Combo%1").arg(k)))
+                         ->currentText();
+        return texts;
+    }
+    // The offscreen platform leaves activating a window, for its shortcuts, to the test.
+    void activate() {
+        w()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w()));
+    }
     // A click on the picture at a position inside it.
     void press(QPoint inner, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QTest::mouseClick(child(w(), "picSource"), Qt::LeftButton, modifiers,
