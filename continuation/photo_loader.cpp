@@ -7,6 +7,8 @@
 #include <QtEndian>
 
 #include <atomic>
+#include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <limits>
 #include <mutex>
@@ -20,8 +22,11 @@ bool bitmapIsComplete(QIODevice& file) {
     const QByteArray head = file.peek(34);
     if (head.size() < 26 || !head.startsWith("BM"))
         return true; // not a bitmap, or too odd to judge: the decoder decides
-    const auto u16 = [&head](int at) { return qFromLittleEndian<quint16>(head.constData() + at); };
-    const auto u32 = [&head](int at) { return qFromLittleEndian<quint32>(head.constData() + at); };
+    // A fixed buffer, so every field read below lies inside it whatever the peek returned.
+    std::array<char, 34> bytes{};
+    std::copy(head.cbegin(), head.cend(), bytes.begin());
+    const auto u16 = [&bytes](int at) { return qFromLittleEndian<quint16>(bytes.data() + at); };
+    const auto u32 = [&bytes](int at) { return qFromLittleEndian<quint32>(bytes.data() + at); };
     const qint64 dataOffset = u32(10);
     const quint32 headerSize = u32(14);
     qint64 width = 0, height = 0, bitsPerPixel = 0;
