@@ -12,8 +12,7 @@
 
 #include <cstdint>
 
-// Lossless: FFV1 stores the 32-bit pixels as they are, so every decoded frame equals its
-// picture.
+// Lossless: FFV1 keeps the 32-bit pixels as they are, so each decoded frame equals its picture.
 inline VideoWriteOptions losslessClip(int width = 640, int height = 480) {
     VideoWriteOptions options;
     options.encoder = QStringLiteral("ffv1");
@@ -22,14 +21,6 @@ inline VideoWriteOptions losslessClip(int width = 640, int height = 480) {
     options.height = height;
     options.timeBaseDen = 10; // ten frames a second, frame i at i tenths
     options.framesPerSecond = 10;
-    return options;
-}
-
-inline VideoWriteOptions h264Clip(int width = 640, int height = 480) {
-    VideoWriteOptions options;
-    options.width = width;
-    options.height = height;
-    options.encoderOptions = {{"preset", "ultrafast"}, {"crf", "16"}};
     return options;
 }
 
@@ -49,10 +40,10 @@ inline QString writeClip(const QString& path, const QList<QImage>& frames,
     return path;
 }
 
-// Frames first .. first + count - 1 of the sample sequence.
-inline QList<QImage> sampleFrames(int count, const SampleOptions& options = {}, int first = 0) {
+// The first `count` frames of the sample sequence.
+inline QList<QImage> sampleFrames(int count, const SampleOptions& options = {}) {
     QList<QImage> frames;
-    for (int i = first; i < first + count; ++i)
+    for (int i = 0; i < count; ++i)
         frames.append(sampleFrame(i, options));
     return frames;
 }
