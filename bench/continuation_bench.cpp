@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The continuation through a photo sequence against a loop that only decodes the same photos
 // on one thread; large JPEGs decoded straight to the display size against a full decode, and a
 // continuation through them against a one-thread loop at display size; a full-HD video from

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the sub-pixel centres add to each photo of a continuation: tracking the seven markers of
 // the sample sequence with and without recording their sub-pixel centres, beside decoding the
 // photo, which the continuation cannot avoid.

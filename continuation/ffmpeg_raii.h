@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Owning pointers for FFmpeg objects, so that no error path can leak one. Every FFmpeg object of

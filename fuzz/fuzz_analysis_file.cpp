@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Analysis file content: whatever the bytes, the reader answers without reading outside what it
 // was given, and what it accepts it writes back so that it reads the same again.
 #include "analysis_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The display form of numbers: a sign or blank in front, a blank behind, never "-0", and it
 // reads back as the number to 7 significant digits.
 #include "number_format.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The next photo name: never touches the folders, only ever grows, and can always be stepped
 // again, so a continuation always moves on. The sequence number that times the photos is read
 // from the same place and moves on by one with the name.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Export file names: always in the chosen folder, always ending in the suffix.
 #include "output_name.h"
 

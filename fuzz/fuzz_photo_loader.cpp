@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary bytes opened as a photo through the program's own loader: it either refuses them
 // or returns a picture at a display size that fits 640 x 480.
 #include "photo_loader.h"

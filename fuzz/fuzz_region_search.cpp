@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The region search on random small pictures with random tolerances and clicks: it never reads
 // or paints outside the pictures, and it finds the same centre and paints the same pixels as
 // the plain search of the tests, so longer fuzzing guards the optimised search too.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // pcol.dat content: whatever the bytes, the reader answers, and what it accepts reads back the
 // same after being written.
 #include "settings_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sub-pixel centre on random small pictures, regions, seeds and tolerances: nothing is read
 // outside the picture, and a centre found is finite and lies among the pixels it weighs (the
 // region and one pixel around it, on the picture).

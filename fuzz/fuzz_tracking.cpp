@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tracking on random small pictures with random points, counters and tolerances: nothing is
 // read or written outside the record or the pictures, and the counters stay in range.
 #include "picture_input.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary bytes opened as a video through the program's own opener, read from memory: it
 // either refuses them with a reason or gives a display size that fits 640 x 480 and frames of
 // exactly that size. The probe and the decoding are capped so that one input costs little.

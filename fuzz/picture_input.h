@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Turns fuzz bytes into a small picture, tolerances and positions. Pictures live in exactly

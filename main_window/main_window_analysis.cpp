@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's analysis files, the history of presses, the fresh start and the question
 // about unsaved work.
 #include "main_window.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "placement_picture.h"
 
 #include "photo_loader.h"

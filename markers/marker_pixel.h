@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The marker colour test in a form the compiler can inline into the scan loops of the region

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds in Release into build-release/ and runs every benchmark. The sequence benchmarks
 # generate their photos and video once into build-release/bench-data/ (about 1.1 GB).
 set -euo pipefail

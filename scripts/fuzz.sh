@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer harnesses with clang into build-fuzz/ and runs each of them.
 #   bash scripts/fuzz.sh 100000     100,000 runs per harness (what the test command does)
 #   bash scripts/fuzz.sh 0 600      fuzz each harness for 10 minutes instead

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs whatever the project needs that is missing on a Debian 12 machine (as root, or
 # through sudo).
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the Debian package the way a user meets it: its files, its metadata, and the program
 # installed from it. Packs the already built tree build/ (scripts/package.sh --build-dir build),
 # or checks the package given:

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package vestra2007_<version>-<revision>_amd64.deb into the project folder:
 # installs what is missing, makes a Release build with Debian's hardening flags in
 # build-package/ (program only, no tests), packs it with CPack and checks it with lintian.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sets up, builds and starts Vestra2007 in workdir/, which holds the settings file pcol.dat, a
 # sample photo sequence and a sample video on first run.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs whatever is missing on a Debian 12 machine (as root, or through sudo) and builds the
 # program, its tools and its tests into build/.
 set -euo pipefail

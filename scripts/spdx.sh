@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Puts the licence identifier at the top of every source file, once:
 #   C++ (.h, .cpp)                      // SPDX-License-Identifier: GPL-3.0-or-later  (first line)
 #   CMake and shell (CMakeLists.txt, .cmake, .sh)

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sets up and builds like scripts/run.sh, then runs every check CI runs:
 #   1. all tests (CTest, offscreen),
 #   2. the Debian package, packed from build/, and the program installed from it,
-#   3. all tests again built with AddressSanitizer and UndefinedBehaviorSanitizer,
-#   4. each libFuzzer harness for a short, fixed number of runs.
+#   3. the licence identifier at the top of every source file,
+#   4. all tests again built with AddressSanitizer and UndefinedBehaviorSanitizer,
+#   5. each libFuzzer harness for a short, fixed number of runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -15,9 +17,8 @@ ctest --test-dir build --output-on-failure -j"$jobs"
 echo "== Debian package"
 bash scripts/package-checks.sh
 
-# Switched off until the licence identifiers are in every source file (bash scripts/spdx.sh):
-# echo "== licence identifiers"
-# bash scripts/spdx.sh --check
+echo "== licence identifiers"
+bash scripts/spdx.sh --check
 
 echo "== tests with sanitizers"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESTRA_SANITIZE=ON

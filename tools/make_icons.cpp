@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the program's icon theme files from the drawing the windows use:
 //   vestra2007-icons <folder>
 // gives <folder>/hicolor/<n>x<n>/apps/vestra2007.png for each installed size and

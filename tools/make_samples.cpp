@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the sample photo sequence or the sample video:
 //   vestra2007-samples <folder> [count]         stem(001).bmp ... into the folder
 //   vestra2007-samples --video <file> [frames]  the same figure as an H.264 video, 30 per second

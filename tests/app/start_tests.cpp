@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up from the command line to the shown main window, in a temporary start folder.
 #include "command_line.h"
 #include "file_bytes.h"

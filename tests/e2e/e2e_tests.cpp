@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole roads through the program the way a user drives them: menus, clicks on the photo, the
 // real open and save dialogs, message boxes and secondary windows, down to the bytes on disk.
 #include "csv_export.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The end-of-analysis window, driven through its real save dialog.
 #include "analysis_state.h"
 #include "end_window.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The export files and their pieces, byte for byte, against bytes written by hand.
 #include "analysis_state.h"
 #include "cp932.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's analysis files, undo and redo, the fresh start and the question about
 // unsaved work, driven as the user drives them.
 #include "analysis_file.h"

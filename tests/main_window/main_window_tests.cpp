@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window as the user drives it: its start state, opening photos, presses on the
 // picture, starting the analysis, the grid, the scale and the continuation through a sequence.
 #include "display_size.h"

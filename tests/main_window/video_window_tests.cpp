@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Videos in the main window as a user meets them: the open and start dialogs and the road to the
 // end of the clip, Esc during a run, and a refusal and a reopened analysis after a run.
 #include "file_dialog_input.h"

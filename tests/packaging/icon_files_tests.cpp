@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The icon theme files are what the desktop shows in menus and file managers; they must be the
 // icon of the windows, at every size and as SVG.
 #include "picture_difference.h"

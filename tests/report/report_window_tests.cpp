@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sway report as a user reaches it: photos tracked by the real continuation, the menu item,
 // the window's table and plots, the interval box, and the files through the save dialogs.
 #include "file_bytes.h"

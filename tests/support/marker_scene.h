@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Generated pictures of white markers: anti-aliased discs at sub-pixel positions on a plain or

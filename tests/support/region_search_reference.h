@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The marker search written out plainly, one pixel and one bound at a time, to compare the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Short videos written through the libraries for the tests: the frames of the sample photo

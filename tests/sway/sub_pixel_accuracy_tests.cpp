@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Accuracy of the sub-pixel marker centre on generated pictures (fixed seeds): anti-aliased
 // discs of radius 4-8 at random sub-pixel positions on a textured background, noise of
 // sigma 2, with and without JPEG at quality 90.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "marker_scene.h"
 #include "sub_pixel_centre.h"
 #include "sway_measures.h"
