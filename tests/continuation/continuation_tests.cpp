@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Video reading on clips written by the libraries, the photo and video sources, the loop, and
 // the parity between a photo sequence and a lossless video of the same pictures.
 #include "continuation.h"
@@ -181,6 +182,25 @@ TEST(BrokenVideoTest, isRefusedWithAReasonOrEndsWhereItBreaks) {
     run.run(gone);
     EXPECT_EQ(continuationEndText(AnalysisSource::Kind::Video, run.outcome),
               QStringLiteral("0コマを追跡しました。動画 gone.mp4 を読み込めないため終了しました"));
+    // A frame the decoder flags as damaged ends the run there, like an unreadable photo.
+    VideoWriteOptions mpeg4 = losslessClip();
+    mpeg4.encoder = QStringLiteral("mpeg4");
+    mpeg4.pixelFormat = QStringLiteral("yuv420p");
+    mpeg4.encoderOptions = {{"qscale", "2"}};
+    QByteArray damaged = readBytes(writeClip(file("damaged.avi"), sampleFrames(12), mpeg4));
+    qsizetype at = -1;
+    for (int frame = 0; frame <= 8; ++frame) // the picture data of frame 8
+        at = damaged.indexOf(QByteArray("\0\0\1\xB6", 4), at + 1);
+    ASSERT_GT(at, 0);
+    for (int i = 0; i < 60; ++i)
+        damaged[at + 12 + i] = char(0x5A ^ (i * 37));
+    writeBytes(file("damaged.avi"), damaged);
+    Analysis broken(sampleFrame(0));
+    AnalysisSource damagedFrom = videoFrom(0);
+    VideoSource damagedSource(damagedFrom, file("damaged.avi"), QSize(640, 480));
+    broken.run(damagedSource);
+    EXPECT_EQ(continuationEndText(AnalysisSource::Kind::Video, broken.outcome).toStdString(),
+              "7コマを追跡しました。0.700秒より後のコマを読み込めないため終了しました");
     // A recording that broke off gives its whole frames, then ends.
     const QList<QImage> frames = sampleFrames(20, {.width = 160, .height = 120, .markerRadius = 3});
     const QByteArray whole =
