@@ -7,9 +7,9 @@
 #include <QImageReader>
 #include <QtEndian>
 
-#include <atomic>
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdlib>
 #include <limits>
 #include <mutex>

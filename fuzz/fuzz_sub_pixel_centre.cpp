@@ -20,9 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const FuzzPicture picture = FuzzPicture::from(in, 48);
     const PhotoView view = picture.photo();
 
-    const auto centre =
-        subPixelCentre(ArgbPicture{view.bits, view.width, view.height, view.stride}, bounds,
-                       seeds, region);
+    const auto centre = subPixelCentre(ArgbPicture{view.bits, view.width, view.height, view.stride},
+                                       bounds, seeds, region);
     if (!centre)
         return 0;
     const double left = std::max(region.left - 1, 0);

@@ -15,8 +15,7 @@ class FuzzInput {
 public:
     FuzzInput(const uint8_t* data, size_t size) : mData(data), mSize(size) {}
 
-    template <typename T>
-    T take() {
+    template <typename T> T take() {
         T value{};
         const size_t n = mAt + sizeof(T) <= mSize ? sizeof(T) : 0;
         if (n)

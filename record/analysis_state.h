@@ -11,8 +11,8 @@
 // The arrays keep the index ranges users of the record think in: points and landmark names
 // from 1, displacement series from 0. Element 0 of the 1-based arrays is never used.
 struct AnalysisState {
-    static constexpr int kMaxPoints = 60;    // pointX/pointY hold points 1..60
-    static constexpr int kNamedPoints = 7;   // only points 1..7 have names, paths and series
+    static constexpr int kMaxPoints = 60;     // pointX/pointY hold points 1..60
+    static constexpr int kNamedPoints = 7;    // only points 1..7 have names, paths and series
     static constexpr int kSeriesLength = 901; // deltaX1..deltaY7 hold entries 0..900
 
     using Series = std::array<float, kSeriesLength>;

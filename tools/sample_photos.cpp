@@ -12,10 +12,10 @@ namespace {
 
 // Resting positions in a 640 x 480 photo.
 constexpr QPoint kRest[kSampleMarkers] = {
-    {320, 62},                // top of the head
-    {372, 146}, {268, 146},   // shoulders
-    {350, 262}, {290, 262},   // iliac spines
-    {346, 362}, {294, 362},   // knees
+    {320, 62},              // top of the head
+    {372, 146}, {268, 146}, // shoulders
+    {350, 262}, {290, 262}, // iliac spines
+    {346, 362}, {294, 362}, // knees
 };
 
 QPoint scaled(QPoint p, const SampleOptions& o) {
@@ -86,8 +86,7 @@ QImage sampleFrame(int frame, const SampleOptions& options) {
     painter.setBrush(skin);
     const QPoint neck = (lShoulder + rShoulder) / 2;
     painter.drawRect(QRect(neck.x() - 9, neck.y() - 30, 18, 30));
-    painter.drawEllipse(QPointF(head.x(), head.y() + s * 30 / 480), s * 26 / 480.0,
-                        s * 32 / 480.0);
+    painter.drawEllipse(QPointF(head.x(), head.y() + s * 30 / 480), s * 26 / 480.0, s * 32 / 480.0);
 
     // Ruler on the floor with its two end ticks.
     const QPoint a = sampleRulerStart(options), b = sampleRulerEnd(options);
@@ -105,14 +104,17 @@ QImage sampleFrame(int frame, const SampleOptions& options) {
     for (const QPoint& centre : m)
         for (int dy = -r; dy <= r; ++dy)
             for (int dx = -r; dx <= r; ++dx)
-                if (dx * dx + dy * dy <= r * r + r && image.rect().contains(centre.x() + dx,
-                                                                             centre.y() + dy))
+                if (dx * dx + dy * dy <= r * r + r &&
+                    image.rect().contains(centre.x() + dx, centre.y() + dy))
                     image.setPixel(centre.x() + dx, centre.y() + dy, qRgb(255, 255, 255));
     return image;
 }
 
 QString sampleFileName(const QString& stem, int frame, const QString& suffix) {
-    return QStringLiteral("%1(%2).%3").arg(stem).arg(frame + 1, 3, 10, QLatin1Char('0')).arg(suffix);
+    return QStringLiteral("%1(%2).%3")
+        .arg(stem)
+        .arg(frame + 1, 3, 10, QLatin1Char('0'))
+        .arg(suffix);
 }
 
 bool writeSampleSequence(const QString& dir, const QString& stem, const SampleOptions& options,

@@ -11,7 +11,7 @@
 // and knees that sway a few pixels from photo to photo, and a ruler whose two end ticks are
 // kRulerLength pixels apart.
 struct SampleOptions {
-    int count = 30;          // photos in the sequence
+    int count = 30; // photos in the sequence
     int width = 640;
     int height = 480;
     int markerRadius = 6;
