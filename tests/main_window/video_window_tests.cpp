@@ -43,10 +43,7 @@ class VideoWindowTests : public WindowTest {
             press(marker);
         child<QAction>(w(), "kaiseki")->trigger();
         QTest::mouseClick(child(w(), "Command2"), Qt::LeftButton);
-        mWindow->pressOnPicture(sampleRulerStart(), 1);
-        mWindow->pressOnPicture(sampleRulerEnd(), 1);
-        child<QLineEdit>(w(), "Text1")->setText(QStringLiteral("500"));
-        QTest::mouseClick(child(w(), "Command4"), Qt::LeftButton);
+        confirmScale(250, QStringLiteral("500"));
         QVERIFY(child(w(), "Command3")->isVisible());
     }
     QString progress() const { return child<QLabel>(w(), "lblProgress")->text(); }

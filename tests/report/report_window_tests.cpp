@@ -27,13 +27,6 @@ private slots:
     void knownSubPixelPathGivesTheTrueMeasures();
 
 private:
-    // Two reference points `pixels` apart, and the distance typed and confirmed.
-    void confirmScale(int pixels, const QString& millimetres) {
-        press({100, 440}, Qt::ShiftModifier);
-        press({100 + pixels, 440}, Qt::ShiftModifier);
-        child<QLineEdit>(w(), "Text1")->setText(millimetres);
-        QTest::mouseClick(child(w(), "Command4"), Qt::LeftButton);
-    }
     void writePhoto(int number, const QImage& image) {
         QVERIFY(image.save(mDir->filePath(QStringLiteral("s(%1).bmp").arg(number))));
     }

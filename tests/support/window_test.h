@@ -7,6 +7,7 @@
 #include "widget_lookup.h"
 
 #include <QComboBox>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -66,6 +67,13 @@ protected:
     void press(QPoint inner, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QTest::mouseClick(child(w(), "picSource"), Qt::LeftButton, modifiers,
                           inner + QPoint(PictureArea::kFrame, PictureArea::kFrame));
+    }
+    // Two reference points `pixels` apart on row 440, and the distance typed and confirmed.
+    void confirmScale(int pixels, const QString& millimetres) {
+        press({100, 440}, Qt::ShiftModifier);
+        press({100 + pixels, 440}, Qt::ShiftModifier);
+        child<QLineEdit>(w(), "Text1")->setText(millimetres);
+        QTest::mouseClick(child(w(), "Command4"), Qt::LeftButton);
     }
     // The text of the message box that `action` shows, which is then closed.
     static QString nextMessage(const std::function<void()>& action) {
