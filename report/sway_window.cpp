@@ -19,6 +19,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTableWidget>
 #include <QValueAxis>
 
@@ -166,7 +167,11 @@ SwayWindow::SwayWindow(const AnalysisState& state, SwayRecord& sway, QWidget* pa
     connect(figureButton, &QPushButton::clicked, this, &SwayWindow::saveFigure);
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 
-    resize(1000, 860);
+    // Room for the table and three readable charts, but never taller than a laptop screen.
+    QSize size(1000, 860);
+    if (const QScreen* shown = screen())
+        size = size.boundedTo(shown->availableGeometry().size() * 0.95);
+    resize(size);
     refresh();
 }
 
