@@ -30,15 +30,13 @@ private slots:
         const QList<QPointF> rom = {{100.4, 100.5}, {101, 200}, {200, 201.5}};
         const QList<QPointF> pair = {{195.5, 458}, {445, 458.5}};
         // {the option chosen before the presses, 1: Shift on every press, the presses, the step
-        // after them (none: the last press)}. Choosing the mode is not a step; its grid is.
+        // after them (none: the last press)}: one row per kind of press, then the other steps.
+        // Choosing the mode is not a step; its grid is.
         const std::tuple<const char*, int, QList<QPointF>, QString> rows[] = {
             {"Option2", 0, {m0, m1 + QPointF(2, 1)}, ""}, // a marker
-            {"Option2", 1, pair.mid(1), ""},              // the first reference
-            {"Option2", 1, pair, ""},
-            {"Option1", 0, rom.mid(0, 1), ""}, // ROM points
-            {"Option1", 0, rom.mid(0, 2), ""},
-            {"Option1", 0, rom, ""},
-            {"Option1", 0, rom, "start"}, // numbers the triples
+            {"Option2", 1, pair, ""},                     // a reference, with its distance
+            {"Option1", 0, rom, ""},                      // an angle point, with its angle
+            {"Option1", 0, rom, "start"},                 // numbers the triples
             {"Option4", 0, {m0}, "grid"},
             {"Option2", 1, pair, "confirm"}};
         for (const auto& [mode, bits, presses, step] : rows) {
@@ -69,20 +67,15 @@ private slots:
         const QImage base = child<PictureArea>(w(), "picOrg")->image();
         const QByteArray state = stateBytes();
 
-        const QByteArray saved = readBytes(file);
+        // A cut-off file (its reasons are the analysis file tests').
         const QString bad = mDir->filePath("bad.vestra");
-        for (const QByteArray& content :
-             {QByteArray("{\"format\": 1, \"record\": [}"), saved.first(saved.size() * 2 / 3),
-              QByteArray("{\"format\": 2}"),
-              QByteArray(saved).replace("\"pointCount\":6", "\"pointCount\":true")}) {
-            writeBytes(bad, content);
-            const QString message = nextMessage([&] { QVERIFY(!mWindow->openAnalysisFile(bad)); });
-            QVERIFY2(message.contains("bad.vestra"), qPrintable(message));
-            QCOMPARE(shownPicture(), shown);
-            QCOMPARE(stateBytes(), state);
-            QCOMPARE(w()->windowTitle(), QStringLiteral("Vestra2007 - rom.vestra"));
-            QVERIFY(undoAction()->isEnabled());
-        }
+        writeBytes(bad, readBytes(file).chopped(20));
+        const QString refusal = nextMessage([&] { QVERIFY(!mWindow->openAnalysisFile(bad)); });
+        QVERIFY2(refusal.contains("bad.vestra"), qPrintable(refusal));
+        QCOMPARE(shownPicture(), shown);
+        QCOMPARE(stateBytes(), state);
+        QCOMPARE(w()->windowTitle(), QStringLiteral("Vestra2007 - rom.vestra"));
+        QVERIFY(undoAction()->isEnabled());
 
         QVERIFY(QDir(mDir->path()).rename("seq", "moved"));
         openWindow();
@@ -159,9 +152,6 @@ private slots:
         QCOMPARE(point(3), markers[2]);
         QCOMPARE(shownPicture(), afterThree); // the mark back as it was
         QVERIFY(!redoAction()->isEnabled());  // a new press drops what was undone
-        QTest::keyClick(w(), Qt::Key_Z, Qt::ControlModifier);
-        QTest::keyClick(w(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
-        QCOMPARE(int(mState->pointCount), 3);
         // Opening a photo, even the same, clears the history; the points stay.
         QVERIFY(mWindow->loadPhoto(photo(0)));
         QVERIFY(!undoAction()->isEnabled() && !redoAction()->isEnabled());
@@ -202,9 +192,6 @@ private slots:
         QCOMPARE(shownPicture(), blank);
         QCOMPARE(w()->windowTitle(), QStringLiteral("Vestra2007"));
         QVERIFY(!mWindow->hasUnsavedChanges() && !undoAction()->isEnabled());
-        mWindow->pressOnPicture(QPointF(10, 10), 0);
-        QCOMPARE(int(mState->pointCount), 1); // numbering starts at 1 again
-        QVERIFY(askedOnClose("btnDiscard") && !w()->isVisible());
     }
 
 private:

