@@ -27,7 +27,6 @@ TEST(CommandLine, Parses) {
         {{"--help"}, "help", "Usage: vestra2007 [options] [file]"},
         {{"--version"}, "version", "Vestra2007 1.0.11\n"},
         {{"--version", "--help"}, "help", "--user-data"},
-        {{"--data-dir", "/srv/clinic"}, "run data-dir=/srv/clinic", ""},
         {{"a(001).bmp", "--data-dir", "d"}, "run data-dir=d file=a(001).bmp", ""},
         {{"--user-data", "/p/run.vestra"}, "run user-data file=/p/run.vestra", ""},
         {{"--quit-when-shown", "--data-dir", "d"}, "run data-dir=d quit", ""},
@@ -69,8 +68,7 @@ TEST(CommandLine, FileKinds) {
     // Only the last suffix counts, not the folder's. Unknown and missing files go to the photo
     // loader, which knows pictures by their content.
     const std::pair<const char*, StartFileKind> rows[] = {
-        {"/d/A(001).BMP", K::Photo},        {"/d/a.jpeg", K::Photo},
-        {"/d/walk.mp4", K::Video},          {"/d/IMG_0001.MOV", K::Video},
+        {"/d/A(001).BMP", K::Photo},        {"/d/IMG_0001.MOV", K::Video},
         {"/d/RUN.VESTRA", K::Analysis},     {"/d/clip.mp4.jpg", K::Photo},
         {"/d/x.vestra/clip.mkv", K::Video}, {"/nonexistent/IMG0001", K::Photo}};
     for (const auto& [path, kind] : rows)
@@ -83,7 +81,6 @@ TEST(CommandLine, UserDataFolder) {
         {"/data/u/", "/home/u", "/data/u/vestra2007"},
         {"", "/home/u/", "/home/u/.local/share/vestra2007"},
         {"data", "/home/u", "/home/u/.local/share/vestra2007"},
-        {"", "/home/山田", "/home/山田/.local/share/vestra2007"},
     };
     for (const auto& [xdg, home, folder] : rows)
         EXPECT_EQ(userDataFolder(QString::fromUtf8(xdg), QString::fromUtf8(home)).toStdString(),

@@ -28,6 +28,11 @@ class StartTests : public QObject {
         return startProgram(parsed(arguments), path(QStringLiteral("xdg")),
                             path(QStringLiteral("home")));
     }
+    void writeGreyPhoto(const QString& name, int width, int height) const {
+        QImage photo(width, height, QImage::Format_RGB32);
+        photo.fill(Qt::gray);
+        QVERIFY(photo.save(path(name)));
+    }
 
 private slots:
     void init() {
@@ -47,8 +52,7 @@ private slots:
         QVERIFY(entries(mRoot->path()).isEmpty()); // nothing is created
         writeBytes(path(QStringLiteral("pcol.dat")), "7,9\r\n");
         const ProgramStart started = start({});
-        QVERIFY2(started.window, qPrintable(started.error));
-        QVERIFY(QTest::qWaitForWindowExposed(started.window.get()));
+        QVERIFY2(started.window && started.window->isVisible(), qPrintable(started.error));
         QCOMPARE(QString::fromStdString(started.state->startDir), path(QString()).chopped(1));
         QCOMPARE(started.state->darknessTolerance, int16_t(9));
         QCOMPARE(entries(mRoot->path()), QStringList({QStringLiteral("pcol.dat")}));
@@ -56,19 +60,14 @@ private slots:
 
     void dataDirIsPreparedEnteredAndTheFileComesFromTheStartFolder() {
         // A relative file name is taken from the start folder, not from the data folder.
-        QImage photo(800, 400, QImage::Format_RGB32);
-        photo.fill(Qt::gray);
-        QVERIFY(photo.save(path(QStringLiteral("own.bmp"))));
+        writeGreyPhoto(QStringLiteral("own.bmp"), 800, 400);
         const ProgramStart started = start({"--data-dir", "clinic/2026", "own.bmp"});
         QVERIFY2(started.window, qPrintable(started.error));
-        QCOMPARE(started.fileError, QString());
         const QString data = path(QStringLiteral("clinic/2026"));
         QCOMPARE(QDir::currentPath(), data);
         QCOMPARE(QString::fromStdString(started.state->startDir), data);
         QCOMPARE(QString::fromStdString(started.state->photoPath), path(QStringLiteral("own.bmp")));
-        QCOMPARE(started.state->darknessTolerance, int16_t(40));
-        QVERIFY(QFile::exists(data + QStringLiteral("/samples/sample(030).bmp")));
-        QVERIFY(started.window->findChild<QWidget*>(QStringLiteral("picSource"))->isVisible());
+        QCOMPARE(started.state->darknessTolerance, int16_t(40)); // the data folder's pcol.dat
     }
 
     // A file that does not open leaves the window up with the reason; an analysis file opens.
@@ -89,9 +88,7 @@ private slots:
                      qPrintable(started.fileError));
             QCOMPARE(started.state->photoPath, std::string());
         }
-        QImage photo(64, 48, QImage::Format_RGB32);
-        photo.fill(Qt::gray);
-        QVERIFY(photo.save(path(QStringLiteral("a(001).bmp"))));
+        writeGreyPhoto(QStringLiteral("a(001).bmp"), 64, 48);
         {
             const ProgramStart first = start({"a(001).bmp"});
             first.window->pressOnPicture(QPointF(10, 10), 0);
@@ -101,11 +98,8 @@ private slots:
         QCOMPARE(reopened.fileError, QString());
         QCOMPARE(int(reopened.state->pointCount), 1);
         QCOMPARE(reopened.window->analysisFilePath(), path(QStringLiteral("run.vestra")));
-        const ProgramStart refused = start({"broken.vestra"});
-        QVERIFY(!refused.fileError.isEmpty() && refused.window);
-        QCOMPARE(refused.fileError,
-                 reopened.window->openAnalysisFileQuietly(path("broken.vestra")).message);
-        QCOMPARE(int(refused.state->pointCount), 0);
+        const ProgramStart refused = start({"broken.vestra"}); // its reasons: analysis_file_tests
+        QVERIFY(refused.window && refused.fileError.contains(path("broken.vestra")));
     }
 
     void quitWhenShownEndsTheEventLoopWithItsVerdict() {

@@ -16,26 +16,20 @@ class IconFilesTests : public QObject {
     static QString iconFile(const QString& relative) {
         return QStringLiteral(VESTRA_ICON_DIR "/hicolor/") + relative;
     }
-    static QImage premultiplied(const QImage& image) {
-        return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    }
 
 private slots:
     void pngsAreTheDrawingAtTheirSize() {
         for (const int size : {16, 32, 48, 64, 128, 256}) {
             const QImage file(iconFile(QStringLiteral("%1x%1/apps/vestra2007.png").arg(size)));
-            QCOMPARE(file.size(), QSize(size, size));
-            QCOMPARE(premultiplied(file), programIconImage(size));
+            QCOMPARE(file.convertToFormat(QImage::Format_ARGB32_Premultiplied),
+                     programIconImage(size));
         }
-        // The 32 x 32 one is the windows' icon.
-        QCOMPARE(premultiplied(QImage(iconFile(QStringLiteral("32x32/apps/vestra2007.png")))),
-                 premultiplied(programIcon().toImage()));
+        QCOMPARE(programIcon().toImage(), programIconImage(32)); // the windows' icon
     }
 
     void svgDrawsTheSameIcon() {
         const QString svg = iconFile(QStringLiteral("scalable/apps/vestra2007.svg"));
         QSvgRenderer renderer(svg);
-        QVERIFY(renderer.isValid());
         QCOMPARE(renderer.defaultSize(), QSize(32, 32));
         for (const int size : {32, 256}) {
             QImage rendered(size, size, QImage::Format_ARGB32_Premultiplied);

@@ -14,10 +14,10 @@
 #include <cmath>
 #include <numbers>
 #include <random>
+#include <tuple>
 #include <vector>
 
-// A photo of a plain dark room, 640 x 480, with white discs of radius 6 at the
-// given centres, symmetric about them.
+// A plain dark room, 640 x 480, with white discs of radius 6 symmetric about the given centres.
 inline QImage roomWithMarkers(const QList<QPoint>& centres) {
     QImage image(640, 480, QImage::Format_RGB32);
     image.fill(qRgb(50, 55, 60));
@@ -43,8 +43,7 @@ struct Texture {
         for (auto& [kx, ky, phase, a] : waves) {
             const double direction = angle(rng);
             const double k = 2 * std::numbers::pi / wavelength(rng);
-            kx = k * std::cos(direction);
-            ky = k * std::sin(direction);
+            std::tie(kx, ky) = std::pair(k * std::cos(direction), k * std::sin(direction));
             phase = angle(rng);
             a = amplitude(rng);
         }
@@ -92,10 +91,8 @@ QImage renderScene(int width, int height, const Background& background,
             double cover = 0.0, white = 255.0;
             for (const Disc& d : discs) {
                 const double c = discCoverage(i, j, d.x, d.y, d.r);
-                if (c > cover) {
-                    cover = c;
-                    white = d.white;
-                }
+                if (c > cover)
+                    std::tie(cover, white) = std::pair(c, d.white);
             }
             int channel[3];
             for (int c = 0; c < 3; ++c) {
@@ -118,8 +115,7 @@ inline QImage throughJpeg(const QImage& image, int quality) {
     return QImage::fromData(bytes, "JPG").convertToFormat(QImage::Format_RGB32);
 }
 
-// A 32-bit picture as the program's pixel views take it, {bits, width, height,
-// words per row}: PhotoView or ArgbPicture.
+// A 32-bit picture as a PhotoView or ArgbPicture: {bits, width, height, words per row}.
 template <typename View> View pixelsOf(const QImage& image) {
     return {reinterpret_cast<const uint32_t*>(image.constBits()), image.width(), image.height(),
             image.bytesPerLine() / 4};

@@ -15,15 +15,6 @@ namespace {
 
 constexpr int kDiscs = 300;
 
-// Sums of squared errors in x and y.
-struct Errors {
-    double x = 0, y = 0;
-    void add(double dx, double dy) {
-        x += dx * dx;
-        y += dy * dy;
-    }
-};
-
 // Root-mean-square errors of the centre recorded after the tracking, after a click, and of the
 // tracking's own whole-pixel centre (truncated mean), each for x and y.
 std::array<double, 6> rmsErrors(unsigned seed, int jpegQuality) {
@@ -34,7 +25,11 @@ std::array<double, 6> rmsErrors(unsigned seed, int jpegQuality) {
     AnalysisState state;
     state.darknessTolerance = 40; // the default of pcol.dat
     state.pointCount = 1;
-    Errors tracked, clicked, integer;
+    std::array<double, 6> rms{}; // sums of squares until the end
+    const auto add = [&rms](int at, double dx, double dy) {
+        rms[at] += dx * dx;
+        rms[at + 1] += dy * dy;
+    };
     for (int i = 0; i < kDiscs; ++i) {
         const Texture texture(rng);
         const Disc disc{24 + fraction(rng), 24 + fraction(rng), radius(rng), white(rng)};
@@ -42,8 +37,7 @@ std::array<double, 6> rmsErrors(unsigned seed, int jpegQuality) {
         if (jpegQuality > 0)
             image = throughJpeg(image, jpegQuality);
         // Followed from an old position a few pixels off the centre, as the tracking meets it.
-        const int x0 = 24 + offset(rng);
-        const int y0 = 24 + offset(rng);
+        const int x0 = 24 + offset(rng), y0 = 24 + offset(rng);
         std::tie(state.pointX[1], state.pointY[1]) = std::pair(int16_t(x0), int16_t(y0));
         std::vector<uint32_t> scratch(48 * 48);
         CanvasView canvas{scratch.data(), 48, 48, 48};
@@ -53,11 +47,10 @@ std::array<double, 6> rmsErrors(unsigned seed, int jpegQuality) {
             ADD_FAILURE() << "disc " << i << " not found";
             continue;
         }
-        integer.add(state.pointX[1] - disc.x, state.pointY[1] - disc.y);
-        tracked.add(sub->x - disc.x, sub->y - disc.y);
-        clicked.add(click->x - disc.x, click->y - disc.y);
+        add(0, sub->x - disc.x, sub->y - disc.y);
+        add(2, click->x - disc.x, click->y - disc.y);
+        add(4, state.pointX[1] - disc.x, state.pointY[1] - disc.y);
     }
-    std::array<double, 6> rms{tracked.x, tracked.y, clicked.x, clicked.y, integer.x, integer.y};
     for (double& r : rms)
         r = std::sqrt(r / kDiscs);
     return rms;
