@@ -7,6 +7,7 @@
 #include "marker_scene.h"
 #include "sway_charts.h"
 #include "sway_csv.h"
+#include "sway_measures.h"
 #include "sway_trajectory.h"
 #include "sway_window.h"
 #include "window_test.h"
@@ -25,6 +26,7 @@ private slots:
     void init() { setUpWindow(); }
     void cleanup() { closeWindows(); }
     void squareRoadThroughTheReport();
+    void knownSubPixelPathGivesTheTrueMeasures();
 
 private:
     void writePhoto(int number, const QImage& image) {
@@ -115,6 +117,55 @@ void ReportWindowTests::squareRoadThroughTheReport() {
         QCOMPARE(cell(report, 0, 11), QLatin1String(area));
         const QString unit = child<QLabel>(report, "lblUnit")->text();
         QVERIFY(unit.contains(mm ? QStringLiteral("1 pixel = %1 mm").arg(mm) : "単位: pixel"));
+    }
+}
+
+void ReportWindowTests::knownSubPixelPathGivesTheTrueMeasures() {
+    constexpr int kPhotos = 40; // of a textured, noisy scene; two markers on smooth paths
+    const auto disc = [](int point, int frame) -> Disc {
+        const double t = frame;
+        if (point == 0)
+            return {200 + 3.0 * std::sin(t / 4.1) + 0.8 * std::sin(t / 1.3),
+                    180 + 1.6 * std::cos(t / 3.3 + 0.5) + 0.4 * std::sin(t / 0.9), 6.0};
+        return {420 + 1.2 * std::sin(t / 2.7 + 1) + 1.5 * std::cos(t / 5.9),
+                320 + 2.2 * std::sin(t / 4.7) - 0.9 * std::sin(t / 1.7), 6.0};
+    };
+    std::mt19937 rng(1234);
+    const Texture texture(rng);
+    for (int f = 0; f < kPhotos; ++f)
+        writePhoto(f + 1, renderScene(640, 480, texture, {disc(0, f), disc(1, f)}, 2.0, rng));
+    QVERIFY(mWindow->loadPhoto(mDir->filePath(QStringLiteral("s(1).bmp")))); // as a user goes
+    for (int k = 0; k < 2; ++k)
+        press(QPointF(disc(k, 0).x, disc(k, 0).y).toPoint());
+    confirmScale(250, QStringLiteral("500"));
+    QTest::mouseClick(child(w(), "Command3"), Qt::LeftButton);
+
+    SwayWindow* report = openReport();
+    QVERIFY(report);
+    QTest::keyClicks(child(report, "txtInterval"), QStringLiteral("0.1"));
+    answerNextFileDialog("dlgSaveMeasures", mDir->filePath("m.csv"));
+    QTest::mouseClick(child(report, "cmdSaveMeasures"), Qt::LeftButton);
+    const QList<QByteArray> lines = readBytes(mDir->filePath("m.csv")).split('\n');
+    QVERIFY(lines.size() > 3);
+    for (int k = 0; k < 2; ++k) {
+        std::vector<PointD> path; // millimetres, Y upward
+        for (int f = 0; f < kPhotos; ++f)
+            path.push_back({(disc(k, f).x - disc(k, 0).x) * 2, (disc(k, 0).y - disc(k, f).y) * 2});
+        const auto truth = swayMeasures(path, (kPhotos - 1) * 0.1);
+        const QList<QByteArray> cells = lines[k + 1].trimmed().split(',');
+        QCOMPARE(cells.size(), 15);
+        QCOMPARE(cells.mid(2, 2), (QList<QByteArray>{"40", "0.1"}));
+        const double expected[] = {
+            truth->pathLength,       *truth->meanVelocity, truth->rangeX,
+            truth->rangeY,           truth->rmsX,          truth->rmsY,
+            truth->meanDistance,     truth->ellipse.area,  truth->ellipse.semiMajor,
+            truth->ellipse.semiMinor};
+        for (int i = 0; i < 10; ++i) {
+            const double error = cells[4 + i].toDouble() / expected[i] - 1;
+            qInfo("point %d column %d: %+.2f %% from the true path", k + 1, 5 + i, 100 * error);
+            QVERIFY(std::abs(error) <= (i == 7 ? 0.05 : 0.03)); // the area within 5 %
+        }
+        QVERIFY(std::abs(cells[14].toDouble() - truth->ellipse.tiltDegrees) < 2.0);
     }
 }
 
