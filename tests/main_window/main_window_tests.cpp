@@ -7,6 +7,7 @@
 #include "sample_photos.h"
 #include "window_test.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
@@ -49,6 +50,8 @@ private slots:
         QVERIFY(child<QRadioButton>(w(), "Option2")->isChecked());
         QVERIFY(!child(w(), "Option3")->isEnabled());
         QVERIFY(!child<QAction>(w(), "kaiseki")->isEnabled());
+        QCOMPARE(child(w(), "Combo7")->geometry(), QRect(665, 191, 112, 20));
+        QCOMPARE(child(w(), "Command3")->geometry(), QRect(674, 516, 101, 25));
         QCOMPARE(child<PictureArea>(w(), "picSource")->innerSize(), QSize(640, 480));
 
         auto* list = child<QComboBox>(w(), "Combo3"); // full-width brackets in the drop-down
@@ -144,6 +147,12 @@ private slots:
         QCOMPARE(listTexts(), frontal);
         mWindow->applySagittalPreset();
         QCOMPARE(listTexts(), sagittal);
+        // Completion is off, yet choosing from the drop-down still sets the item.
+        auto* list = child<QComboBox>(w(), "Combo3");
+        list->showPopup();
+        const QRect item = list->view()->visualRect(list->model()->index(1, 0));
+        QTest::mouseClick(list->view()->viewport(), Qt::LeftButton, {}, item.center());
+        QCOMPARE(list->currentText(), QStringLiteral("肩峰（矢状面）"));
     }
 
     void pressAndGridPaintTheDisplayOnly() {
