@@ -162,8 +162,14 @@ SwayWindow::SwayWindow(const AnalysisState& state, SwayRecord& sway, QWidget* pa
         mPoint->setCurrentIndex(row);
         pointChosen(row);
     });
-    connect(measures, &QPushButton::clicked, this, &SwayWindow::saveMeasures);
-    connect(trajectory, &QPushButton::clicked, this, &SwayWindow::saveTrajectory);
+    connect(measures, &QPushButton::clicked, this, [this] {
+        saveCsv("dlgSaveMeasures", QStringLiteral("測定値をCSV保存"), QStringLiteral("動揺測定値"),
+                saveMeasuresFile);
+    });
+    connect(trajectory, &QPushButton::clicked, this, [this] {
+        saveCsv("dlgSaveTrajectory", QStringLiteral("軌跡をCSV保存"), QStringLiteral("動揺軌跡"),
+                saveTrajectoryFile);
+    });
     connect(figureButton, &QPushButton::clicked, this, &SwayWindow::saveFigure);
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 
@@ -388,25 +394,15 @@ QString SwayWindow::askFileName(const char* objectName, const QString& title,
     return accepted && !files.isEmpty() ? files.constFirst() : QString();
 }
 
-void SwayWindow::saveMeasures() {
-    const QString path = askFileName("dlgSaveMeasures", QStringLiteral("測定値をCSV保存"),
-                                     {QStringLiteral("カンマ区切りファイル(*.csv)")},
-                                     suggestedPath(QStringLiteral("動揺測定値"), "csv"));
+void SwayWindow::saveCsv(const char* dialogName, const QString& title, const QString& stem,
+                         WriteResult (*write)(const QString&, const SwayReport&)) {
+    const QString path =
+        askFileName(dialogName, title, {QStringLiteral("カンマ区切りファイル(*.csv)")},
+                    suggestedPath(stem, "csv"));
     if (path.isEmpty())
         return;
     refresh();
-    if (const WriteResult r = saveMeasuresFile(path, mReport); !r.ok)
-        reportFailure(r.error);
-}
-
-void SwayWindow::saveTrajectory() {
-    const QString path = askFileName("dlgSaveTrajectory", QStringLiteral("軌跡をCSV保存"),
-                                     {QStringLiteral("カンマ区切りファイル(*.csv)")},
-                                     suggestedPath(QStringLiteral("動揺軌跡"), "csv"));
-    if (path.isEmpty())
-        return;
-    refresh();
-    if (const WriteResult r = saveTrajectoryFile(path, mReport); !r.ok)
+    if (const WriteResult r = write(path, mReport); !r.ok)
         reportFailure(r.error);
 }
 

@@ -7,6 +7,7 @@
 
 struct AnalysisState;
 struct SwayRecord;
+struct WriteResult;
 class EqualScaleChartView;
 class QChartView;
 class QComboBox;
@@ -44,8 +45,9 @@ private:
     void showTiming();
     void intervalEdited(const QString& text);
     void pointChosen(int index);
-    void saveMeasures();
-    void saveTrajectory();
+    // Asks for a name, then writes one of the two CSV files with `write`.
+    void saveCsv(const char* dialogName, const QString& title, const QString& stem,
+                 WriteResult (*write)(const QString&, const SwayReport&));
     void saveFigure();
     [[nodiscard]] QString askFileName(const char* objectName, const QString& title,
                                       const QStringList& filters, const QString& suggested);
