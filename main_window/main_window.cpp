@@ -606,6 +606,15 @@ void MainWindow::pressAnglePoint(QPointF position) {
     mPicSource->update();
 }
 
+const QImage& MainWindow::sourcePicture() const {
+    return mPicOrg->image();
+}
+
+SourceScale MainWindow::sourceScale() const {
+    const QImage& shown = mPicOrg->image();
+    return SourceScale::same(shown.width(), shown.height());
+}
+
 void MainWindow::showOptions() {
     showSingleWindow(mOptions, [this] { return new OptionsWindow(mState); });
 }

@@ -4,6 +4,7 @@
 #include "analysis_document.h"
 #include "analysis_source.h"
 #include "analysis_state.h"
+#include "source_scale.h"
 #include "sway_record.h"
 #include "undo_history.h"
 
@@ -77,6 +78,10 @@ public:
     [[nodiscard]] const AnalysisSource& source() const { return mSource; }
     // For reopening a saved analysis after loadPhoto or openVideo: where a continuation goes on.
     void restoreSource(const AnalysisSource& source) { mSource = source; }
+    // The picture the sway trajectory is measured on: the opened photo or frame at its own size,
+    // and how its pixels relate to the picture on display.
+    [[nodiscard]] const QImage& sourcePicture() const;
+    [[nodiscard]] SourceScale sourceScale() const;
 
     // Analysis files, the history of presses and a fresh start (main_window_analysis.cpp).
     void newAnalysis();    // 新しい解析: asks about unsaved work first

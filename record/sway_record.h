@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "source_scale.h"
+
 #include <array>
 #include <cstdint>
 #include <limits>
@@ -32,6 +34,9 @@ struct SwayRecord {
     static constexpr int kMaxEntries = 902; // entry 0 and one per entry of the series (0..900)
 
     std::vector<SwayEntry> entries;
+    // The pixels the centres are measured in: the source picture's, against the display's. An
+    // invalid scale (analyses saved before it was kept) means the pixels of the display.
+    SourceScale scale;
     int seriesStart = 0; // frameCount when entry 0 was recorded
     // Seconds between two photos as typed by the user in the report; 0 while unknown. Frames of
     // a video carry their own times instead.
