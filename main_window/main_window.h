@@ -18,6 +18,7 @@
 #include <functional>
 
 class AboutWindow;
+class DetectionPanel;
 class EndWindow;
 class OptionsWindow;
 class PictureArea;
@@ -60,6 +61,9 @@ public:
     void showOptions();
     void showVersion();
     void showSwayReport();
+    // マーカーを自動検出: the panel of candidates, or a message when there are none or too many
+    // (main_window_detection.cpp).
+    void detectMarkers();
     // After the trajectory changed: the menu item's enabled state and the open report.
     void updateSwayReport();
 
@@ -137,6 +141,11 @@ private:
     [[nodiscard]] bool askToSaveChanges();
     void updateTitle();
     void updateEditActions();
+    // A picture is open, no point has been placed on it since, and no panel is open.
+    [[nodiscard]] bool detectionAllowed() const;
+    // The panel's presses, each as a plain click on the picture.
+    void placeDetectedMarkers(const QList<QPointF>& presses);
+    void closeDetectionPanel();
 
     AnalysisState& mState;
     SwayRecord mSway;
@@ -174,6 +183,7 @@ private:
     QAction* mUndo = nullptr;
     QAction* mRedo = nullptr;
     QAction* mSwayAction = nullptr;
+    QAction* mDetect = nullptr;
     QElapsedTimer mProgressClock;
 
     UndoHistory mHistory;
@@ -187,4 +197,7 @@ private:
     QPointer<AboutWindow> mAbout;
     QPointer<EndWindow> mEnd;
     QPointer<SwayWindow> mSwayWindow;
+    QPointer<DetectionPanel> mDetectionPanel;
+    // The record's points when the picture was opened; -1 before one is.
+    int mPointsAtOpening = -1;
 };
