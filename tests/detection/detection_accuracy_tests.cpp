@@ -55,20 +55,4 @@ TEST(DetectionAccuracy, FindsAndNumbersTheMarkersOfGeneratedScenes) {
     EXPECT_LE(rms, 0.12); // measured 0.092
 }
 
-TEST(DetectionAccuracy, ScenesWithoutMarkersGiveNone) {
-    // The same scenes with every marker left out: the stripe, the highlights and the cut object
-    // alone.
-    std::mt19937 rng(515);
-    FigureSceneOptions options;
-    options.markers = 0;
-    int found = 0;
-    for (int i = 0; i < 50; ++i) {
-        const FigureScene scene = figureScene(rng, options);
-        found += int(
-            detectMarkers(pixelsOf<ArgbPicture>(throughJpeg(scene.image, 85)), markerBounds(0, 40))
-                .count);
-    }
-    EXPECT_EQ(found, 0);
-}
-
 } // namespace

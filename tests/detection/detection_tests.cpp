@@ -249,6 +249,10 @@ TEST(Detection, LimitsAndTheEdge) {
         const DetectionResult result = detectMarkers(picture.view(), kDefaultBounds, {9, 25, 0.9});
         EXPECT_EQ(result.count, found ? 1 : 0);
     }
+    // Views without pixels find nothing.
+    const Picture some(4, 4, kWhite);
+    EXPECT_EQ(detectMarkers({nullptr, 4, 4, 4}, kDefaultBounds, {1, 16, 0}).count, 0);
+    EXPECT_EQ(detectMarkers({some.bits.data(), 0, 4, 4}, kDefaultBounds, {1, 16, 0}).count, 0);
 }
 
 TEST(Detection, KeepsTheFirstCandidatesAndCountsAll) {
@@ -258,21 +262,6 @@ TEST(Detection, KeepsTheFirstCandidatesAndCountsAll) {
     const DetectionResult r = detectMarkers(picture.view(), kDefaultBounds, {9, 25, 0.9}, 12);
     EXPECT_EQ(r.count, 30);
     EXPECT_EQ(r.candidates.size(), 12u);
-}
-
-TEST(Detection, NothingInNoiseOrOnBadPictures) {
-    // Uniform noise passes the default test in (41 / 256)^3 of its pixels: lone pixels, no
-    // markers. Empty views find nothing either.
-    std::mt19937 rng(99);
-    Picture noise(800, 600);
-    for (uint32_t& v : noise.bits)
-        v = 0xFF000000u | (rng() & 0xFFFFFFu);
-    EXPECT_EQ(detectMarkers(noise.view(), kDefaultBounds).count, 0);
-    EXPECT_EQ(detectMarkers({nullptr, 10, 10, 10}, kDefaultBounds).count, 0);
-    EXPECT_EQ(detectMarkers({noise.bits.data(), 0, 600, 800}, kDefaultBounds).count, 0);
-    // All white: one region, cut by every edge.
-    Picture white(300, 200, kWhite);
-    EXPECT_EQ(detectMarkers(white.view(), kDefaultBounds, {1, 1000000, 0}).count, 0);
 }
 
 // ---- numbering

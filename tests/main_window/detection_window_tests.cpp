@@ -5,7 +5,7 @@
 #include "analysis_file.h"
 #include "detection_panel.h"
 #include "detection_photos.h"
-#include "marker_scene.h"
+#include "figure_scene.h"
 #include "window_state.h"
 #include "window_test.h"
 
@@ -127,13 +127,11 @@ private slots:
         for (int j = 0; j < 6; ++j)
             for (int i = 0; i < 11; ++i)
                 grid << QPoint(40 + 55 * i, 40 + 70 * j);
-        QImage plain(640, 480, QImage::Format_RGB32);
-        plain.fill(qRgb(90, 100, 110));
         const QString none = "マーカーが見つかりませんでした。画像は変更していません。";
-        // {name, picture, the message (none: the panel opens)}
+        // {name, picture, the message (empty: the panel opens)}
         const std::tuple<const char*, QImage, QString> rows[] = {
-            {"plain", plain, none},
             {"noise", noise, none},
+            {"no markers", figureScene(rng, {640, 480, 0}).image, none}, // the distractors alone
             {"61 markers", roomWithMarkers(grid.mid(0, 61)),
              "マーカーの候補が多すぎます（61 個、上限 60 個）。オプションで許容値を狭めるか、"
              "マーカーを1つずつクリックしてください。"},
