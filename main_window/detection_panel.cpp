@@ -164,7 +164,7 @@ DetectionPanel::DetectionPanel(DetectionInput input, DetectionResult found, Pict
     const auto makeArea = [this](const char* name, int value) {
         auto* box = new QSpinBox(this);
         box->setObjectName(QLatin1String(name));
-        box->setRange(1, 1000000);
+        box->setRange(1, 10000000);
         box->setValue(value);
         box->setSuffix(QStringLiteral(" ピクセル"));
         box->setKeyboardTracking(false); // detect again once the number is complete
@@ -198,6 +198,11 @@ DetectionPanel::DetectionPanel(DetectionInput input, DetectionResult found, Pict
     connect(mPlace, &QPushButton::clicked, this, &DetectionPanel::accept);
     connect(cancel, &QPushButton::clicked, this, &DetectionPanel::reject);
     connect(mSwap, &QCheckBox::toggled, this, &DetectionPanel::renumber);
+    // The minimum never above the maximum.
+    mMinArea->setMaximum(mMaxArea->value());
+    mMaxArea->setMinimum(mMinArea->value());
+    connect(mMinArea, &QSpinBox::valueChanged, mMaxArea, &QSpinBox::setMinimum);
+    connect(mMaxArea, &QSpinBox::valueChanged, mMinArea, &QSpinBox::setMaximum);
     connect(mMinArea, &QSpinBox::valueChanged, this, &DetectionPanel::detectAgain);
     connect(mMaxArea, &QSpinBox::valueChanged, this, &DetectionPanel::detectAgain);
 
@@ -257,9 +262,24 @@ double DetectionPanel::displayRadius(std::size_t candidate) const {
     return mCandidates[candidate].diameter() / 2 / std::max(mInput.scale.sx(), 1e-9);
 }
 
+namespace {
+
+// The same marker found again: its centre within the radius of where it was.
+bool sameMarker(const MarkerCandidate& before, const MarkerCandidate& now) {
+    return std::hypot(before.centre.x - now.centre.x, before.centre.y - now.centre.y) <=
+           before.diameter() / 2;
+}
+
+} // namespace
+
 void DetectionPanel::toggle(std::size_t candidate) {
     if (candidate >= mLeftOut.size())
         return;
+    const MarkerCandidate& c = mCandidates[candidate];
+    if (mLeftOut[candidate])
+        std::erase_if(mLeftOutAt, [&](const MarkerCandidate& at) { return sameMarker(at, c); });
+    else
+        mLeftOutAt.push_back(c);
     mLeftOut[candidate] = !mLeftOut[candidate];
     renumber();
 }
@@ -297,22 +317,17 @@ void DetectionPanel::renumber() {
 }
 
 void DetectionPanel::detectAgain() {
-    // The candidates left out stay out when found again about where they were.
-    std::vector<MarkerCandidate> leftOut;
-    for (std::size_t i = 0; i < mCandidates.size(); ++i)
-        if (mLeftOut[i])
-            leftOut.push_back(mCandidates[i]);
     mLimits.minArea = mMinArea->value();
     mLimits.maxArea = mMaxArea->value();
     DetectionResult found = detectOnImage(mInput.source, mInput.bounds, mLimits);
     mFound = found.count;
     mCandidates = std::move(found.candidates);
+    // What was left out stays out when found again, also after limits that had lost it.
     mLeftOut.assign(mCandidates.size(), false);
     for (std::size_t i = 0; i < mCandidates.size(); ++i)
-        for (const MarkerCandidate& old : leftOut)
-            if (std::hypot(old.centre.x - mCandidates[i].centre.x,
-                           old.centre.y - mCandidates[i].centre.y) <= old.diameter() / 2)
-                mLeftOut[i] = true;
+        mLeftOut[i] =
+            std::any_of(mLeftOutAt.begin(), mLeftOutAt.end(),
+                        [&](const MarkerCandidate& at) { return sameMarker(at, mCandidates[i]); });
     renumber();
 }
 

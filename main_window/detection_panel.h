@@ -76,6 +76,7 @@ private:
     int64_t mFound = 0;
     std::vector<MarkerCandidate> mCandidates;
     std::vector<bool> mLeftOut;
+    std::vector<MarkerCandidate> mLeftOutAt; // as they were when left out
     std::vector<int> mNumbers;
     int mPlaced = 0;
 

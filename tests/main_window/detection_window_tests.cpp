@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
+#include <QSpinBox>
 
 #include <random>
 
@@ -88,6 +89,13 @@ private slots:
         press({100, 458}, Qt::ShiftModifier);
         press(markers[0] + QPoint(3, 2)); // inside the head's ring
         QCOMPARE(text("lblDetectPlace"), QStringLiteral("配置する点: 6 個"));
+        QCOMPARE(numbersAt(markers), QList<int>({0, 1, 2, 3, 4, 5, 6}));
+        // Other limits detect again; a candidate left out stays out when it is found again.
+        auto* largest = child<QSpinBox>(panel(), "spnMaxArea");
+        largest->setValue(100); // the markers have 137 pixels
+        QCOMPARE(text("lblDetectCount"), QStringLiteral("マーカーが見つかりませんでした。"));
+        QVERIFY(!child(panel(), "cmdPlace")->isEnabled());
+        largest->setValue(1600);
         QCOMPARE(numbersAt(markers), QList<int>({0, 1, 2, 3, 4, 5, 6}));
         press(markers[0]);
         QCOMPARE(numbersAt(markers), QList<int>({1, 2, 3, 4, 5, 6, 7}));
