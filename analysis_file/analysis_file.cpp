@@ -129,15 +129,26 @@ QJsonObject swayObject(const SwayRecord& sway) {
             xs.append(jsonFromDouble(entry.x[k]));
             ys.append(jsonFromDouble(entry.y[k]));
         }
-        entries.append(QJsonObject{{QStringLiteral("x"), xs},
-                                   {QStringLiteral("y"), ys},
-                                   {QStringLiteral("seconds"), jsonFromDouble(entry.seconds)},
-                                   {QStringLiteral("sequence"), entry.sequence}});
+        QJsonObject e{{QStringLiteral("x"), xs},
+                      {QStringLiteral("y"), ys},
+                      {QStringLiteral("seconds"), jsonFromDouble(entry.seconds)},
+                      {QStringLiteral("sequence"), entry.sequence}};
+        if (entry.fellBack != 0) // rare: most entries need no room for it
+            e[QStringLiteral("fellBack")] = entry.fellBack;
+        entries.append(e);
     }
-    return {{QStringLiteral("entries"), entries},
-            {QStringLiteral("seriesStart"), sway.seriesStart},
-            {QStringLiteral("frameInterval"), jsonFromDouble(sway.frameInterval)},
-            {QStringLiteral("scaleConfirmed"), sway.scaleConfirmed}};
+    QJsonObject o{
+        {QStringLiteral("entries"), entries},
+        {QStringLiteral("seriesStart"), sway.seriesStart},
+        {QStringLiteral("frameInterval"), jsonFromDouble(sway.frameInterval)},
+        {QStringLiteral("scaleConfirmed"), sway.scaleConfirmed},
+        {QStringLiteral("referenceSource"),
+         QJsonArray{jsonFromDouble(sway.referenceSourceX), jsonFromDouble(sway.referenceSourceY),
+                    jsonFromDouble(sway.referenceSourceDistance)}}};
+    if (sway.scale.valid())
+        o[QStringLiteral("scale")] = QJsonArray{sway.scale.sourceWidth, sway.scale.sourceHeight,
+                                                sway.scale.displayWidth, sway.scale.displayHeight};
+    return o;
 }
 
 QJsonObject sourceObject(const AnalysisSource& source, const QString& folder) {
@@ -146,7 +157,8 @@ QJsonObject sourceObject(const AnalysisSource& source, const QString& folder) {
             {QStringLiteral("startSeconds"), jsonFromDouble(source.startSeconds)},
             {QStringLiteral("frameStep"), source.frameStep},
             {QStringLiteral("placementPts"), jsonFromInt64(source.placementPts)},
-            {QStringLiteral("lastPts"), jsonFromInt64(source.lastPts)}};
+            {QStringLiteral("lastPts"), jsonFromInt64(source.lastPts)},
+            {QStringLiteral("endSeconds"), jsonFromDouble(source.endSeconds)}};
 }
 
 QJsonObject windowObject(const WindowState& window) {
@@ -355,6 +367,31 @@ private:
             !integer(o, "seriesStart", where, sway.seriesStart, 0, AnalysisState::kSeriesLength) ||
             !number(o, "frameInterval", where, sway.frameInterval))
             return false;
+        // Format 1 files have neither the source scale nor the refined reference points: their
+        // centres are display pixels.
+        const QJsonValue scale = o.value(QLatin1String("scale"));
+        if (!scale.isUndefined()) {
+            const QString scaleWhere = join(where, "scale");
+            QJsonArray sizes;
+            if (!array(o, "scale", where, 4, 4, sizes))
+                return false;
+            int* fields[4] = {&sway.scale.sourceWidth, &sway.scale.sourceHeight,
+                              &sway.scale.displayWidth, &sway.scale.displayHeight};
+            for (int i = 0; i < 4; ++i)
+                if (!integer(sizes[i], at(scaleWhere, i), *fields[i], 1, 1 << 20))
+                    return false;
+        }
+        const QJsonValue reference = o.value(QLatin1String("referenceSource"));
+        if (!reference.isUndefined()) {
+            QJsonArray values;
+            if (!array(o, "referenceSource", where, 3, 3, values))
+                return false;
+            double* fields[3] = {&sway.referenceSourceX, &sway.referenceSourceY,
+                                 &sway.referenceSourceDistance};
+            for (int i = 0; i < 3; ++i)
+                if (!number(values[i], at(join(where, "referenceSource"), i), *fields[i]))
+                    return false;
+        }
         const QJsonValue confirmed = o.value(QLatin1String("scaleConfirmed"));
         if (confirmed.isUndefined()) {
             // Written before the confirmation was kept: a reference press stores the same pixel
@@ -382,6 +419,10 @@ private:
             const QJsonValue sequence = e.value(QLatin1String("sequence"));
             if (!sequence.isUndefined() && !integer(sequence, join(entryWhere, "sequence"),
                                                     entry.sequence, SwayEntry::kNoSequence))
+                return false;
+            const QJsonValue fellBack = e.value(QLatin1String("fellBack"));
+            if (!fellBack.isUndefined() &&
+                !integer(fellBack, join(entryWhere, "fellBack"), entry.fellBack, 0, 0xFE))
                 return false;
             for (int k = 1; k <= kNamed; ++k)
                 if (!number(xs[k - 1], at(join(entryWhere, "x"), k - 1), entry.x[k]) ||
@@ -415,6 +456,10 @@ private:
                 return missingOrWrong(o.value(QLatin1String(key)), join(where, key));
             *target = *pts;
         }
+        // Files written before the end position was kept run to the end of the video.
+        const QJsonValue end = o.value(QLatin1String("endSeconds"));
+        if (!end.isUndefined() && !number(end, join(where, "endSeconds"), source.endSeconds))
+            return false;
         return true;
     }
 

@@ -28,7 +28,7 @@ QString reasonText(AnalysisSource::Kind kind, const ContinuationOutcome& outcome
         return QString();
     case End::Capacity:
         return video ? QStringLiteral("記録できるコマの数（%1コマ）に達したため終了しました")
-                           .arg(AnalysisState::kSeriesLength)
+                           .arg(SwayRecord::kMaxEntries - 1)
                      : QStringLiteral("記録できる写真の数（%1枚）に達したため終了しました")
                            .arg(AnalysisState::kSeriesLength);
     case End::Missing:
@@ -52,8 +52,31 @@ QString reasonText(AnalysisSource::Kind kind, const ContinuationOutcome& outcome
             .arg(outcome.lostPoint);
     case End::Stopped:
         return QStringLiteral("Escキーで中止しました");
+    case End::EndPosition:
+        return QStringLiteral("終了位置に達したため終了しました");
+    case End::SizeChanged:
+        return QStringLiteral("%1秒のコマで映像の大きさが変わったため終了しました")
+            .arg(secondsText(outcome.seconds));
     }
     return QString();
+}
+
+// Follows every point into a video frame larger than the display at source resolution and
+// moves the classic points to the display pixels of the centres found.
+TrackResult followAtSource(AnalysisState& state, SwayRecord& sway, const SwayPictures& pictures,
+                           CanvasView& canvas, const SourceItem& item) {
+    const SourceTrack track = trackAtSource(state, sway, pictures);
+    const int n = static_cast<int>(track.centres.size()) - 1;
+    const int moved = track.lostPoint ? track.lostPoint - 1 : n;
+    for (int k = 1; k <= moved; ++k) {
+        const auto pixel = displayPixelOf(track.centres[static_cast<std::size_t>(k)], item.scale);
+        moveTrackedPoint(state, k, pixel[0], pixel[1], canvas);
+    }
+    if (track.lostPoint)
+        return {false, track.lostPoint};
+    finishTrackedPicture(state);
+    recordSourceTrack(sway, state, pictures, track, item.seconds, item.sequence);
+    return {};
 }
 
 } // namespace
@@ -67,7 +90,9 @@ ContinuationOutcome runContinuation(AnalysisState& state, SwayRecord& sway, Fram
             outcome.end = End::NoNextName;
             return outcome;
         }
-        if (state.frameCount >= AnalysisState::kSeriesLength) {
+        const bool seriesFull = state.frameCount >= AnalysisState::kSeriesLength;
+        if ((seriesFull && source.endsWithSeries()) ||
+            sway.entries.size() >= static_cast<std::size_t>(SwayRecord::kMaxEntries)) {
             outcome.end = End::Capacity;
             return outcome;
         }
@@ -86,6 +111,12 @@ ContinuationOutcome runContinuation(AnalysisState& state, SwayRecord& sway, Fram
         case SourceItem::Kind::EndOfStream:
             outcome.end = End::EndOfStream;
             return outcome;
+        case SourceItem::Kind::EndPosition:
+            outcome.end = End::EndPosition;
+            return outcome;
+        case SourceItem::Kind::SizeChanged:
+            outcome.end = End::SizeChanged;
+            return outcome;
         case SourceItem::Kind::Picture:
             break;
         }
@@ -93,16 +124,26 @@ ContinuationOutcome runContinuation(AnalysisState& state, SwayRecord& sway, Fram
         host.showPicture(*item);
         const PhotoView photo = photoViewOf(item->picture);
         CanvasView canvas = host.canvas();
-        const TrackedFrom before = trackedFrom(state);
-        const TrackResult result = trackMarkers(state, photo, canvas);
+        const SwayPictures pictures(
+            ArgbPicture{photo.bits, photo.width, photo.height, photo.stride}, item->source.get(),
+            item->scale);
+        TrackResult result;
+        if (item->followAtSource && pictures.atSource()) {
+            result = followAtSource(state, sway, pictures, canvas, *item);
+        } else {
+            const TrackedFrom before = trackedFrom(state);
+            result = trackMarkers(state, photo, canvas);
+            if (result.allFound)
+                recordTrackedFrame(sway, state, pictures, before, item->seconds, item->sequence);
+        }
         if (!result.allFound) {
             outcome.end = End::LostMarker;
             outcome.lostPoint = result.lostPoint;
             return outcome;
         }
-        recordTrackedFrame(sway, state, {photo.bits, photo.width, photo.height, photo.stride},
-                           before, item->seconds, item->sequence);
         ++outcome.tracked;
+        if (!seriesFull)
+            ++outcome.inSeries;
         host.tracked(outcome.tracked, *item);
         if (host.stopRequested()) {
             outcome.end = End::Stopped;
@@ -119,6 +160,11 @@ QString continuationProgressText(AnalysisSource::Kind kind, int tracked, const S
 
 QString continuationEndText(AnalysisSource::Kind kind, const ContinuationOutcome& outcome) {
     const QString reason = reasonText(kind, outcome);
+    if (kind == AnalysisSource::Kind::Video && outcome.inSeries < outcome.tracked)
+        return QStringLiteral("%1コマを追跡しました（解析終了のCSVは最初の%2コマ）。%3")
+            .arg(outcome.tracked)
+            .arg(outcome.inSeries)
+            .arg(reason);
     if (kind == AnalysisSource::Kind::Video)
         return QStringLiteral("%1コマを追跡しました。%2").arg(outcome.tracked).arg(reason);
     return QStringLiteral("%1枚の写真を追跡しました。%2").arg(outcome.tracked).arg(reason);

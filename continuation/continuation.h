@@ -21,6 +21,8 @@ struct ContinuationOutcome {
         EndOfStream, // the video has no further frame
         LostMarker,  // a point's marker was not found
         Stopped,     // the user pressed Esc
+        EndPosition, // the video reached the end position chosen for it
+        SizeChanged, // the video's frames changed size
     };
 
     End end = End::NoNextName;
@@ -28,6 +30,7 @@ struct ContinuationOutcome {
     QString name;    // the item where the run ended, as the source named it
     double seconds = std::numeric_limits<double>::quiet_NaN(); // its time, for a video
     int lostPoint = 0;                                         // for End::LostMarker
+    int inSeries = 0; // of the pictures tracked, the ones the record's series had room for
 };
 
 // What the run needs from the window around it.

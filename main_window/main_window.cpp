@@ -15,6 +15,7 @@
 #include "responsive_run.h"
 #include "scale.h"
 #include "single_window.h"
+#include "source_picture.h"
 #include "sway_tracking.h"
 #include "sway_trajectory.h"
 #include "sway_window.h"
@@ -126,14 +127,20 @@ void setListText(QComboBox* list, const QString& text) {
 class WindowHost : public ContinuationHost {
 public:
     WindowHost(PictureArea* org, PictureArea* shown, QLabel* progress, ResponsiveRun& run,
-               AnalysisSource::Kind kind, double& shownSeconds, int32_t& shownSequence)
+               AnalysisSource::Kind kind, double& shownSeconds, int32_t& shownSequence,
+               std::shared_ptr<SourceFrame>& sourceFrame, SourceScale& sourceScale)
         : mOrg(org), mShown(shown), mProgress(progress), mRun(run), mKind(kind),
-          mShownSeconds(shownSeconds), mShownSequence(shownSequence) {}
+          mShownSeconds(shownSeconds), mShownSequence(shownSequence), mSourceFrame(sourceFrame),
+          mSourceScale(sourceScale) {}
 
     void showPicture(const SourceItem& item) override {
         mOrg->setImage(item.picture);
         mShownSeconds = item.seconds;
         mShownSequence = item.sequence;
+        // A point added after the run is measured on this picture.
+        mSourceFrame = item.source;
+        mSourceScale = item.source ? item.scale
+                                   : SourceScale::same(item.picture.width(), item.picture.height());
     }
     CanvasView canvas() override { return mShown->canvasView(); }
     void tracked(int count, const SourceItem& item) override {
@@ -158,6 +165,8 @@ private:
     AnalysisSource::Kind mKind;
     double& mShownSeconds;
     int32_t& mShownSequence;
+    std::shared_ptr<SourceFrame>& mSourceFrame;
+    SourceScale& mSourceScale;
 };
 
 ArgbPicture argbPicture(const PhotoView& photo) {
@@ -356,16 +365,18 @@ bool MainWindow::loadPhoto(const QString& path) {
     auto photo = loadPhotoForDisplay(path);
     if (!photo)
         return false; // not a picture: nothing changes, no message
-    showOpenedPicture(photo->image, path, AnalysisSource::Kind::Photo);
+    showOpenedPicture(photo->image, path, AnalysisSource::Kind::Photo,
+                      loadPhotoSource(path, photo->image.size()));
     mShownSeconds = SwayEntry::kNone;
     mShownSequence = photoSequenceNumber(mState.photoPath).value_or(SwayEntry::kNoSequence);
     return true;
 }
 
 void MainWindow::showOpenedPicture(const QImage& picture, const QString& path,
-                                   AnalysisSource::Kind kind) {
+                                   AnalysisSource::Kind kind, QImage source) {
     const QSize shown = picture.size();
     mPicOrg->setImage(picture);
+    setSourcePicture(std::move(source));
     mState.photoPath = path.toStdString();
     mPicSource->setInnerSize(shown);
     mPicSource->drawStretched(picture, shown);
@@ -406,7 +417,8 @@ bool MainWindow::openVideo(const QString& path, double startSeconds, int frameSt
             *error = loaded.error;
         return false; // nothing changes
     }
-    showOpenedPicture(loaded.frame->picture, path, AnalysisSource::Kind::Video);
+    showOpenedPicture(loaded.frame->picture, path, AnalysisSource::Kind::Video,
+                      std::move(loaded.frame->source));
     mSource.startSeconds = startSeconds;
     mSource.frameStep = std::max(1, frameStep);
     mSource.placementPts = loaded.frame->pts;
@@ -512,9 +524,11 @@ void MainWindow::continueAnalysis() {
             source = std::make_unique<VideoSource>(
                 mSource, QString::fromStdString(mSource.placementPath), size);
         else
-            source = std::make_unique<PhotoSequenceSource>(mState.photoPath, size,
-                                                           QThread::idealThreadCount());
-        WindowHost host(mPicOrg, mPicSource, mProgress, run, kind, mShownSeconds, mShownSequence);
+            source = std::make_unique<PhotoSequenceSource>(
+                mState.photoPath, size, QThread::idealThreadCount(),
+                QSize(mSourceScale.sourceWidth, mSourceScale.sourceHeight));
+        WindowHost host(mPicOrg, mPicSource, mProgress, run, kind, mShownSeconds, mShownSequence,
+                        mSourceFrame, mSourceScale);
         const ContinuationOutcome outcome = runContinuation(mState, mSway, *source, host);
         mPicSource->update();
         mProgress->setText(continuationEndText(kind, outcome));
@@ -523,11 +537,18 @@ void MainWindow::continueAnalysis() {
 }
 
 void MainWindow::finishAnalysis() {
-    for (int k = 1; k <= AnalysisState::kNamedPoints; ++k)
-        mState.landmarkNames[k] = mLists[k - 1]->currentText().toStdString();
+    for (int k = 1; k <= AnalysisState::kNamedPoints; ++k) {
+        // A list still showing the total of the last end holds no new name: the earlier stays.
+        const QString text = mLists[k - 1]->currentText();
+        const auto& written = mWrittenTotals[static_cast<std::size_t>(k - 1)];
+        if (!written || text != *written)
+            mState.landmarkNames[k] = text.toStdString();
+    }
     for (int k = 1; k <= AnalysisState::kNamedPoints; ++k) {
         const double millimetres = mState.pathLength[k] / 10 * mState.mmPerPoint;
-        setListText(mLists[k - 1], QString::fromStdString(generalNumberText(millimetres)));
+        const QString total = QString::fromStdString(generalNumberText(millimetres));
+        setListText(mLists[k - 1], total);
+        mWrittenTotals[static_cast<std::size_t>(k - 1)] = total;
     }
     updateSwayReport();
     showSingleWindow(mEnd, [this] { return new EndWindow(mState); });
@@ -568,7 +589,7 @@ void MainWindow::pressMarkerPoint(QPointF position) {
 
     CanvasView canvas = mPicSource->canvasView();
     if (placeMarkerPoint(mState, photo, canvas, position.x(), position.y()))
-        recordPlacedPoint(mSway, mState, argbPicture(photo), mState.pointCount, position.x(),
+        recordPlacedPoint(mSway, mState, swayPictures(), mState.pointCount, position.x(),
                           position.y(), mShownSeconds, mShownSequence);
     mPicSource->update();
 }
@@ -577,6 +598,7 @@ void MainWindow::pressReferencePoint(QPointF position) {
     CanvasView canvas = mPicSource->canvasView();
     // Every reference press stores a pixel distance in mmPerPoint.
     mSway.scaleConfirmed = false;
+    recordReferencePress(mSway, mState, swayPictures(), position.x(), position.y());
     if (placeReferencePoint(mState, canvas, position.x(), position.y())) {
         mLabel5->show();
         mLabel6->show();
@@ -607,12 +629,33 @@ void MainWindow::pressAnglePoint(QPointF position) {
 }
 
 const QImage& MainWindow::sourcePicture() const {
-    return mPicOrg->image();
+    return mSourcePicture.isNull() ? mPicOrg->image() : mSourcePicture;
 }
 
 SourceScale MainWindow::sourceScale() const {
+    if (!mSourcePicture.isNull())
+        return mSourceScale;
     const QImage& shown = mPicOrg->image();
     return SourceScale::same(shown.width(), shown.height());
+}
+
+void MainWindow::setSourcePicture(QImage source) {
+    const QImage& shown = mPicOrg->image();
+    if (source.isNull() || shown.isNull()) {
+        mSourcePicture = QImage();
+        mSourceFrame.reset();
+        mSourceScale = SourceScale::same(shown.width(), shown.height());
+        return;
+    }
+    if (source.format() != QImage::Format_RGB32)
+        source.convertTo(QImage::Format_RGB32);
+    mSourceScale = {source.width(), source.height(), shown.width(), shown.height()};
+    mSourcePicture = source;
+    mSourceFrame = sourceFrameOf(std::move(source));
+}
+
+SwayPictures MainWindow::swayPictures() const {
+    return SwayPictures(argbPicture(mPicOrg->photoView()), mSourceFrame.get(), mSourceScale);
 }
 
 void MainWindow::showOptions() {

@@ -16,8 +16,12 @@
 
 #include <array>
 #include <functional>
+#include <memory>
+#include <optional>
 
 class AboutWindow;
+class SourceFrame;
+struct SwayPictures;
 class EndWindow;
 class OptionsWindow;
 class PictureArea;
@@ -109,7 +113,12 @@ private:
     void buildControls();
     // An opened photo or video frame becomes the clean picture and the one on display; 解析開始
     // is enabled by the mode, and the source starts afresh with the picture.
-    void showOpenedPicture(const QImage& picture, const QString& path, AnalysisSource::Kind kind);
+    void showOpenedPicture(const QImage& picture, const QString& path, AnalysisSource::Kind kind,
+                           QImage source = QImage());
+    // The source picture at its own size beside the clean picture (null: the clean picture is
+    // measured as it is).
+    void setSourcePicture(QImage source);
+    [[nodiscard]] SwayPictures swayPictures() const;
     void pressMarkerPoint(QPointF position);
     void pressReferencePoint(QPointF position);
     void pressAnglePoint(QPointF position);
@@ -146,6 +155,14 @@ private:
     // photo that ended it, which need not be the one shown.
     double mShownSeconds = SwayEntry::kNone;
     int32_t mShownSequence = SwayEntry::kNoSequence;
+    // The picture in picOrg at its own size, for the sway measurement: the opened photo or frame
+    // (kept whole, also for the marker detection) or a picture of the last continuation.
+    QImage mSourcePicture;
+    std::shared_ptr<SourceFrame> mSourceFrame;
+    SourceScale mSourceScale;
+    // The path totals finishAnalysis wrote into the lists: a list still showing one holds no
+    // name of the user's.
+    std::array<std::optional<QString>, 7> mWrittenTotals;
 
     PictureArea* mPicSource = nullptr;
     PictureArea* mPicOrg = nullptr;

@@ -5,6 +5,7 @@
 
 #include "analysis_file.h"
 #include "end_window.h"
+#include "number_text.h"
 #include "photo_sequence.h"
 #include "picture_area.h"
 #include "picture_marks.h"
@@ -222,6 +223,7 @@ QString MainWindow::applyDocument(const AnalysisDocument& document) {
         mPicOrg->setImage(QImage());
         mPicSource->setBlank(size);
     }
+    setSourcePicture(placement.source);
     mBasePicture = mPicSource->image();
     paintMarks(document.picture, mPicSource->canvasView());
     mPicSource->update();
@@ -242,6 +244,16 @@ QString MainWindow::applyDocument(const AnalysisDocument& document) {
             ? photoSequenceNumber(mSource.placementPath).value_or(SwayEntry::kNoSequence)
             : SwayEntry::kNoSequence;
     applyWindowState(document.window, *centralWidget(), *mKaiseki);
+    // The lists show the path totals of the last end as that end wrote them, unless the user
+    // typed over them since: the totals have not changed after it.
+    for (int k = 1; k <= AnalysisState::kNamedPoints; ++k) {
+        const QString total = QString::fromStdString(
+            generalNumberText(mState.pathLength[k] / 10 * mState.mmPerPoint));
+        auto& written = mWrittenTotals[static_cast<std::size_t>(k - 1)];
+        written.reset();
+        if (mLists[k - 1]->currentText() == total)
+            written = total;
+    }
     mPicOld->setPalette(mStartupSwatch);
     closeAnalysisWindows();
     mHistory.clear();
@@ -262,6 +274,8 @@ void MainWindow::resetToStartup() {
     mShownSeconds = SwayEntry::kNone;
     mShownSequence = SwayEntry::kNoSequence;
     mPicOrg->setImage(QImage());
+    setSourcePicture(QImage());
+    mWrittenTotals = {};
     mPicSource->setBlank(QSize(640, 480));
     mBasePicture = mPicSource->image();
     applyWindowState(mStartupWindow, *centralWidget(), *mKaiseki);

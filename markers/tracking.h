@@ -18,3 +18,11 @@ struct TrackResult {
 // pointCount says.
 [[nodiscard]] TrackResult trackMarkers(AnalysisState& state, const PhotoView& photo,
                                        CanvasView& canvas);
+
+// Moves point k (1..60) from its present position to (cx, cy) as the tracking does: paints the
+// new centre dark red, adds to the path length of points 1..7 and records their displacement at
+// entry frameCount while the series has room.
+void moveTrackedPoint(AnalysisState& state, int k, int cx, int cy, CanvasView& canvas);
+
+// After every point of a picture was moved: frameCount grows by one while the series has room.
+void finishTrackedPicture(AnalysisState& state);

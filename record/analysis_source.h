@@ -19,6 +19,9 @@ struct AnalysisSource {
     // Video only.
     double startSeconds = 0.0; // start position chosen when the video was opened
     int frameStep = 1;         // every frameStep-th frame is tracked (1 = every frame)
+    // The run ends after the last frame that starts at or before this; infinity for the end of
+    // the video.
+    double endSeconds = std::numeric_limits<double>::infinity();
     // Timestamps in the video stream's time base: the frame shown when the video was opened,
     // and the last frame a continuation took (kNoFrame before the first continuation). The
     // next continuation starts frameStep frames after lastPts.

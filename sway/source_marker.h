@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "point_d.h"
+#include "source_frame.h"
+#include "sub_pixel_centre.h"
+
+// A marker measured on the source picture at its own resolution.
+struct SourceMarker {
+    enum class Status {
+        NotFound, // no marker pixel within reach
+        Found,
+        // The region reaches the edge of the window or of the picture: merged with another white
+        // region, or cut by the frame's edge. `centre` is that of the part inside.
+        Clipped,
+    };
+    Status status = Status::NotFound;
+    PointD centre; // source pixels
+};
+
+// The marker at `expected` (source pixels): the region of marker pixels connected to the marker
+// pixel nearest `expected` within `reach` of it (in x and in y), bounded by a window of `reach`
+// around `expected` (widened once to twice the reach when the region meets its edge), and that
+// region's coverage-weighted centre (subPixelCentre).
+[[nodiscard]] SourceMarker findSourceMarker(SourceFrame& frame, MarkerBounds bounds,
+                                            PointD expected, int reach);
+
+// Source pixels that stand for `displayPixels` of the display, rounded up.
+[[nodiscard]] int sourceReach(double displayPixels, double sx, double sy);
