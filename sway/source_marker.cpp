@@ -12,6 +12,10 @@ namespace {
 constexpr int kRingMargin = 2;
 // Windows never reach beyond this; a window's arithmetic stays far from int overflow.
 constexpr double kFar = 1 << 28;
+// A round marker fills pi / 4 of its box and has sides alike; a marker merged with a stripe or
+// cut along a chord does not.
+constexpr double kMinFill = 0.55;
+constexpr double kMaxSides = 1.6;
 
 PixelRect intersect(PixelRect a, PixelRect b) {
     return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
@@ -30,6 +34,75 @@ bool passes(uint32_t argb, MarkerBounds bounds) {
             (b - bounds.low) | (bounds.high - b)) >= 0;
 }
 
+bool round(const MarkerExtent& extent) {
+    const double w = extent.box.right - extent.box.left + 1;
+    const double h = extent.box.bottom - extent.box.top + 1;
+    return extent.pixels >= kMinFill * w * h && std::max(w, h) <= kMaxSides * std::min(w, h);
+}
+
+// The marker pixel nearest `expected` within `near`, in row order among equals.
+std::optional<PixelSeed> nearestMarkerPixel(const ArgbWindow& w, MarkerBounds bounds,
+                                            PointD expected, PixelRect near) {
+    std::optional<PixelSeed> seed;
+    double best = std::numeric_limits<double>::infinity();
+    for (int y = near.top; y <= near.bottom; ++y)
+        for (int x = near.left; x <= near.right; ++x) {
+            const int lx = x - w.left, ly = y - w.top;
+            if (!w.pixels.contains(lx, ly) || !passes(w.pixels.at(lx, ly), bounds))
+                continue;
+            const double dx = x - expected.x;
+            const double dy = y - expected.y;
+            const double d = dx * dx + dy * dy;
+            if (d < best) {
+                best = d;
+                seed = PixelSeed{x, y};
+            }
+        }
+    return seed;
+}
+
+// The region of `seed` within `window`, which lies inside the picture.
+SourceMarker measureRegion(const ArgbWindow& w, MarkerBounds bounds, PixelSeed seed,
+                           PixelRect window) {
+    const std::array<PixelSeed, 1> seeds{{{seed.x - w.left, seed.y - w.top}}};
+    const PixelRect local{window.left - w.left, window.top - w.top, window.right - w.left,
+                          window.bottom - w.top};
+    MarkerExtent extent;
+    const auto centre = subPixelCentre(w.pixels, bounds, seeds, local, &extent);
+    if (!centre)
+        return {};
+    const PixelRect box{extent.box.left + w.left, extent.box.top + w.top, extent.box.right + w.left,
+                        extent.box.bottom + w.top};
+    const PointD at{centre->x + w.left, centre->y + w.top};
+    // The window lies inside the picture, so its edges include the picture's own.
+    const bool edge = box.left == window.left || box.top == window.top ||
+                      box.right == window.right || box.bottom == window.bottom;
+    if (edge || !round(extent))
+        return {SourceMarker::Status::Clipped, at};
+    return {SourceMarker::Status::Found, at};
+}
+
+// The window with room for the ring around it, read from the frame.
+ArgbWindow readAround(SourceFrame& frame, PixelRect window, PixelRect picture) {
+    return frame.window(intersect({window.left - kRingMargin, window.top - kRingMargin,
+                                   window.right + kRingMargin, window.bottom + kRingMargin},
+                                  picture));
+}
+
+bool usable(const ArgbWindow& w) {
+    return w.pixels.bits != nullptr && w.pixels.width > 0 && w.pixels.height > 0;
+}
+
+bool usable(PointD p) {
+    return std::isfinite(p.x) && std::isfinite(p.y) && std::abs(p.x) < kFar && std::abs(p.y) < kFar;
+}
+
+PixelRect around(PointD p, int reach) {
+    const auto x = static_cast<int>(std::lround(p.x));
+    const auto y = static_cast<int>(std::lround(p.y));
+    return {x - reach, y - reach, x + reach, y + reach};
+}
+
 } // namespace
 
 int sourceReach(double displayPixels, double sx, double sy) {
@@ -39,65 +112,49 @@ int sourceReach(double displayPixels, double sx, double sy) {
     return static_cast<int>(std::min(reach, 1e6));
 }
 
-SourceMarker findSourceMarker(SourceFrame& frame, MarkerBounds bounds, PointD expected, int reach) {
-    const PixelRect picture{0, 0, frame.width() - 1, frame.height() - 1};
-    if (empty(picture) || reach < 1 || !std::isfinite(expected.x) || !std::isfinite(expected.y) ||
-        std::abs(expected.x) > kFar || std::abs(expected.y) > kFar)
-        return {};
-    const auto ex = static_cast<int>(std::lround(expected.x));
-    const auto ey = static_cast<int>(std::lround(expected.y));
+PixelRect sourceWindow(PixelRect box, int margin, double sx, double sy) {
+    const auto at = [](double v) { return static_cast<int>(std::clamp(v, -kFar, kFar)); };
+    return {at(std::floor((box.left - margin) * sx)), at(std::floor((box.top - margin) * sy)),
+            at(std::ceil((box.right + 1 + margin) * sx) - 1),
+            at(std::ceil((box.bottom + 1 + margin) * sy) - 1)};
+}
 
-    std::optional<PixelSeed> seed;
-    for (const int r : {reach, 2 * reach}) {
-        const PixelRect region = intersect({ex - r, ey - r, ex + r, ey + r}, picture);
-        if (empty(region))
-            return {};
-        const PixelRect read = intersect({region.left - kRingMargin, region.top - kRingMargin,
-                                          region.right + kRingMargin, region.bottom + kRingMargin},
-                                         picture);
-        const ArgbWindow w = frame.window(read);
-        if (w.pixels.bits == nullptr || w.pixels.width <= 0 || w.pixels.height <= 0)
-            return {};
-        const auto local = [&w](PixelRect rect) {
-            return PixelRect{rect.left - w.left, rect.top - w.top, rect.right - w.left,
-                             rect.bottom - w.top};
-        };
-        if (!seed) {
-            // The marker pixel nearest the expected position; the first of equals in row order.
-            const PixelRect near =
-                local(intersect({ex - reach, ey - reach, ex + reach, ey + reach}, region));
-            double best = std::numeric_limits<double>::infinity();
-            for (int y = near.top; y <= near.bottom; ++y)
-                for (int x = near.left; x <= near.right; ++x) {
-                    if (!w.pixels.contains(x, y) || !passes(w.pixels.at(x, y), bounds))
-                        continue;
-                    const double dx = x + w.left - expected.x;
-                    const double dy = y + w.top - expected.y;
-                    const double d = dx * dx + dy * dy;
-                    if (d < best) {
-                        best = d;
-                        seed = PixelSeed{x + w.left, y + w.top};
-                    }
-                }
-            if (!seed)
-                return {};
-        }
-        const std::array<PixelSeed, 1> seeds{{{seed->x - w.left, seed->y - w.top}}};
-        PixelRect box;
-        const auto centre = subPixelCentre(w.pixels, bounds, seeds, local(region), &box);
-        if (!centre)
-            return {};
-        box = {box.left + w.left, box.top + w.top, box.right + w.left, box.bottom + w.top};
-        const SourceMarker measured{SourceMarker::Status::Found,
-                                    {centre->x + w.left, centre->y + w.top}};
-        const bool atPicture = box.left == picture.left || box.top == picture.top ||
-                               box.right == picture.right || box.bottom == picture.bottom;
-        const bool atWindow = box.left == region.left || box.top == region.top ||
-                              box.right == region.right || box.bottom == region.bottom;
-        if (atPicture || (atWindow && r != reach))
-            return {SourceMarker::Status::Clipped, measured.centre};
-        if (!atWindow)
-            return measured;
-    }
-    return {}; // not reached
+SourceMarker findSourceMarker(SourceFrame& frame, MarkerBounds bounds, PointD expected,
+                              PixelRect window) {
+    const PixelRect picture{0, 0, frame.width() - 1, frame.height() - 1};
+    window = intersect(window, picture);
+    if (empty(picture) || empty(window) || !usable(expected))
+        return {};
+    const ArgbWindow w = readAround(frame, window, picture);
+    if (!usable(w))
+        return {};
+    const auto seed = nearestMarkerPixel(w, bounds, expected, window);
+    if (!seed)
+        return {};
+    return measureRegion(w, bounds, *seed, window);
+}
+
+SourceMarker followSourceMarker(SourceFrame& frame, MarkerBounds bounds, PointD expected,
+                                int reach) {
+    const PixelRect picture{0, 0, frame.width() - 1, frame.height() - 1};
+    if (empty(picture) || reach < 1 || !usable(expected))
+        return {};
+    const PixelRect near = intersect(around(expected, reach), picture);
+    if (empty(near))
+        return {};
+    const ArgbWindow w = readAround(frame, near, picture);
+    if (!usable(w))
+        return {};
+    const auto seed = nearestMarkerPixel(w, bounds, expected, near);
+    if (!seed)
+        return {};
+    const SourceMarker first = measureRegion(w, bounds, *seed, near);
+    if (first.status != SourceMarker::Status::Clipped)
+        return first;
+    // Wider than the reach, or merged: once more in a window twice as wide.
+    const PixelRect wide = intersect(around(expected, 2 * reach), picture);
+    const ArgbWindow ww = readAround(frame, wide, picture);
+    if (!usable(ww))
+        return first;
+    return measureRegion(ww, bounds, *seed, wide);
 }

@@ -8,10 +8,11 @@
 // A marker measured on the source picture at its own resolution.
 struct SourceMarker {
     enum class Status {
-        NotFound, // no marker pixel within reach
+        NotFound, // no marker pixel in the window
         Found,
-        // The region reaches the edge of the window or of the picture: merged with another white
-        // region, or cut by the frame's edge. `centre` is that of the part inside.
+        // The region meets the edge of its window or of the picture, or is too far from round
+        // for one marker: merged with another white region, or cut by the frame's edge.
+        // `centre` is that of the part found.
         Clipped,
     };
     Status status = Status::NotFound;
@@ -19,11 +20,19 @@ struct SourceMarker {
 };
 
 // The marker at `expected` (source pixels): the region of marker pixels connected to the marker
-// pixel nearest `expected` within `reach` of it (in x and in y), bounded by a window of `reach`
-// around `expected` (widened once to twice the reach when the region meets its edge), and that
-// region's coverage-weighted centre (subPixelCentre).
+// pixel nearest `expected` inside `window`, bounded by the window, and that region's
+// coverage-weighted centre (subPixelCentre).
 [[nodiscard]] SourceMarker findSourceMarker(SourceFrame& frame, MarkerBounds bounds,
-                                            PointD expected, int reach);
+                                            PointD expected, PixelRect window);
+
+// Following a marker: the marker pixel nearest `expected` within `reach` of it (in x and in y),
+// its region within that window, widened once to twice the reach when the region meets its
+// edge.
+[[nodiscard]] SourceMarker followSourceMarker(SourceFrame& frame, MarkerBounds bounds,
+                                              PointD expected, int reach);
 
 // Source pixels that stand for `displayPixels` of the display, rounded up.
 [[nodiscard]] int sourceReach(double displayPixels, double sx, double sy);
+
+// The source pixels under the display pixels of `box`, widened by `margin` display pixels.
+[[nodiscard]] PixelRect sourceWindow(PixelRect box, int margin, double sx, double sy);

@@ -186,7 +186,7 @@ MarkerBounds markerBounds(int16_t brightnessTolerance, int16_t darknessTolerance
 
 std::optional<PointD> subPixelCentre(const ArgbPicture& picture, MarkerBounds bounds,
                                      std::span<const PixelSeed> seeds, PixelRect region,
-                                     PixelRect* markerBox) {
+                                     MarkerExtent* extent) {
     if (picture.bits == nullptr || picture.width <= 0 || picture.height <= 0)
         return std::nullopt;
     region.left = std::max(region.left, 0);
@@ -253,8 +253,8 @@ std::optional<PointD> subPixelCentre(const ArgbPicture& picture, MarkerBounds bo
     if (count == 0)
         return std::nullopt;
     const PointD plainMean{sumX / count, sumY / count};
-    if (markerBox)
-        *markerBox = box;
+    if (extent)
+        *extent = {box, static_cast<int>(count)};
 
     // The marker's brightest pixel, only to see whether it stands out from its background.
     int brightest = 0;

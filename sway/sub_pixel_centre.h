@@ -42,8 +42,12 @@ struct PixelRect {
 //
 // Nothing when no seed passes the colour test. A marker without contrast against its ring (or
 // without a ring, filling everything around it) gives the plain mean of its pixels. With
-// `markerBox`, the box of the marker's own pixels is written there.
+// `extent`, the box and the number of the marker's own pixels are written there.
+struct MarkerExtent {
+    PixelRect box;
+    int pixels = 0;
+};
 [[nodiscard]] std::optional<PointD> subPixelCentre(const ArgbPicture& picture, MarkerBounds bounds,
                                                    std::span<const PixelSeed> seeds,
                                                    PixelRect region,
-                                                   PixelRect* markerBox = nullptr);
+                                                   MarkerExtent* extent = nullptr);

@@ -84,11 +84,24 @@ struct Measured {
     bool fellBack = false;
 };
 
+// Display pixels around the display marker's box where its source pixels are looked for.
+constexpr int kWindowMargin = 2;
+
+// The marker at source resolution that the display found at `display` with `extent`: within
+// the display marker's box scaled up, around the scaled centre.
+SourceMarker atSource(const AnalysisState& state, const SwayPictures& pictures, PointD display,
+                      const MarkerExtent& extent) {
+    const PixelRect window =
+        sourceWindow(extent.box, kWindowMargin, pictures.scale.sx(), pictures.scale.sy());
+    return findSourceMarker(*pictures.source, boundsOf(state), toSource(display, pictures.scale),
+                            window);
+}
+
 // Point k's centre: on the display picture `displayCentre` (or the stored whole-pixel point
-// where no marker was found there); at source resolution the marker around it, or where there
-// is none, the display centre scaled up.
+// where no marker was found there); at source resolution the marker found there, or where it
+// cannot be measured, the display centre scaled up.
 Measured measure(const AnalysisState& state, const SwayPictures& pictures, int k,
-                 const std::optional<PointD>& displayCentre) {
+                 const std::optional<PointD>& displayCentre, const MarkerExtent& extent) {
     const auto i = static_cast<std::size_t>(k);
     const PointD display =
         displayCentre ? *displayCentre : PointD{double(state.pointX[i]), double(state.pointY[i])};
@@ -97,8 +110,7 @@ Measured measure(const AnalysisState& state, const SwayPictures& pictures, int k
     const PointD scaled = toSource(display, pictures.scale);
     if (!displayCentre)
         return {scaled, true};
-    const int reach = sourceReach(kTrackingReach, pictures.scale.sx(), pictures.scale.sy());
-    const SourceMarker marker = findSourceMarker(*pictures.source, boundsOf(state), scaled, reach);
+    const SourceMarker marker = atSource(state, pictures, display, extent);
     if (marker.status == SourceMarker::Status::Found)
         return {marker.centre, false};
     return {scaled, true};
@@ -134,7 +146,7 @@ TrackedFrom trackedFrom(const AnalysisState& state) {
 }
 
 std::optional<PointD> clickedCentre(const ArgbPicture& photo, const AnalysisState& state,
-                                    double clickX, double clickY) {
+                                    double clickX, double clickY, MarkerExtent* extent) {
     // The seeds are where the search's four spines start: the click, the pixel above it and the
     // pixel left of it (each rounded from the floating click, as the search rounds them).
     const int x = nearest(clickX);
@@ -143,16 +155,16 @@ std::optional<PointD> clickedCentre(const ArgbPicture& photo, const AnalysisStat
         {{x, y}, {x, nearest(clickY - 1.0)}, {nearest(clickX - 1.0), y}}};
     const PixelRect region{nearest(clickX - kSearchReach), nearest(clickY - kSearchReach),
                            nearest(clickX + kSearchReach), nearest(clickY + kSearchReach)};
-    return subPixelCentre(reachable(photo), boundsOf(state), seeds, region);
+    return subPixelCentre(reachable(photo), boundsOf(state), seeds, region, extent);
 }
 
 std::optional<PointD> trackedCentre(const ArgbPicture& photo, const AnalysisState& state, int x0,
-                                    int y0) {
+                                    int y0, MarkerExtent* extent) {
     // The tracking's spines start at the old position, left of it and above it.
     const std::array<PixelSeed, 3> seeds{{{x0, y0}, {x0 - 1, y0}, {x0, y0 - 1}}};
     const PixelRect region{x0 - kTrackingReach, y0 - kTrackingReach, x0 + kTrackingReach,
                            y0 + kTrackingReach};
-    return subPixelCentre(reachable(photo), boundsOf(state), seeds, region);
+    return subPixelCentre(reachable(photo), boundsOf(state), seeds, region, extent);
 }
 
 void recordPlacedPoint(SwayRecord& sway, const AnalysisState& state, const SwayPictures& pictures,
@@ -164,8 +176,9 @@ void recordPlacedPoint(SwayRecord& sway, const AnalysisState& state, const SwayP
         sway.seriesStart = state.frameCount;
         sway.scale = picturesScale(pictures);
     }
-    const auto centre = clickedCentre(pictures.display, state, clickX, clickY);
-    store(sway.entries.back(), k, measure(state, pictures, k, centre), pictures, sway);
+    MarkerExtent extent;
+    const auto centre = clickedCentre(pictures.display, state, clickX, clickY, &extent);
+    store(sway.entries.back(), k, measure(state, pictures, k, centre, extent), pictures, sway);
 }
 
 void recordTrackedFrame(SwayRecord& sway, const AnalysisState& state, const SwayPictures& pictures,
@@ -178,8 +191,10 @@ void recordTrackedFrame(SwayRecord& sway, const AnalysisState& state, const Sway
         const auto i = static_cast<std::size_t>(k);
         if (std::isnan(sway.entries.back().x[i]))
             continue; // placed after the last entry was recorded: nothing to follow yet
-        const auto centre = trackedCentre(pictures.display, state, before.x[i], before.y[i]);
-        store(entry, k, measure(state, pictures, k, centre), pictures, sway);
+        MarkerExtent extent;
+        const auto centre =
+            trackedCentre(pictures.display, state, before.x[i], before.y[i], &extent);
+        store(entry, k, measure(state, pictures, k, centre, extent), pictures, sway);
     }
     sway.entries.push_back(entry);
 }
@@ -205,7 +220,7 @@ SourceTrack trackAtSource(const AnalysisState& state, const SwayRecord& sway,
             if (finitePoint(p))
                 previous = p;
         }
-        const SourceMarker marker = findSourceMarker(*pictures.source, bounds, previous, reach);
+        const SourceMarker marker = followSourceMarker(*pictures.source, bounds, previous, reach);
         if (marker.status == SourceMarker::Status::NotFound) {
             track.lostPoint = k;
             return track;
@@ -248,18 +263,19 @@ void recordReferencePress(SwayRecord& sway, const AnalysisState& state,
     PointD centre{SwayEntry::kNone, SwayEntry::kNone};
     const int px = static_cast<int>(std::floor(pressX));
     const int py = static_cast<int>(std::floor(pressY));
-    const MarkerBounds bounds = boundsOf(state);
     // Only a press on a marker region is refined; a ruler's tick stays where it was pressed.
     if (pictures.atSource() && pictures.display.contains(px, py)) {
         const uint32_t argb = pictures.display.at(px, py);
+        const MarkerBounds bounds = boundsOf(state);
         const int channels[3] = {int((argb >> 16) & 0xFFu), int((argb >> 8) & 0xFFu),
                                  int(argb & 0xFFu)};
         const bool marker = std::all_of(std::begin(channels), std::end(channels),
                                         [&](int c) { return c >= bounds.low && c <= bounds.high; });
-        if (marker) {
-            const PointD expected = toSource({pressX, pressY}, pictures.scale);
-            const int reach = sourceReach(1.0, pictures.scale.sx(), pictures.scale.sy());
-            const SourceMarker found = findSourceMarker(*pictures.source, bounds, expected, reach);
+        MarkerExtent extent;
+        const auto display =
+            marker ? clickedCentre(pictures.display, state, pressX, pressY, &extent) : std::nullopt;
+        if (display) {
+            const SourceMarker found = atSource(state, pictures, *display, extent);
             if (found.status == SourceMarker::Status::Found)
                 centre = found.centre;
         }

@@ -44,21 +44,24 @@ inline constexpr int kTrackingReach = 20;
 
 // Sub-pixel centre of the marker a click at (clickX, clickY) found: the marker pixels the region
 // search met (up to 500 pixels from the click). Nothing where the search found no marker.
-[[nodiscard]] std::optional<PointD>
-clickedCentre(const ArgbPicture& photo, const AnalysisState& state, double clickX, double clickY);
+[[nodiscard]] std::optional<PointD> clickedCentre(const ArgbPicture& photo,
+                                                  const AnalysisState& state, double clickX,
+                                                  double clickY, MarkerExtent* extent = nullptr);
 
 // Sub-pixel centre of the marker the tracking found around the old position (x0, y0): the
 // marker pixels within its 41 x 41 window. Nothing where there is no marker.
 [[nodiscard]] std::optional<PointD> trackedCentre(const ArgbPicture& photo,
-                                                  const AnalysisState& state, int x0, int y0);
+                                                  const AnalysisState& state, int x0, int y0,
+                                                  MarkerExtent* extent = nullptr);
 
 // After a marker press placed point k at the click (clickX, clickY): records the point's
 // sub-pixel centre in entry 0 (or in the newest entry when points are added later), creating
 // entry 0, with the source scale of the pictures, when there is none yet. At source resolution
-// the centre is that of the marker found around the scaled display centre, or, where none is
-// found there, the display centre scaled up. Where the click found no marker, the stored
-// whole-pixel point is recorded. Points above 7 are not recorded. `seconds` is the frame time of
-// a video, NaN for a photo; `sequence` the photo's sequence number (SwayEntry::sequence).
+// the centre is that of the marker found around the scaled display centre, within the display
+// marker's box scaled up, or, where it cannot be measured there, the display centre scaled up.
+// Where the click found no marker, the stored whole-pixel point is recorded. Points above 7 are not
+// recorded. `seconds` is the frame time of a video, NaN for a photo; `sequence` the photo's
+// sequence number (SwayEntry::sequence).
 void recordPlacedPoint(SwayRecord& sway, const AnalysisState& state, const SwayPictures& pictures,
                        int k, double clickX, double clickY, double seconds, int32_t sequence);
 
