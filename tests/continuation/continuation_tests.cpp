@@ -299,8 +299,11 @@ std::vector<Step> referenceWalk(std::string photoPath, QSize size, int limit) {
         const auto kind = picture                   ? SourceItem::Kind::Picture
                           : QFileInfo::exists(path) ? SourceItem::Kind::Unreadable
                                                     : SourceItem::Kind::Missing;
-        steps.emplace_back(
-            photoPath, SourceItem{kind, picture.value_or(QImage()), QFileInfo(path).fileName()});
+        SourceItem item;
+        item.kind = kind;
+        item.picture = picture.value_or(QImage());
+        item.name = QFileInfo(path).fileName();
+        steps.emplace_back(photoPath, item);
         if (!picture)
             break;
     }
