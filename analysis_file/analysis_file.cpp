@@ -151,7 +151,38 @@ QJsonObject swayObject(const SwayRecord& sway) {
     return o;
 }
 
+QJsonObject sourceFields(const AnalysisSource& source, const QString& folder);
+
+QJsonObject lostObject(const LostFrame& lost, const QString& folder) {
+    QJsonArray xs, ys, paths, placed;
+    for (std::size_t i = 0; i < lost.pointX.size() && i < lost.pointY.size(); ++i) {
+        xs.append(lost.pointX[i]);
+        ys.append(lost.pointY[i]);
+    }
+    for (int k = 1; k <= kNamed; ++k)
+        paths.append(jsonFromDouble(lost.pathLength[static_cast<std::size_t>(k)]));
+    for (const LostFrame::Placed& p : lost.placed)
+        placed.append(
+            QJsonArray{p.point, jsonFromDouble(p.pressX), jsonFromDouble(p.pressY), p.x, p.y});
+    return {{QStringLiteral("point"), lost.lostPoint},
+            {QStringLiteral("photoPath"), storedPath(lost.photoPath, folder)},
+            {QStringLiteral("pts"), jsonFromInt64(lost.pts)},
+            {QStringLiteral("seconds"), jsonFromDouble(lost.seconds)},
+            {QStringLiteral("sequence"), lost.sequence},
+            {QStringLiteral("pointX"), xs},
+            {QStringLiteral("pointY"), ys},
+            {QStringLiteral("pathLength"), paths},
+            {QStringLiteral("placed"), placed}};
+}
+
 QJsonObject sourceObject(const AnalysisSource& source, const QString& folder) {
+    QJsonObject o = sourceFields(source, folder);
+    if (source.lost.lostPoint != 0)
+        o[QStringLiteral("lost")] = lostObject(source.lost, folder);
+    return o;
+}
+
+QJsonObject sourceFields(const AnalysisSource& source, const QString& folder) {
     return {{QStringLiteral("kind"), QLatin1String(kindName(source.kind))},
             {QStringLiteral("placementPath"), storedPath(source.placementPath, folder)},
             {QStringLiteral("startSeconds"), jsonFromDouble(source.startSeconds)},
@@ -460,6 +491,50 @@ private:
         const QJsonValue end = o.value(QLatin1String("endSeconds"));
         if (!end.isUndefined() && !number(end, join(where, "endSeconds"), source.endSeconds))
             return false;
+        QJsonObject lost;
+        if (o.value(QLatin1String("lost")).isUndefined())
+            return true;
+        return object(o, "lost", where, lost) && readLost(lost, source.lost);
+    }
+
+    bool readLost(const QJsonObject& o, LostFrame& lost) {
+        const QString where = QStringLiteral("source.lost");
+        QJsonArray xs, ys, paths, placed;
+        if (!integer(o, "point", where, lost.lostPoint, 1, AnalysisState::kMaxPoints) ||
+            !path(o, "photoPath", where, lost.photoPath) ||
+            !number(o, "seconds", where, lost.seconds) ||
+            !integer(o, "sequence", where, lost.sequence, SwayEntry::kNoSequence) ||
+            !array(o, "pointX", where, 0, AnalysisState::kMaxPoints, xs) ||
+            !array(o, "pointY", where, xs.size(), xs.size(), ys) ||
+            !array(o, "pathLength", where, kNamed, kNamed, paths) ||
+            !array(o, "placed", where, 0, AnalysisState::kMaxPoints, placed))
+            return false;
+        const auto pts = int64FromJson(o.value(QLatin1String("pts")));
+        if (!pts)
+            return missingOrWrong(o.value(QLatin1String("pts")), join(where, "pts"));
+        lost.pts = *pts;
+        lost.pointX.resize(static_cast<std::size_t>(xs.size()));
+        lost.pointY.resize(static_cast<std::size_t>(ys.size()));
+        for (qsizetype i = 0; i < xs.size(); ++i)
+            if (!integer(xs[i], at(join(where, "pointX"), i), lost.pointX[std::size_t(i)]) ||
+                !integer(ys[i], at(join(where, "pointY"), i), lost.pointY[std::size_t(i)]))
+                return false;
+        for (int k = 1; k <= kNamed; ++k)
+            if (!number(paths[k - 1], at(join(where, "pathLength"), k - 1),
+                        lost.pathLength[static_cast<std::size_t>(k)]))
+                return false;
+        for (qsizetype i = 0; i < placed.size(); ++i) {
+            const QString placedWhere = at(join(where, "placed"), i);
+            const QJsonArray p = placed[i].toArray();
+            LostFrame::Placed one;
+            if (!placed[i].isArray() || p.size() != 5)
+                return wrong(placedWhere);
+            if (!integer(p[0], placedWhere, one.point, 1, AnalysisState::kMaxPoints) ||
+                !number(p[1], placedWhere, one.pressX) || !number(p[2], placedWhere, one.pressY) ||
+                !integer(p[3], placedWhere, one.x) || !integer(p[4], placedWhere, one.y))
+                return false;
+            lost.placed.push_back(one);
+        }
         return true;
     }
 

@@ -4,6 +4,7 @@
 #include "sway_tracking.h"
 #include "tracking.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -79,14 +80,99 @@ TrackResult followAtSource(AnalysisState& state, SwayRecord& sway, const SwayPic
     return {};
 }
 
+// The record before a picture is tracked, kept for a lost marker: the points found before it
+// have moved already.
+LostFrame snapshot(const AnalysisState& state, const SourceItem& item) {
+    LostFrame lost;
+    const int n = std::min<int>(state.pointCount, AnalysisState::kMaxPoints);
+    lost.pointX.assign(state.pointX.begin() + 1, state.pointX.begin() + 1 + n);
+    lost.pointY.assign(state.pointY.begin() + 1, state.pointY.begin() + 1 + n);
+    lost.pathLength = state.pathLength;
+    lost.seconds = item.seconds;
+    lost.sequence = item.sequence;
+    return lost;
+}
+
+// Takes up the picture on which the last run lost a marker: the points found before the lost
+// one have moved already; the ones placed by hand move to their centres, the others are tracked.
+TrackResult trackResumed(AnalysisState& state, SwayRecord& sway, const SwayPictures& pictures,
+                         CanvasView& canvas, const SourceItem& item, const LostFrame& lost) {
+    const int n = std::min<int>(state.pointCount, AnalysisState::kMaxPoints);
+    const bool atSource = item.followAtSource && pictures.atSource();
+    std::array<std::optional<PointD>, 8> presses;
+    std::array<std::optional<FollowedPoint>, 8> followed;
+    TrackedFrom before;
+    for (int k = 1; k <= std::min(n, AnalysisState::kNamedPoints); ++k) {
+        const auto i = static_cast<std::size_t>(k);
+        const bool known = i <= lost.pointX.size();
+        before.x[i] = known ? lost.pointX[i - 1] : state.pointX[i];
+        before.y[i] = known ? lost.pointY[i - 1] : state.pointY[i];
+    }
+    const PhotoView photo{pictures.display.bits, pictures.display.width, pictures.display.height,
+                          pictures.display.stride};
+    for (int k = 1; k <= n; ++k) {
+        const auto i = static_cast<std::size_t>(k);
+        const auto placed = std::find_if(lost.placed.begin(), lost.placed.end(),
+                                         [k](const LostFrame::Placed& p) { return p.point == k; });
+        if (placed != lost.placed.end()) {
+            if (k >= lost.lostPoint)
+                moveTrackedPoint(state, k, placed->x, placed->y, canvas);
+            if (i < presses.size())
+                presses[i] = PointD{placed->pressX, placed->pressY};
+            continue;
+        }
+        if (atSource) {
+            // Followed again from the last entry, as the run did before it lost the marker.
+            const auto at = followPointAtSource(state, sway, pictures, k);
+            if (!at)
+                return {false, k};
+            if (i < followed.size())
+                followed[i] = at;
+            if (k >= lost.lostPoint) {
+                const auto pixel = displayPixelOf(at->centre, item.scale);
+                moveTrackedPoint(state, k, pixel[0], pixel[1], canvas);
+            }
+            continue;
+        }
+        if (k < lost.lostPoint)
+            continue; // moved when the run met the picture
+        const auto centre = trackMarker(state, photo, k);
+        if (!centre)
+            return {false, k};
+        moveTrackedPoint(state, k, centre->x, centre->y, canvas);
+    }
+    finishTrackedPicture(state);
+    recordResumedFrame(sway, state, pictures, before, presses, followed, item.seconds,
+                       item.sequence);
+    return {};
+}
+
+// Tracks one picture (or takes up a resumed one) and records its centres.
+TrackResult trackPicture(AnalysisState& state, SwayRecord& sway, const SourceItem& item,
+                         CanvasView& canvas, const LostFrame* resumed) {
+    const PhotoView photo = photoViewOf(item.picture);
+    const SwayPictures pictures(ArgbPicture{photo.bits, photo.width, photo.height, photo.stride},
+                                item.source.get(), item.scale);
+    if (resumed)
+        return trackResumed(state, sway, pictures, canvas, item, *resumed);
+    if (item.followAtSource && pictures.atSource())
+        return followAtSource(state, sway, pictures, canvas, item);
+    const TrackedFrom before = trackedFrom(state);
+    const TrackResult result = trackMarkers(state, photo, canvas);
+    if (result.allFound)
+        recordTrackedFrame(sway, state, pictures, before, item.seconds, item.sequence);
+    return result;
+}
+
 } // namespace
 
 ContinuationOutcome runContinuation(AnalysisState& state, SwayRecord& sway, FrameSource& source,
-                                    ContinuationHost& host) {
+                                    ContinuationHost& host, const ResumedFrame* resumed) {
     using End = ContinuationOutcome::End;
     ContinuationOutcome outcome;
-    for (;;) {
-        if (!source.advance()) {
+    for (bool first = true;; first = false) {
+        const bool resuming = first && resumed;
+        if (!resuming && !source.advance()) {
             outcome.end = End::NoNextName;
             return outcome;
         }
@@ -97,7 +183,9 @@ ContinuationOutcome runContinuation(AnalysisState& state, SwayRecord& sway, Fram
             return outcome;
         }
         std::optional<SourceItem> item;
-        while (!(item = source.take(kWaitSlice)))
+        if (resuming)
+            item = resumed->item;
+        while (!item && !(item = source.take(kWaitSlice)))
             host.waiting();
         outcome.name = item->name;
         outcome.seconds = item->seconds;
@@ -122,23 +210,15 @@ ContinuationOutcome runContinuation(AnalysisState& state, SwayRecord& sway, Fram
         }
 
         host.showPicture(*item);
-        const PhotoView photo = photoViewOf(item->picture);
         CanvasView canvas = host.canvas();
-        const SwayPictures pictures(
-            ArgbPicture{photo.bits, photo.width, photo.height, photo.stride}, item->source.get(),
-            item->scale);
-        TrackResult result;
-        if (item->followAtSource && pictures.atSource()) {
-            result = followAtSource(state, sway, pictures, canvas, *item);
-        } else {
-            const TrackedFrom before = trackedFrom(state);
-            result = trackMarkers(state, photo, canvas);
-            if (result.allFound)
-                recordTrackedFrame(sway, state, pictures, before, item->seconds, item->sequence);
-        }
+        const LostFrame before = resuming ? resumed->lost : snapshot(state, *item);
+        const TrackResult result =
+            trackPicture(state, sway, *item, canvas, resuming ? &resumed->lost : nullptr);
         if (!result.allFound) {
             outcome.end = End::LostMarker;
             outcome.lostPoint = result.lostPoint;
+            outcome.lost = before;
+            outcome.lost.lostPoint = result.lostPoint;
             return outcome;
         }
         ++outcome.tracked;

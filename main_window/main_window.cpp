@@ -330,6 +330,17 @@ void MainWindow::buildControls() {
     // Where the continuation reports how far it got; not part of the classic form.
     mProgress = makeLabel(client, "lblProgress", QString(), QRect(210, 494, 328, 54));
     mProgress->hide();
+    // Under it, after a run that lost a marker: what the user can do about that picture.
+    mLostFrame = makeLabel(client, "lblLostFrame", QString(), QRect(210, 530, 328, 18));
+    mLostFrame->setTextFormat(Qt::RichText);
+    mLostFrame->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    mLostFrame->hide();
+    connect(mLostFrame, &QLabel::linkActivated, this, [this](const QString& link) {
+        if (link == QLatin1String("place"))
+            showLostFrame();
+        else if (link == QLatin1String("skip"))
+            skipLostFrame();
+    });
 
     for (QWidget* hidden :
          std::initializer_list<QWidget*>{mLabel1, mLabel2, mLabel3, mLabel5, mLabel6, mText1,
@@ -374,6 +385,7 @@ bool MainWindow::loadPhoto(const QString& path) {
 
 void MainWindow::showOpenedPicture(const QImage& picture, const QString& path,
                                    AnalysisSource::Kind kind, QImage source) {
+    leaveFrameView();
     const QSize shown = picture.size();
     mPicOrg->setImage(picture);
     setSourcePicture(std::move(source));
@@ -387,6 +399,8 @@ void MainWindow::showOpenedPicture(const QImage& picture, const QString& path,
     mSource = AnalysisSource{};
     mSource.kind = kind;
     mSource.placementPath = mState.photoPath;
+    mOrgIsLostFrame = false;
+    offerLostFrame();
     pictureReplaced();
 }
 
@@ -508,6 +522,28 @@ void MainWindow::continueAnalysis() {
                                    "a(001).bmp のように括弧の中に番号のある写真を開いてください"));
         return;
     }
+    // Taken up again from the picture that lost a marker, once the lost markers were placed.
+    std::optional<ResumedFrame> resumed;
+    if (mSource.lost.lostPoint != 0 && !mSource.lost.placed.empty()) {
+        if (!ensureLostFramePicture()) {
+            showMessage(QStringLiteral("マーカーを見失ったコマを読み込めません。"),
+                        MessageKind::Warning);
+            return;
+        }
+        resumed.emplace();
+        resumed->lost = mSource.lost;
+        SourceItem& item = resumed->item;
+        item.picture = mPicOrg->image();
+        item.name = video ? QFileInfo(QString::fromStdString(mSource.placementPath)).fileName()
+                          : QFileInfo(QString::fromStdString(mSource.lost.photoPath)).fileName();
+        item.seconds = mSource.lost.seconds;
+        item.sequence = mSource.lost.sequence;
+        item.source = mSourceFrame;
+        item.scale = mSourceScale;
+        item.followAtSource = video && swayPictures().atSource();
+    }
+    leaveFrameView();
+    mSource.lost = LostFrame{};
     // The trails painted from here on are not presses to take back.
     clearHistory();
     markUnsaved();
@@ -529,9 +565,18 @@ void MainWindow::continueAnalysis() {
                 QSize(mSourceScale.sourceWidth, mSourceScale.sourceHeight));
         WindowHost host(mPicOrg, mPicSource, mProgress, run, kind, mShownSeconds, mShownSequence,
                         mSourceFrame, mSourceScale);
-        const ContinuationOutcome outcome = runContinuation(mState, mSway, *source, host);
+        const ContinuationOutcome outcome =
+            runContinuation(mState, mSway, *source, host, resumed ? &*resumed : nullptr);
         mPicSource->update();
         mProgress->setText(continuationEndText(kind, outcome));
+        if (outcome.end == ContinuationOutcome::End::LostMarker) {
+            // picOrg holds the picture the marker was lost in.
+            mSource.lost = outcome.lost;
+            mSource.lost.photoPath = mState.photoPath;
+            mSource.lost.pts = mSource.lastPts;
+            mOrgIsLostFrame = true;
+        }
+        offerLostFrame();
     }
     finishAnalysis();
 }
@@ -555,6 +600,10 @@ void MainWindow::finishAnalysis() {
 }
 
 void MainWindow::pressOnPicture(QPointF position, int bits) {
+    if (mFrameView) {
+        pressInFrameView(position);
+        return;
+    }
     recordUndoable([&] {
         switch (classifyPress(bits, mOption1->isChecked())) {
         case PressAction::MarkerPoint:

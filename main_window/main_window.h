@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class AboutWindow;
 class SourceFrame;
@@ -64,6 +65,11 @@ public:
     void showOptions();
     void showVersion();
     void showSwayReport();
+    // After a run lost a marker (lost_frame_view.cpp): the picture where it was lost, shown in
+    // place of the trail to place the lost markers by hand ("このコマで指定して続ける"), or left
+    // out ("このコマを飛ばす").
+    void showLostFrame();
+    void skipLostFrame();
     // After the trajectory changed: the menu item's enabled state and the open report.
     void updateSwayReport();
 
@@ -122,6 +128,16 @@ private:
     void pressMarkerPoint(QPointF position);
     void pressReferencePoint(QPointF position);
     void pressAnglePoint(QPointF position);
+    // The lost frame: whether picOrg holds it (loading it when not), the lost points still to
+    // place, a press placing the next, the offer on the line under the picture, and back to the
+    // trail.
+    bool ensureLostFramePicture();
+    [[nodiscard]] std::vector<int> pointsToPlace() const;
+    void pressInFrameView(QPointF position);
+    void offerLostFrame();
+    void showFrameViewPrompt();
+    void leaveFrameView();
+    [[nodiscard]] const QImage& trailPicture() const;
     // A message box with the program's title: the plain ones of the analysis, or with the
     // warning icon for a file that could not be opened or saved.
     enum class MessageKind { Plain, Warning };
@@ -163,7 +179,11 @@ private:
     // The path totals finishAnalysis wrote into the lists: a list still showing one holds no
     // name of the user's.
     std::array<std::optional<QString>, 7> mWrittenTotals;
-
+    // picSource shows the lost frame instead of the trail, which waits in mTrailPicture.
+    bool mFrameView = false;
+    QImage mTrailPicture;
+    bool mOrgIsLostFrame = false; // picOrg holds the picture the last run lost a marker in
+    QString mEndText;             // the line under the picture as the last run left it
     PictureArea* mPicSource = nullptr;
     PictureArea* mPicOrg = nullptr;
     QWidget* mPicOld = nullptr;
@@ -175,6 +195,7 @@ private:
     QLabel* mLabel6 = nullptr;
     QLabel* mLabel7 = nullptr;
     QLabel* mProgress = nullptr;
+    QLabel* mLostFrame = nullptr;
     std::array<QLabel*, 7> mNumberLabels{};
     std::array<QComboBox*, 7> mLists{};
     QPushButton* mCommand1 = nullptr;

@@ -117,6 +117,7 @@ UndoState MainWindow::undoState() const {
     state.window.shown = {!mLabel5->isHidden(), !mLabel6->isHidden(), !mText1->isHidden(),
                           !mCommand4->isHidden(), !mCommand3->isHidden()};
     state.window.swatch = mPicOld->palette().color(QPalette::Window);
+    state.placed = mSource.lost.placed;
     return state;
 }
 
@@ -131,6 +132,11 @@ void MainWindow::applyUndoState(const UndoState& state) {
     QPalette swatch = mPicOld->palette();
     swatch.setColor(QPalette::Window, state.window.swatch);
     mPicOld->setPalette(swatch);
+    if (mSource.lost.placed != state.placed) {
+        mSource.lost.placed = state.placed;
+        if (mFrameView)
+            showFrameViewPrompt();
+    }
 }
 
 void MainWindow::undo() {
@@ -201,7 +207,9 @@ AnalysisDocument MainWindow::currentDocument() const {
     document.sway = mSway;
     document.source = mSource;
     document.window = captureWindowState(*centralWidget(), *mKaiseki);
-    const QImage& shown = mPicSource->image();
+    if (mFrameView) // the line as the run left it, under the trail
+        document.window.progressText = mEndText.toStdString();
+    const QImage& shown = trailPicture();
     QImage base = mBasePicture;
     if (base.size() != shown.size()) { // not expected: both change together
         base = QImage(shown.size(), QImage::Format_RGB32);
@@ -212,6 +220,9 @@ AnalysisDocument MainWindow::currentDocument() const {
 }
 
 QString MainWindow::applyDocument(const AnalysisDocument& document) {
+    mFrameView = false;
+    mTrailPicture = QImage();
+    mOrgIsLostFrame = false;
     const QSize size(document.picture.width, document.picture.height);
     const PlacementPicture placement = loadPlacementPicture(document.source, size);
     if (placement.image) {
@@ -255,6 +266,7 @@ QString MainWindow::applyDocument(const AnalysisDocument& document) {
             written = total;
     }
     mPicOld->setPalette(mStartupSwatch);
+    offerLostFrame();
     closeAnalysisWindows();
     mHistory.clear();
     mUnsavedOutsideHistory = false;
@@ -264,6 +276,9 @@ QString MainWindow::applyDocument(const AnalysisDocument& document) {
 }
 
 void MainWindow::resetToStartup() {
+    mFrameView = false;
+    mTrailPicture = QImage();
+    mOrgIsLostFrame = false;
     AnalysisState fresh;
     fresh.brightnessTolerance = mState.brightnessTolerance;
     fresh.darknessTolerance = mState.darknessTolerance;
@@ -280,6 +295,7 @@ void MainWindow::resetToStartup() {
     mBasePicture = mPicSource->image();
     applyWindowState(mStartupWindow, *centralWidget(), *mKaiseki);
     mPicOld->setPalette(mStartupSwatch);
+    offerLostFrame();
     closeAnalysisWindows();
     mHistory.clear();
     mUnsavedOutsideHistory = false;

@@ -58,13 +58,24 @@ TrackResult trackMarkers(AnalysisState& state, const PhotoView& photo, CanvasVie
     // A corrupt count must not lead outside the point arrays.
     const int n = std::min<int>(state.pointCount, AnalysisState::kMaxPoints);
     for (int k = 1; k <= n; ++k) {
-        const Tally t = tallyMarker(state, view, state.pointX[k], state.pointY[k]);
-        if (t.count == 0)
+        const auto centre = trackMarker(state, view, k);
+        if (!centre)
             return {false, k};
-        moveTrackedPoint(state, k, t.sumX / t.count, t.sumY / t.count, canvas);
+        moveTrackedPoint(state, k, centre->x, centre->y, canvas);
     }
     finishTrackedPicture(state);
     return {};
+}
+
+std::optional<PixelPoint> trackMarker(const AnalysisState& state, const PhotoView& photo, int k) {
+    if (k < 1 || k > AnalysisState::kMaxPoints)
+        return std::nullopt;
+    const Tally t =
+        tallyMarker(state, marker_detail::reachable(photo), state.pointX[k], state.pointY[k]);
+    if (t.count == 0)
+        return std::nullopt;
+    return PixelPoint{static_cast<int16_t>(t.sumX / t.count),
+                      static_cast<int16_t>(t.sumY / t.count)};
 }
 
 void moveTrackedPoint(AnalysisState& state, int k, int cx, int cy, CanvasView& canvas) {

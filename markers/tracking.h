@@ -3,6 +3,9 @@
 
 #include "analysis_state.h"
 #include "pixel_view.h"
+#include "region_search.h"
+
+#include <optional>
 
 struct TrackResult {
     bool allFound = true;
@@ -26,3 +29,8 @@ void moveTrackedPoint(AnalysisState& state, int k, int cx, int cy, CanvasView& c
 
 // After every point of a picture was moved: frameCount grows by one while the series has room.
 void finishTrackedPicture(AnalysisState& state);
+
+// Where the tracking finds point k's marker in the photo, around its present position; nothing
+// where it is lost. Changes nothing.
+[[nodiscard]] std::optional<PixelPoint> trackMarker(const AnalysisState& state,
+                                                    const PhotoView& photo, int k);

@@ -199,6 +199,31 @@ void recordTrackedFrame(SwayRecord& sway, const AnalysisState& state, const Sway
     sway.entries.push_back(entry);
 }
 
+std::optional<FollowedPoint> followPointAtSource(const AnalysisState& state, const SwayRecord& sway,
+                                                 const SwayPictures& pictures, int k) {
+    if (!pictures.atSource() || k < 1 || k > AnalysisState::kMaxPoints)
+        return std::nullopt;
+    const SourceScale& scale = pictures.scale;
+    const auto i = static_cast<std::size_t>(k);
+    // The previous centre: the trajectory's where it has one, else the whole-pixel point.
+    PointD previous = toSource({double(state.pointX[i]), double(state.pointY[i])}, scale);
+    if (k <= AnalysisState::kNamedPoints && !sway.entries.empty()) {
+        const SwayEntry& last = sway.entries.back();
+        const PointD p = fromRecord({last.x[i], last.y[i]}, pictures, sway);
+        if (finitePoint(p))
+            previous = p;
+    }
+    const int reach = sourceReach(kTrackingReach, scale.sx(), scale.sy());
+    const SourceMarker marker =
+        followSourceMarker(*pictures.source, boundsOf(state), previous, reach);
+    if (marker.status == SourceMarker::Status::NotFound)
+        return std::nullopt;
+    if (marker.status == SourceMarker::Status::Found)
+        return FollowedPoint{marker.centre, false};
+    const auto display = trackedCentre(pictures.display, state, state.pointX[i], state.pointY[i]);
+    return FollowedPoint{display ? toSource(*display, scale) : marker.centre, true};
+}
+
 SourceTrack trackAtSource(const AnalysisState& state, const SwayRecord& sway,
                           const SwayPictures& pictures) {
     SourceTrack track;
@@ -207,34 +232,45 @@ SourceTrack trackAtSource(const AnalysisState& state, const SwayRecord& sway,
     track.fellBack.assign(static_cast<std::size_t>(n) + 1, false);
     if (!pictures.atSource())
         return track;
-    const SourceScale& scale = pictures.scale;
-    const int reach = sourceReach(kTrackingReach, scale.sx(), scale.sy());
-    const MarkerBounds bounds = boundsOf(state);
     for (int k = 1; k <= n; ++k) {
-        const auto i = static_cast<std::size_t>(k);
-        // The previous centre: the trajectory's where it has one, else the whole-pixel point.
-        PointD previous = toSource({double(state.pointX[i]), double(state.pointY[i])}, scale);
-        if (k <= AnalysisState::kNamedPoints && !sway.entries.empty()) {
-            const SwayEntry& last = sway.entries.back();
-            const PointD p = fromRecord({last.x[i], last.y[i]}, pictures, sway);
-            if (finitePoint(p))
-                previous = p;
-        }
-        const SourceMarker marker = followSourceMarker(*pictures.source, bounds, previous, reach);
-        if (marker.status == SourceMarker::Status::NotFound) {
+        const auto followed = followPointAtSource(state, sway, pictures, k);
+        if (!followed) {
             track.lostPoint = k;
             return track;
         }
-        track.centres[i] = marker.centre;
-        if (marker.status == SourceMarker::Status::Clipped) {
-            track.fellBack[i] = true;
-            const auto display =
-                trackedCentre(pictures.display, state, state.pointX[i], state.pointY[i]);
-            if (display)
-                track.centres[i] = toSource(*display, scale);
-        }
+        track.centres[static_cast<std::size_t>(k)] = followed->centre;
+        track.fellBack[static_cast<std::size_t>(k)] = followed->fellBack;
     }
     return track;
+}
+
+void recordResumedFrame(SwayRecord& sway, const AnalysisState& state, const SwayPictures& pictures,
+                        const TrackedFrom& before,
+                        const std::array<std::optional<PointD>, 8>& presses,
+                        const std::array<std::optional<FollowedPoint>, 8>& followed, double seconds,
+                        int32_t sequence) {
+    if (sway.entries.empty() || sway.entries.size() >= SwayRecord::kMaxEntries)
+        return;
+    SwayEntry entry = newEntry(seconds, sequence);
+    const int n = std::min<int>(state.pointCount, AnalysisState::kNamedPoints);
+    for (int k = 1; k <= n; ++k) {
+        const auto i = static_cast<std::size_t>(k);
+        if (std::isnan(sway.entries.back().x[i]))
+            continue;
+        MarkerExtent extent;
+        if (presses[i]) {
+            const auto centre =
+                clickedCentre(pictures.display, state, presses[i]->x, presses[i]->y, &extent);
+            store(entry, k, measure(state, pictures, k, centre, extent), pictures, sway);
+        } else if (followed[i]) {
+            store(entry, k, {followed[i]->centre, followed[i]->fellBack}, pictures, sway);
+        } else {
+            const auto centre =
+                trackedCentre(pictures.display, state, before.x[i], before.y[i], &extent);
+            store(entry, k, measure(state, pictures, k, centre, extent), pictures, sway);
+        }
+    }
+    sway.entries.push_back(entry);
 }
 
 std::array<int16_t, 2> displayPixelOf(PointD source, const SourceScale& scale) {

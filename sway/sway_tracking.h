@@ -85,6 +85,25 @@ struct SourceTrack {
 [[nodiscard]] SourceTrack trackAtSource(const AnalysisState& state, const SwayRecord& sway,
                                         const SwayPictures& pictures);
 
+// Point k followed at source resolution as trackAtSource does; nothing where it is lost.
+struct FollowedPoint {
+    PointD centre; // source pixels
+    bool fellBack = false;
+};
+[[nodiscard]] std::optional<FollowedPoint> followPointAtSource(const AnalysisState& state,
+                                                               const SwayRecord& sway,
+                                                               const SwayPictures& pictures, int k);
+
+// Appends the entry of a picture on which a run had lost a marker, taken up again: a point
+// placed there by hand (`presses`, display positions) is measured as a press is; a point
+// followed at source resolution takes `followed`; the others are measured around `before` as
+// the tracking does.
+void recordResumedFrame(SwayRecord& sway, const AnalysisState& state, const SwayPictures& pictures,
+                        const TrackedFrom& before,
+                        const std::array<std::optional<PointD>, 8>& presses,
+                        const std::array<std::optional<FollowedPoint>, 8>& followed, double seconds,
+                        int32_t sequence);
+
 // The display pixel that holds a source centre: where the classic points of a video followed at
 // source resolution go.
 [[nodiscard]] std::array<int16_t, 2> displayPixelOf(PointD source, const SourceScale& scale);
