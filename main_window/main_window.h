@@ -19,6 +19,7 @@
 
 class AboutWindow;
 class EndWindow;
+class GuideWindow;
 class OptionsWindow;
 class PictureArea;
 class SwayWindow;
@@ -59,6 +60,7 @@ public:
     void pressOnPicture(QPointF position, int modifierBits);
     void showOptions();
     void showVersion();
+    void showGuide();
     void showSwayReport();
     // After the trajectory changed: the menu item's enabled state and the open report.
     void updateSwayReport();
@@ -118,6 +120,9 @@ private:
     enum class MessageKind { Plain, Warning };
     void showMessage(const QString& text, MessageKind kind = MessageKind::Plain);
     void showProgress(const QString& text, bool immediately);
+    // A line for the user under the picture (lblProgress), where the continuation reports.
+    void showNote(const QString& text);
+    void showWrittenFiles(const QStringList& paths);
 
     void setUpAnalysisKeeping();
     void addAnalysisFileActions(QMenu* file);
@@ -175,6 +180,7 @@ private:
     QAction* mRedo = nullptr;
     QAction* mSwayAction = nullptr;
     QElapsedTimer mProgressClock;
+    QString mPressNote; // the last marker press's note, until the line says something else
 
     UndoHistory mHistory;
     QImage mBasePicture; // the clean picture under the marks of picSource
@@ -185,6 +191,7 @@ private:
 
     QPointer<OptionsWindow> mOptions;
     QPointer<AboutWindow> mAbout;
+    QPointer<GuideWindow> mGuide;
     QPointer<EndWindow> mEnd;
     QPointer<SwayWindow> mSwayWindow;
 };
