@@ -25,8 +25,8 @@ CommandLine parseCommandLine(const QStringList& arguments, const QString& guideF
         QStringLiteral(
             "Vestra2007: two-dimensional posture and motion analysis from photographs.\n\n"
             "Without options the program starts in the current folder, which must hold\n"
-            "the settings file pcol.dat. From the desktop menu, or with --user-data, it starts\n"
-            "in the user's data folder, which gets the sample photos\n"
+            "the settings file pcol.dat. From the desktop menu, or with --user-data, it\n"
+            "starts in the user's data folder, which gets the sample photos\n"
             "samples/sample(001).bmp ... samples/sample(030).bmp and the sample video\n"
             "samples/sample.mp4 on its first start.\n\n"
             "The guide, in Japanese, opens from the menu ヘルプ → 使い方 (F1)%1")

@@ -146,10 +146,8 @@ bool GuideWindow::find(bool backward, bool fromSelectionStart) {
         mBrowser->setTextCursor(cursor);
         return false;
     }
-    if (fromSelectionStart) {
+    if (fromSelectionStart)
         cursor.setPosition(cursor.selectionStart());
-        mBrowser->setTextCursor(cursor);
-    }
     const QTextDocument::FindFlags flags =
         backward ? QTextDocument::FindBackward : QTextDocument::FindFlags();
     // As typed, then with full-width letters and digits read as half-width (an input method
