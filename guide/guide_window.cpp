@@ -30,7 +30,9 @@ QString missingGuidePage(const QString& guideFile) {
     return QStringLiteral("<h2>使い方のファイルが見つかりません</h2>"
                           "<p>次の場所を探しましたが、ファイルがありませんでした。</p>"
                           "<p><code>%1</code></p>"
-                          "<p>Vestra2007 のパッケージを入れ直すと、使い方も入ります。</p>")
+                          "<p>Vestra2007 のパッケージを入れ直すと、使い方も入ります。"
+                          "/usr/share/doc を入れないように設定したシステム（dpkg の "
+                          "path-exclude）では、使い方も入りません。</p>")
         .arg(QDir::toNativeSeparators(guideFile).toHtmlEscaped());
 }
 

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QFontMetrics>
 
+#include <algorithm>
+
 QString unreadablePhotoText(const QString& path) {
     const QFileInfo file(path);
     if (!file.exists())
