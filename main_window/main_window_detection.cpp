@@ -10,7 +10,9 @@
 #include <QApplication>
 
 bool MainWindow::detectionAllowed() const {
-    return !sourcePicture().isNull() && mState.pointCount == mPointsAtOpening && !mDetectionPanel;
+    // Not on a lost frame either: presses there place the lost markers, not new points.
+    return !sourcePicture().isNull() && mState.pointCount == mPointsAtOpening && !mDetectionPanel &&
+           !mFrameView;
 }
 
 void MainWindow::detectMarkers() {

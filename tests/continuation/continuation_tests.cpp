@@ -63,7 +63,8 @@ public:
         for (const QPoint& marker : sampleMarkerCentres(0)) {
             if (!placeMarkerPoint(state, photo, view, marker.x(), marker.y()))
                 qFatal("cannot place a point");
-            recordPlacedPoint(sway, state, {photo.bits, photo.width, photo.height, photo.stride},
+            recordPlacedPoint(sway, state,
+                              ArgbPicture{photo.bits, photo.width, photo.height, photo.stride},
                               state.pointCount, marker.x(), marker.y(), SwayEntry::kNone,
                               SwayEntry::kNoSequence);
         }
@@ -298,8 +299,11 @@ std::vector<Step> referenceWalk(std::string photoPath, QSize size, int limit) {
         const auto kind = picture                   ? SourceItem::Kind::Picture
                           : QFileInfo::exists(path) ? SourceItem::Kind::Unreadable
                                                     : SourceItem::Kind::Missing;
-        steps.emplace_back(
-            photoPath, SourceItem{kind, picture.value_or(QImage()), QFileInfo(path).fileName()});
+        SourceItem item;
+        item.kind = kind;
+        item.picture = picture.value_or(QImage());
+        item.name = QFileInfo(path).fileName();
+        steps.emplace_back(photoPath, item);
         if (!picture)
             break;
     }
@@ -346,18 +350,48 @@ TEST(ContinuationTest, progressAndEndTexts) {
         {photo, End::LostMarker, NAN, "x(013).bmp で点3のマーカーが見つからないため終了しました"},
         {video, End::LostMarker, 0.0333,
          "0.033秒のコマで点3のマーカーが見つからないため終了しました"},
+        {video, End::EndPosition, 2.0, "終了位置に達したため終了しました"},
+        {video, End::SizeChanged, 2.5, "2.500秒のコマで映像の大きさが変わったため終了しました"},
     };
     for (const auto& [kind, end, seconds, reason] : rows) {
-        const ContinuationOutcome outcome{end, 12, "x(013).bmp", seconds, 3};
+        const ContinuationOutcome outcome{end, 12, "x(013).bmp", seconds, 3, 12};
         EXPECT_EQ(continuationEndText(kind, outcome),
                   (kind == photo ? "12枚の写真を追跡しました。" : "12コマを追跡しました。") +
                       QString::fromUtf8(reason));
     }
+    // A video that went on past the series says how much of it the series holds.
+    const ContinuationOutcome longRun{End::EndPosition, 1800, "a.mp4", 30.0, 0, 901};
+    EXPECT_EQ(continuationEndText(video, longRun),
+              QStringLiteral("1800コマを追跡しました（解析終了のCSVは最初の901コマ）。"
+                             "終了位置に達したため終了しました"));
+    // While it runs: Esc stops it, and a video tells its frames when it knows them (a photo
+    // sequence never does).
     SourceItem item;
     item.name = QStringLiteral("x(002).bmp");
-    EXPECT_EQ(continuationProgressText(photo, 1, item), QStringLiteral("解析中… 1枚目 x(002).bmp"));
-    item.seconds = 12.3456;
-    EXPECT_EQ(continuationProgressText(video, 7, item), QStringLiteral("解析中… 7コマ目 12.346秒"));
+    const QList<std::tuple<AnalysisSource::Kind, VideoLength, const char*, const char*>> running = {
+        {photo, {}, "解析中… 1枚目 x(002).bmp（Escキーで中止）", "解析中…（Escキーで中止）"},
+        {photo,
+         {900, false},
+         "解析中… 1枚目 x(002).bmp（Escキーで中止）",
+         "解析中…（Escキーで中止）"},
+        {video,
+         {900, false},
+         "解析中… 7コマ目 12.346秒（全900コマ、Escキーで中止）",
+         "解析中…（全900コマ、Escキーで中止）"},
+        {video,
+         {31, true},
+         "解析中… 7コマ目 12.346秒（全約31コマ、Escキーで中止）",
+         "解析中…（全約31コマ、Escキーで中止）"},
+        {video,
+         {0, true},
+         "解析中… 7コマ目 12.346秒（Escキーで中止）",
+         "解析中…（Escキーで中止）"}};
+    for (const auto& [kind, length, progress, start] : running) {
+        item.seconds = kind == video ? 12.3456 : NAN;
+        EXPECT_EQ(continuationProgressText(kind, kind == video ? 7 : 1, item, length),
+                  QString::fromUtf8(progress));
+        EXPECT_EQ(continuationStartText(kind, length), QString::fromUtf8(start));
+    }
 }
 
 TEST(ParityTest, aLosslessVideoGivesThePhotoSequencesPointsSeriesAndFiles) {

@@ -27,6 +27,24 @@ QStringList listedNames(QFileDialog* dialog) {
     return names;
 }
 
+// The texts a label showed on screen, in order: what a run set and painted in between.
+class ShownTexts : public QObject {
+public:
+    explicit ShownTexts(QLabel* label) : mLabel(label) { label->installEventFilter(this); }
+    QStringList texts;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint &&
+            (texts.isEmpty() || texts.constLast() != mLabel->text()))
+            texts.append(mLabel->text());
+        return false;
+    }
+
+private:
+    QLabel* mLabel;
+};
+
 } // namespace
 
 class VideoWindowTests : public WindowTest {
@@ -119,7 +137,12 @@ private slots:
             child(w(), "Text1"), new QKeyEvent(QEvent::KeyPress, Qt::Key_7, Qt::NoModifier, "7"));
         QCoreApplication::postEvent(
             w(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+        const ShownTexts shownTexts(child<QLabel>(w(), "lblProgress"));
         mWindow->continueAnalysis();
+        // As it started, the line said how to stop it and how many frames the video has
+        // (Matroska does not count them: estimated from its length). Later lines are shown as
+        // time allows.
+        QCOMPARE(shownTexts.texts.value(0), QStringLiteral("解析中…（全約12コマ、Escキーで中止）"));
         QCOMPARE(int(mState->frameCount), 1);
         QCOMPARE(int(mState->pointCount), 7);
         QCOMPARE(child<QLineEdit>(w(), "Text1")->text(), QStringLiteral("500"));
@@ -150,7 +173,7 @@ private slots:
         const AnalysisState record = *mState;
 
         // As a saved analysis is opened again: the record, the placement frame, the source.
-        // Room for two more frames, 6 and 8.
+        // The series has room for two more frames, 6 and 8; the video goes on past it.
         openWindow();
         *mState = record;
         mState->frameCount = AnalysisState::kSeriesLength - 2;
@@ -158,9 +181,10 @@ private slots:
         QCOMPARE(mWindow->source().placementPts, saved.placementPts);
         mWindow->restoreSource(saved);
         mWindow->continueAnalysis();
-        QCOMPARE(picture("picOrg")->image(), sampleFrame(8));
-        QCOMPARE(progress(), QStringLiteral("2コマを追跡しました。記録できるコマの数（901コマ）に"
-                                            "達したため終了しました"));
+        QCOMPARE(picture("picOrg")->image(), sampleFrame(10));
+        QCOMPARE(int(mState->frameCount), AnalysisState::kSeriesLength);
+        QCOMPARE(progress(), QStringLiteral("3コマを追跡しました（解析終了のCSVは最初の2コマ）。"
+                                            "動画の最後に達したため終了しました"));
     }
 };
 
