@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QSpinBox>
 
+#include <algorithm>
 #include <random>
 
 class DetectionWindowTests : public WindowTest {
@@ -182,6 +183,40 @@ private slots:
         press(sampleMarkerCentres(0)[1]);
         QVERIFY(child(panel(), "cmdPlace")->isEnabled());
         QCOMPARE(text("lblDetectPlace"), QStringLiteral("配置する点: 5 個"));
+    }
+
+    // A photo twice the display's size is searched at its own size; the presses land where
+    // clicks on the display centres of its markers land.
+    void largerPhotoSearchedAtItsOwnSize() {
+        SampleOptions options{1, 1280, 960, 12};
+        QVERIFY(writeSampleSequence(mDir->filePath("big"), "b", options, nullptr));
+        const QString path = mDir->filePath("big/" + sampleFileName("b", 0));
+        const QList<QPoint> markers = sampleMarkerCentres(0, options);
+        QImage shown[2];
+        QList<QPoint> points[2];
+        for (const bool detect : {true, false}) {
+            openWindow();
+            QVERIFY(mWindow->loadPhoto(path));
+            if (detect) {
+                mWindow->detectMarkers();
+                QVERIFY(panel());
+                for (int k = 0; k < 7; ++k) { // symmetric discs: centres exact in source pixels
+                    const MarkerCandidate& c = panel()->candidates()[std::size_t(
+                        std::find(panel()->numbers().begin(), panel()->numbers().end(), k + 1) -
+                        panel()->numbers().begin())];
+                    QCOMPARE(QPointF(c.centre.x, c.centre.y), QPointF(markers[k]));
+                }
+                QTest::keyClick(panel(), Qt::Key_Return);
+            } else {
+                for (const QPoint& m : markers)
+                    press(m / 2);
+            }
+            shown[detect] = shownPicture();
+            for (int k = 1; k <= 7; ++k)
+                points[detect] << point(k);
+        }
+        QCOMPARE(points[1], points[0]);
+        QCOMPARE(shown[1], shown[0]);
     }
 
     // The source four times the display: centres come back to display pixels, the press goes to
