@@ -29,6 +29,13 @@ std::string countCell(int n) {
     return std::to_string(n);
 }
 
+// A typed interval is written as typed: the velocity was worked out with all of its digits. The
+// mean frame spacing of a video is a measure like the others.
+std::string intervalCell(const SwayReport& report, const PointTrajectory& p) {
+    return report.timing == SwayTiming::PhotoInterval ? intervalText(p.interval)
+                                                      : fileNumber(p.interval);
+}
+
 } // namespace
 
 std::string measuresFileBytes(const SwayReport& report) {
@@ -40,13 +47,14 @@ std::string measuresFileBytes(const SwayReport& report) {
     for (const PointTrajectory& p : report.points) {
         text += std::to_string(p.point) + ',' +
                 cell(report.names[static_cast<std::size_t>(p.point)]) + ',' +
-                countCell(static_cast<int>(p.positions.size())) + ',' + fileNumber(p.interval);
+                countCell(static_cast<int>(p.positions.size())) + ',' + intervalCell(report, p);
         if (const auto& m = p.measures) {
             const double velocity = m->meanVelocity ? *m->meanVelocity : kNaN;
-            for (const double v : {m->pathLength, velocity, m->rangeX, m->rangeY, m->rmsX, m->rmsY,
-                                   m->meanDistance, m->ellipse.area, m->ellipse.semiMajor,
-                                   m->ellipse.semiMinor, m->ellipse.tiltDegrees})
+            for (const double v :
+                 {m->pathLength, velocity, m->rangeX, m->rangeY, m->rmsX, m->rmsY, m->meanDistance,
+                  m->ellipse.area, m->ellipse.semiMajor, m->ellipse.semiMinor})
                 text += ',' + fileNumber(v);
+            text += ',' + fileNumber(printedTilt(m->ellipse.tiltDegrees, kFileDecimals));
         }
         text += kLineEnd;
     }

@@ -4,7 +4,9 @@
 #include "sway_trajectory.h"
 
 #include <array>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct AnalysisState;
@@ -13,7 +15,6 @@ struct SwayRecord;
 // Everything the sway report shows and writes, gathered from the record at one moment.
 struct SwayReport {
     SwayUnits units;
-    float mmPerPoint = 0.0f; // the scale as the record holds it
     SwayTiming timing = SwayTiming::Unknown;
     int entryCount = 0;
     std::vector<double> times;           // per entry, seconds from entry 0; NaN while unknown
@@ -27,10 +28,25 @@ struct SwayReport {
 // lists show as names.
 [[nodiscard]] std::string swayPointName(const AnalysisState& state, int k);
 
+// A number and nothing else, as a spreadsheet would take it: blanks around it, a sign, digits
+// with or without a decimal point (".5", "5."), and an exponent ("1.2E+15").
+[[nodiscard]] bool isNumberText(std::string_view text);
+
+// The seconds between photos typed in the report: a number as above, with "." whatever the
+// locale, from kMinFrameInterval to kMaxFrameInterval; nothing otherwise.
+inline constexpr double kMinFrameInterval = 0.0001;
+inline constexpr double kMaxFrameInterval = 3600.0;
+[[nodiscard]] std::optional<double> frameIntervalFromText(std::string_view text);
+
+// A typed interval as the report shows and writes it: the shortest plain decimal that reads back
+// as the same number ("0.0333333", "2"). Not finite: empty.
+[[nodiscard]] std::string intervalText(double seconds);
+
 // The unit as written after the numbers: "mm" or "pixel".
 [[nodiscard]] const char* unitName(const SwayReport& report);
 
-// A number as the report's files write it: plain decimal with "." and at most 4 decimals,
+// A number as the report's files write it: plain decimal with "." and at most kFileDecimals,
 // rounded, trailing zeros after the point dropped ("2.5", "3", "0.0001"), never an exponent
 // and never "-0". Not finite: empty.
+inline constexpr int kFileDecimals = 4;
 [[nodiscard]] std::string fileNumber(double value);

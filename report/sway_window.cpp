@@ -23,6 +23,7 @@
 #include <QTableWidget>
 #include <QValueAxis>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -39,10 +40,19 @@ struct Column {
     const char* unit; // after the measure unit ("/s", "²"), or nullptr for degrees
     int decimals;     // in millimetres; pixels take one more
 };
+constexpr int kTiltDecimals = 1;
 const Column kMeasureColumns[] = {
-    {"軌跡長", "", 2},     {"平均速度", "/s", 2}, {"範囲X", "", 2},         {"範囲Y", "", 2},
-    {"RMS X", "", 2},      {"RMS Y", "", 2},      {"平均距離", "", 2},      {"楕円面積", "²", 2},
-    {"楕円長半径", "", 2}, {"楕円短半径", "", 2}, {"楕円傾き", nullptr, 1},
+    {"軌跡長", "", 2},
+    {"平均速度", "/s", 2},
+    {"範囲X", "", 2},
+    {"範囲Y", "", 2},
+    {"RMS X", "", 2},
+    {"RMS Y", "", 2},
+    {"平均距離", "", 2},
+    {"楕円面積", "²", 2},
+    {"楕円長半径", "", 2},
+    {"楕円短半径", "", 2},
+    {"楕円傾き", nullptr, kTiltDecimals},
 };
 constexpr int kFixedColumns = 4; // 点, 部位, n, Δt
 
@@ -96,6 +106,18 @@ SwayWindow::SwayWindow(const AnalysisState& state, SwayRecord& sway, QWidget* pa
     top->addWidget(mIntervalNote);
 
     buildTable();
+    // What the table cannot say in its cells.
+    mFewNote =
+        note("lblFewPositions",
+             QStringLiteral("※ n が %1 以下の点の 95%予測楕円は非常に大きくなります（係数 k: "
+                            "n = 3 で 1064、n = 5 で 31、n が大きいと約 6）。少ない位置からは"
+                            "次の位置を広くしか予測できないためで、誤りではありません。")
+                 .arg(kFewPositions));
+    mPathNote =
+        note("lblPathNote",
+             QStringLiteral("軌跡長と平均速度はサブピクセル中心の軌跡から求めています。メイン"
+                            "画面のリストの軌跡長は従来どおり整数画素の位置の合計のため、"
+                            "値が異なります。"));
 
     auto* choice = new QHBoxLayout;
     auto* pointCaption = new QLabel(QStringLiteral("グラフに表示する点:"), this);
@@ -152,6 +174,8 @@ SwayWindow::SwayWindow(const AnalysisState& state, SwayRecord& sway, QWidget* pa
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(mTable);
+    layout->addWidget(mFewNote);
+    layout->addWidget(mPathNote);
     layout->addLayout(choice);
     layout->addWidget(mFigure, 1);
     layout->addLayout(buttons);
@@ -179,6 +203,13 @@ SwayWindow::SwayWindow(const AnalysisState& state, SwayRecord& sway, QWidget* pa
         size = size.boundedTo(shown->availableGeometry().size() * 0.95);
     resize(size);
     refresh();
+}
+
+QLabel* SwayWindow::note(const char* name, const QString& text) {
+    auto* label = new QLabel(text, this);
+    label->setObjectName(QLatin1String(name));
+    label->setWordWrap(true);
+    return label;
 }
 
 void SwayWindow::buildTable() {
@@ -237,17 +268,26 @@ void SwayWindow::refresh() {
 
 void SwayWindow::showTiming() {
     const bool video = mReport.timing == SwayTiming::VideoTimestamps;
-    mInterval->setEnabled(!video);
-    if (video) {
-        mInterval->clear();
-        mIntervalNote->setText(QStringLiteral("動画のフレーム時刻を使用"));
+    mIntervalCaption->setText(video ? QStringLiteral("時間: 動画のフレーム時刻を使用")
+                                    : QStringLiteral("写真の間隔:"));
+    mInterval->setVisible(!video);
+    mIntervalNote->setVisible(!video);
+    if (video)
         return;
+    // The box keeps the text as typed while it means the interval in use; the record changed
+    // under it only by an undo, another analysis or a file.
+    const double inUse = mSway.frameInterval;
+    const std::optional<double> typed = frameIntervalFromText(mInterval->text().toStdString());
+    if (typed ? *typed != inUse : inUse > 0.0) {
+        mInterval->setText(inUse > 0.0 ? QString::fromStdString(intervalText(inUse)) : QString());
+        mInterval->setStyleSheet(QString());
     }
-    if (!mInterval->hasFocus())
-        mInterval->setText(mSway.frameInterval > 0
-                               ? QString::fromStdString(fileNumber(mSway.frameInterval))
-                               : QString());
-    mIntervalNote->setText(mReport.timing == SwayTiming::Unknown
+    const bool refused = !typed && !mInterval->text().trimmed().isEmpty();
+    mIntervalNote->setText(refused
+                               ? QStringLiteral("秒（%1〜%2 の数値を入力してください）")
+                                     .arg(QString::fromStdString(intervalText(kMinFrameInterval)),
+                                          QString::fromStdString(intervalText(kMaxFrameInterval)))
+                           : mReport.timing == SwayTiming::Unknown
                                ? QStringLiteral("秒（未入力の間は速度と時間を表示しません）")
                                : QStringLiteral("秒"));
 }
@@ -271,10 +311,17 @@ void SwayWindow::fillTable() {
             row, 1,
             item(QString::fromStdString(mReport.names[static_cast<std::size_t>(p.point)]),
                  Qt::AlignLeft));
-        mTable->setItem(row, 2, item(QString::number(p.positions.size())));
+        const int n = static_cast<int>(p.positions.size());
+        // A wide ellipse from few positions is marked; the note under the table says why.
+        const bool few = p.measures && n <= kFewPositions;
+        mTable->setItem(row, 2, item(few ? QStringLiteral("%1 ※").arg(n) : QString::number(n)));
+        if (few)
+            mTable->item(row, 2)->setToolTip(mFewNote->text());
+        const bool typed = mReport.timing == SwayTiming::PhotoInterval;
         mTable->setItem(row, 3,
                         item(std::isfinite(p.interval)
-                                 ? QString::fromStdString(fileNumber(p.interval))
+                                 ? QString::fromStdString(typed ? intervalText(p.interval)
+                                                                : fileNumber(p.interval))
                                  : kUnknown));
         double values[std::size(kMeasureColumns)];
         std::fill(std::begin(values), std::end(values), kNaN);
@@ -289,7 +336,7 @@ void SwayWindow::fillTable() {
                                 m->ellipse.area,
                                 m->ellipse.semiMajor,
                                 m->ellipse.semiMinor,
-                                m->ellipse.tiltDegrees};
+                                printedTilt(m->ellipse.tiltDegrees, kTiltDecimals)};
             std::copy(std::begin(v), std::end(v), values);
         }
         for (std::size_t c = 0; c < std::size(kMeasureColumns); ++c) {
@@ -298,6 +345,10 @@ void SwayWindow::fillTable() {
                             item(number(values[c], decimals)));
         }
     }
+    mFewNote->setVisible(
+        std::any_of(mReport.points.begin(), mReport.points.end(), [](const PointTrajectory& p) {
+            return p.measures && p.measures->n <= kFewPositions;
+        }));
     // The measures share the width; number and name keep what they need.
     QHeaderView* header = mTable->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::Stretch);
@@ -336,16 +387,10 @@ void SwayWindow::fillCharts() {
 
 void SwayWindow::intervalEdited(const QString& text) {
     const double before = mSway.frameInterval;
-    bool ok = false;
-    const double seconds = text.trimmed().toDouble(&ok); // "." only, whatever the locale
-    if (ok && std::isfinite(seconds) && seconds > 0.0) {
-        mSway.frameInterval = seconds;
-        mInterval->setStyleSheet(QString());
-    } else {
-        mSway.frameInterval = 0.0; // unknown until a valid number stands in the box
-        mInterval->setStyleSheet(text.trimmed().isEmpty() ? QString()
-                                                          : QStringLiteral("color: #c00000;"));
-    }
+    const std::optional<double> seconds = frameIntervalFromText(text.toStdString());
+    mSway.frameInterval = seconds.value_or(0.0); // unknown until a valid number stands in the box
+    mInterval->setStyleSheet(
+        seconds || text.trimmed().isEmpty() ? QString() : QStringLiteral("color: #c00000;"));
     if (mSway.frameInterval != before)
         emit frameIntervalChanged();
     refresh();

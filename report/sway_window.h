@@ -39,6 +39,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    [[nodiscard]] QLabel* note(const char* name, const QString& text);
     void buildTable();
     void fillTable();
     void fillCharts();
@@ -64,6 +65,8 @@ private:
     QLineEdit* mInterval = nullptr;
     QLabel* mIntervalNote = nullptr;
     QTableWidget* mTable = nullptr;
+    QLabel* mFewNote = nullptr;
+    QLabel* mPathNote = nullptr;
     QComboBox* mPoint = nullptr;
     QWidget* mFigure = nullptr;
     QLabel* mFigureTitle = nullptr;

@@ -2,11 +2,15 @@
 #include "sway_measures.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <numbers>
 
 namespace {
+
+// Degrees: far below any printed precision, far above the rounding of the covariance.
+constexpr double kTiltResidue = 1e-7;
 
 bool allFinite(std::span<const PointD> path) {
     return std::all_of(path.begin(), path.end(),
@@ -71,11 +75,24 @@ std::optional<PredictionEllipse> predictionEllipse(std::span<const PointD> path)
         // Direction of the eigenvector of lambda1: atan2(lambda1 - sxx, sxy) or, the same
         // in a stable form, half the angle of (sxx - syy, 2 sxy).
         double tilt = 0.5 * std::atan2(2.0 * sxy, sxx - syy) * 180.0 / std::numbers::pi;
-        if (tilt <= -90.0)
-            tilt += 180.0;
+        // An axis at -90 is the one at 90. Rounding in the covariance turns exactly vertical
+        // paths into -89.9999999999... for some points and 89.9999999999... for others.
+        if (tilt <= -90.0 + kTiltResidue || tilt >= 90.0 - kTiltResidue)
+            tilt = 90.0;
         e.tiltDegrees = tilt;
     }
     return e;
+}
+
+double printedTilt(double degrees, int decimals) {
+    char buffer[64];
+    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, degrees,
+                                         std::chars_format::fixed, std::clamp(decimals, 0, 17));
+    double printed = 0.0;
+    if (ec == std::errc{} && std::from_chars(buffer, end, printed).ec == std::errc{} &&
+        printed == -90.0)
+        return 90.0;
+    return degrees;
 }
 
 std::optional<SwayMeasures> swayMeasures(std::span<const PointD> path, double duration) {

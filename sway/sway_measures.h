@@ -20,10 +20,18 @@ struct PredictionEllipse {
     double tiltDegrees = 0.0; // of the major axis from +X toward +Y, in (-90, 90]
 };
 
+// The tilt to print with `decimals` places: one that would print as -90 reads 90, the same axis.
+[[nodiscard]] double printedTilt(double degrees, int decimals);
+
 // Needs at least 3 positions. S is the sample covariance (n - 1 in the denominator) and
 // k = 2 (n + 1)(n - 1) / (n (n - 2)) F0.95(2, n - 2). Positions on a line, or all equal, give
 // area 0 (and a zero minor axis), never NaN; a circular spread has tilt 0.
 [[nodiscard]] std::optional<PredictionEllipse> predictionEllipse(std::span<const PointD> path);
+
+// Up to this many positions the 95 % prediction ellipse is very wide (k = 1064 at n = 3, 71 at
+// n = 4, 31 at n = 5, against 6 for many positions), and rightly so: so few positions predict
+// the next one only loosely.
+inline constexpr int kFewPositions = 5;
 
 // The posturography measures of one point's trajectory, in the unit of the positions.
 struct SwayMeasures {

@@ -13,22 +13,31 @@
 #include "window_test.h"
 
 #include <QAction>
+#include <QChartView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QSvgRenderer>
 #include <QTableWidget>
+#include <QValueAxis>
 
 class ReportWindowTests : public WindowTest {
     Q_OBJECT
 
 private slots:
     void init() { setUpWindow(); }
-    void cleanup() { closeWindows(); }
+    void cleanup() {
+        closeWindows();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
     void squareRoadThroughTheReport();
+    void intervalBoxNotesAndTicks();
     void knownSubPixelPathGivesTheTrueMeasures();
 
 private:
+    // The record of a report opened on its own, kept until the test object goes.
+    AnalysisState mOwnState;
+    SwayRecord mOwnSway;
     void writePhoto(int number, const QImage& image) {
         QVERIFY(image.save(mDir->filePath(QStringLiteral("s(%1).bmp").arg(number))));
     }
@@ -71,7 +80,7 @@ void ReportWindowTests::squareRoadThroughTheReport() {
     for (int c = 0; c < 15; ++c)
         row1 << cell(report, 0, c);
     QCOMPARE(row1.join(' '),
-             "1 点1 4 — 6.828 — 2.000 2.000 1.000 1.000 1.414 298.451 9.747 9.747 0.0");
+             "1 点1 4 ※ — 6.828 — 2.000 2.000 1.000 1.000 1.414 298.451 9.747 9.747 0.0");
     QCOMPARE(cell(report, 1, 1) + ' ' + cell(report, 1, 11), "点2 0.000"); // no names; no area
     auto* path = child<EqualScaleChartView>(report, "chartPath"); // X and Y on the same scale
     QTRY_VERIFY(std::abs(path->pixelsPerUnit().x() / path->pixelsPerUnit().y() - 1) < 0.01);
@@ -167,6 +176,58 @@ void ReportWindowTests::knownSubPixelPathGivesTheTrueMeasures() {
         }
         QVERIFY(std::abs(cells[14].toDouble() - truth->ellipse.tiltDegrees) < 2.0);
     }
+}
+
+// Point 1 sways up and down by 4 pixels in 8 photos; point 2 joins at the fifth.
+void ReportWindowTests::intervalBoxNotesAndTicks() {
+    mOwnState = AnalysisState{};
+    mOwnSway = SwayRecord{};
+    mOwnSway.entries.resize(8);
+    for (std::size_t e = 0; e < 8; ++e) {
+        SwayEntry& entry = mOwnSway.entries[e];
+        std::tie(entry.x[1], entry.y[1]) = std::pair(100.0, 100 + 4 * std::sin(e * 0.9));
+        if (e >= 4)
+            std::tie(entry.x[2], entry.y[2]) = std::pair(50.0 + e, 60.0 + e % 2);
+    }
+    auto* report = new SwayWindow(mOwnState, mOwnSway);
+    report->show();
+    QVERIFY(QTest::qWaitForWindowExposed(report));
+    // Four positions make an ellipse too wide to trust at a glance: marked, and said why.
+    QCOMPARE(cell(report, 0, 2) + '|' + cell(report, 1, 2), QStringLiteral("8|4 ※"));
+    QVERIFY(child(report, "lblFewPositions")->isVisible());
+    QVERIFY(child<QLabel>(report, "lblPathNote")->text().contains(QStringLiteral("整数画素")));
+    // Y(t) spans about +-4: its axis once labelled "0" alone.
+    auto* axis = qobject_cast<QValueAxis*>(
+        child<QChartView>(report, "chartY")->chart()->axes(Qt::Vertical).constFirst());
+    QVERIFY(axis && axis->tickType() == QValueAxis::TicksDynamic);
+    QVERIFY(ticksWithin(axis->min(), axis->max(), axis->tickInterval()) >= kMinTicks);
+
+    // The box keeps what was typed, and the table shows the interval the velocity used.
+    auto* interval = child<QLineEdit>(report, "txtInterval");
+    QTest::keyClicks(interval, QStringLiteral("0.0333333"));
+    report->refresh();
+    QCOMPARE(interval->text(), QStringLiteral("0.0333333"));
+    QCOMPARE(cell(report, 0, 3), QStringLiteral("0.0333333"));
+    QCOMPARE(mOwnSway.frameInterval, 0.0333333);
+    interval->selectAll();
+    QTest::keyClicks(interval, QStringLiteral("1e-300")); // refused: no 300-digit velocity
+    QCOMPARE(mOwnSway.frameInterval, 0.0);
+    QCOMPARE(cell(report, 0, 5), QStringLiteral("—"));
+    QCOMPARE(interval->text(), QStringLiteral("1e-300"));
+    QVERIFY(child<QLabel>(report, "lblIntervalNote")->text().contains(QStringLiteral("3600")));
+    // The record changed elsewhere (an undo, a file): the box follows.
+    mOwnSway.frameInterval = 0.25;
+    report->refresh();
+    QCOMPARE(interval->text(), QStringLiteral("0.25"));
+
+    // A video brings its times: the caption says so and asks for nothing.
+    for (std::size_t e = 0; e < 8; ++e)
+        mOwnSway.entries[e].seconds = 0.04 * e;
+    report->refresh();
+    QCOMPARE(child<QLabel>(report, "lblInterval")->text(),
+             QStringLiteral("時間: 動画のフレーム時刻を使用"));
+    QVERIFY(!interval->isVisible());
+    QCOMPARE(cell(report, 0, 3), QStringLiteral("0.04"));
 }
 
 QTEST_MAIN(ReportWindowTests)

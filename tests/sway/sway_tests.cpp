@@ -80,6 +80,34 @@ TEST(SwayMeasures, LinesLeaveNoAreaDespiteRounding) {
     }
 }
 
+TEST(SwayMeasures, VerticalPathsReadNinety) {
+    // The same vertical sway at other x offsets and scales: the rounding of (c + y) s - y s
+    // made the tilt +-89.9999999999 for two thirds of them, half of which print as -90.
+    std::mt19937 rng(20240917);
+    std::uniform_real_distribution<double> uniform(-5, 5);
+    int others = 0;
+    for (int trial = 0; trial < 300; ++trial) {
+        const double c = 37 * uniform(rng), s = 0.1 + 0.13 * (trial % 7);
+        std::vector<PointD> path;
+        for (int i = 0; i < 3 + trial % 20; ++i) {
+            const double y = uniform(rng);
+            path.push_back({(c + y) * s - y * s, y * s});
+        }
+        others += predictionEllipse(path)->tiltDegrees != 90.0;
+    }
+    EXPECT_EQ(others, 0);
+}
+
+TEST(SwayMeasures, PrintedTiltNeverReadsMinusNinety) {
+    // {tilt, decimals, printed as}: what would print as -90 reads 90; the rest is kept.
+    const std::tuple<double, int, double> rows[] = {
+        {-89.96, 1, 90},  {-89.94, 1, -89.94}, {-89.99996, 4, 90}, {-89.99994, 4, -89.99994},
+        {-89.6, 0, 90},   {-89.4, 0, -89.4},   {90, 1, 90},        {-12.34, 1, -12.34},
+        {89.99, 1, 89.99}};
+    for (const auto& [tilt, decimals, printed] : rows)
+        EXPECT_EQ(printedTilt(tilt, decimals), printed) << tilt << " " << decimals;
+}
+
 // A grey picture, `gradient` levels brighter per 10 pixels to the right, with white discs.
 QImage scene(int width, int height, double grey, const std::vector<Disc>& discs,
              double gradient = 0) {
