@@ -43,7 +43,8 @@ std::string measuresFileBytes(const SwayReport& report) {
     std::string text = "点,部位,n,Δt(s),軌跡長(" + u + "),平均速度(" + u + "/s),範囲X(" + u +
                        "),範囲Y(" + u + "),RMS X(" + u + "),RMS Y(" + u + "),平均距離(" + u +
                        "),楕円面積(" + u + "2),楕円長半径(" + u + "),楕円短半径(" + u +
-                       "),楕円傾き(°)" + kLineEnd;
+                       "),楕円傾き(°),T(s),平均周波数(Hz),F50(Hz),F95(Hz),総パワー(" + u + "2)" +
+                       kLineEnd;
     for (const PointTrajectory& p : report.points) {
         text += std::to_string(p.point) + ',' +
                 cell(report.names[static_cast<std::size_t>(p.point)]) + ',' +
@@ -55,6 +56,8 @@ std::string measuresFileBytes(const SwayReport& report) {
                   m->ellipse.area, m->ellipse.semiMajor, m->ellipse.semiMinor})
                 text += ',' + fileNumber(v);
             text += ',' + fileNumber(printedTilt(m->ellipse.tiltDegrees, kFileDecimals));
+            for (const double v : frequencyValues(p))
+                text += ',' + fileNumber(v);
         }
         text += kLineEnd;
     }

@@ -6,6 +6,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 SwayReport makeSwayReport(const AnalysisState& state, const SwayRecord& sway) {
     SwayReport r;
@@ -17,6 +18,22 @@ SwayReport makeSwayReport(const AnalysisState& state, const SwayRecord& sway) {
     for (int k = 1; k <= AnalysisState::kNamedPoints; ++k)
         r.names[static_cast<std::size_t>(k)] = swayPointName(state, k);
     return r;
+}
+
+std::array<double, kFrequencyValues> frequencyValues(const PointTrajectory& point) {
+    constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+    std::array<double, kFrequencyValues> values;
+    values.fill(kNaN);
+    if (const auto& f = point.frequency) {
+        values[0] = f->duration;
+        values[1] = f->meanFrequency.value_or(kNaN);
+        if (const auto& s = f->spectrum) {
+            values[2] = s->f50;
+            values[3] = s->f95;
+            values[4] = s->totalPower;
+        }
+    }
+    return values;
 }
 
 namespace {

@@ -23,6 +23,11 @@ struct SwayReport {
 };
 [[nodiscard]] SwayReport makeSwayReport(const AnalysisState& state, const SwayRecord& sway);
 
+// The frequency measures of a point as the table and the file list them: T (s), mean frequency,
+// F50, F95 (Hz) and total power (unit^2); NaN where unknown.
+inline constexpr std::size_t kFrequencyValues = 5;
+[[nodiscard]] std::array<double, kFrequencyValues> frequencyValues(const PointTrajectory& point);
+
 // The name of point k in the report: its landmark name, or "点k" when it has none. A name that
 // is only a number counts as none: a second end of an analysis saves the path totals that the
 // lists show as names.

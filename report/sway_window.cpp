@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QValueAxis>
 
@@ -37,22 +38,28 @@ const QString kUnknown = QStringLiteral("—");
 // Table columns after the point, name, n and interval: heading over its unit, and decimals.
 struct Column {
     const char* heading;
-    const char* unit; // after the measure unit ("/s", "²"), or nullptr for degrees
-    int decimals;     // in millimetres; pixels take one more
+    const char* unit; // after the measure unit ("/s", "²") when `ofMeasure`, else alone
+    bool ofMeasure;
+    int decimals; // in millimetres, or of a unit of its own; pixels take one more
 };
 constexpr int kTiltDecimals = 1;
 const Column kMeasureColumns[] = {
-    {"軌跡長", "", 2},
-    {"平均速度", "/s", 2},
-    {"範囲X", "", 2},
-    {"範囲Y", "", 2},
-    {"RMS X", "", 2},
-    {"RMS Y", "", 2},
-    {"平均距離", "", 2},
-    {"楕円面積", "²", 2},
-    {"楕円長半径", "", 2},
-    {"楕円短半径", "", 2},
-    {"楕円傾き", nullptr, kTiltDecimals},
+    {"軌跡長", "", true, 2},
+    {"平均速度", "/s", true, 2},
+    {"範囲X", "", true, 2},
+    {"範囲Y", "", true, 2},
+    {"RMS X", "", true, 2},
+    {"RMS Y", "", true, 2},
+    {"平均距離", "", true, 2},
+    {"楕円面積", "²", true, 2},
+    {"楕円長半径", "", true, 2},
+    {"楕円短半径", "", true, 2},
+    {"楕円傾き", "°", false, kTiltDecimals},
+    {"T", "s", false, 2},
+    {"平均周波数", "Hz", false, 2},
+    {"F50", "Hz", false, 2},
+    {"F95", "Hz", false, 2},
+    {"総パワー", "²", true, 2},
 };
 constexpr int kFixedColumns = 4; // 点, 部位, n, Δt
 
@@ -98,7 +105,7 @@ SwayWindow::SwayWindow(const AnalysisState& state, SwayRecord& sway, QWidget* pa
     mInterval->setObjectName(QStringLiteral("txtInterval"));
     mInterval->setAttribute(Qt::WA_InputMethodEnabled, false);
     mInterval->setInputMethodHints(Qt::ImhPreferNumbers);
-    mInterval->setFixedWidth(70);
+    mInterval->setFixedWidth(90);
     mInterval->setToolTip(QStringLiteral("連続する2枚の写真の撮影間隔を秒で入力します（例: 0.1）"));
     top->addWidget(mInterval);
     mIntervalNote = new QLabel(this);
@@ -113,6 +120,12 @@ SwayWindow::SwayWindow(const AnalysisState& state, SwayRecord& sway, QWidget* pa
                             "n = 3 で 1064、n = 5 で 31、n が大きいと約 6）。少ない位置からは"
                             "次の位置を広くしか予測できないためで、誤りではありません。")
                  .arg(kFewPositions));
+    mFrequencyNote = note(
+        "lblFrequencyNote",
+        QStringLiteral("周波数: 平均位置からの距離を平均間隔へ線形補間し、線形トレンドを除いて"
+                       "Welch法（Hann窓、50%重複、区間長は n/2 以下の最大の2の累乗、16 点から）"
+                       "で解析。DC 成分は除き、F50・F95 は累積パワーが 50%・95% "
+                       "に達する周波数。"));
     mPathNote =
         note("lblPathNote",
              QStringLiteral("軌跡長と平均速度はサブピクセル中心の軌跡から求めています。メイン"
@@ -176,6 +189,7 @@ SwayWindow::SwayWindow(const AnalysisState& state, SwayRecord& sway, QWidget* pa
     layout->addWidget(mTable);
     layout->addWidget(mFewNote);
     layout->addWidget(mPathNote);
+    layout->addWidget(mFrequencyNote);
     layout->addLayout(choice);
     layout->addWidget(mFigure, 1);
     layout->addLayout(buttons);
@@ -198,7 +212,7 @@ SwayWindow::SwayWindow(const AnalysisState& state, SwayRecord& sway, QWidget* pa
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 
     // Room for the table and three readable charts, but never taller than a laptop screen.
-    QSize size(1000, 860);
+    QSize size(1240, 900);
     if (const QScreen* shown = screen())
         size = size.boundedTo(shown->availableGeometry().size() * 0.95);
     resize(size);
@@ -224,6 +238,8 @@ void SwayWindow::buildTable() {
     mTable->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
     mTable->verticalHeader()->setDefaultSectionSize(mTable->fontMetrics().height() + 6);
     mTable->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    mTable->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    mTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
 }
 
 void SwayWindow::changeEvent(QEvent* event) {
@@ -283,13 +299,13 @@ void SwayWindow::showTiming() {
         mInterval->setStyleSheet(QString());
     }
     const bool refused = !typed && !mInterval->text().trimmed().isEmpty();
-    mIntervalNote->setText(refused
-                               ? QStringLiteral("秒（%1〜%2 の数値を入力してください）")
-                                     .arg(QString::fromStdString(intervalText(kMinFrameInterval)),
-                                          QString::fromStdString(intervalText(kMaxFrameInterval)))
-                           : mReport.timing == SwayTiming::Unknown
-                               ? QStringLiteral("秒（未入力の間は速度と時間を表示しません）")
-                               : QStringLiteral("秒"));
+    mIntervalNote->setText(
+        refused ? QStringLiteral("秒（%1〜%2 の数値を入力してください）")
+                      .arg(QString::fromStdString(intervalText(kMinFrameInterval)),
+                           QString::fromStdString(intervalText(kMaxFrameInterval)))
+        : mReport.timing == SwayTiming::Unknown
+            ? QStringLiteral("秒（未入力の間は速度・時間・周波数を表示しません）")
+            : QStringLiteral("秒"));
 }
 
 void SwayWindow::fillTable() {
@@ -300,7 +316,7 @@ void SwayWindow::fillTable() {
     for (const Column& c : kMeasureColumns)
         headings << QStringLiteral("%1\n[%2]")
                         .arg(QString::fromUtf8(c.heading),
-                             c.unit ? unit + QString::fromUtf8(c.unit) : QStringLiteral("°"));
+                             (c.ofMeasure ? unit : QString()) + QString::fromUtf8(c.unit));
     mTable->setHorizontalHeaderLabels(headings);
 
     mTable->setRowCount(static_cast<int>(mReport.points.size()));
@@ -337,10 +353,14 @@ void SwayWindow::fillTable() {
                                 m->ellipse.semiMajor,
                                 m->ellipse.semiMinor,
                                 printedTilt(m->ellipse.tiltDegrees, kTiltDecimals)};
+            static_assert(std::size(v) + kFrequencyValues == std::size(kMeasureColumns));
             std::copy(std::begin(v), std::end(v), values);
+            const auto frequency = frequencyValues(p);
+            std::copy(frequency.begin(), frequency.end(), values + std::size(v));
         }
         for (std::size_t c = 0; c < std::size(kMeasureColumns); ++c) {
-            const int decimals = kMeasureColumns[c].decimals + (mm || c == 10 ? 0 : 1);
+            const Column& column = kMeasureColumns[c];
+            const int decimals = column.decimals + (mm || !column.ofMeasure ? 0 : 1);
             mTable->setItem(row, kFixedColumns + static_cast<int>(c),
                             item(number(values[c], decimals)));
         }
@@ -349,16 +369,34 @@ void SwayWindow::fillTable() {
         std::any_of(mReport.points.begin(), mReport.points.end(), [](const PointTrajectory& p) {
             return p.measures && p.measures->n <= kFewPositions;
         }));
-    // The measures share the width; number and name keep what they need.
-    QHeaderView* header = mTable->horizontalHeader();
-    header->setSectionResizeMode(QHeaderView::Stretch);
-    for (const int fixed : {0, 1, 2})
-        header->setSectionResizeMode(fixed, QHeaderView::ResizeToContents);
-    // Tall enough for every row: seven points at most.
+    fitColumns();
+}
+
+void SwayWindow::fitColumns() {
+    // Every column at least as wide as its heading and cells; the measures share what is left.
+    // A narrow screen scrolls the table sideways rather than cutting its headings.
+    int total = 0;
+    for (int c = 0; c < mTable->columnCount(); ++c) {
+        mTable->resizeColumnToContents(c);
+        total += mTable->columnWidth(c);
+    }
+    const int spare = mTable->width() - 2 * mTable->frameWidth() - total;
+    const int shared = mTable->columnCount() - kFixedColumns;
+    if (spare > 0 && shared > 0)
+        for (int c = kFixedColumns, i = 0; c < mTable->columnCount(); ++c, ++i)
+            mTable->setColumnWidth(c, mTable->columnWidth(c) + spare * (i + 1) / shared -
+                                          spare * i / shared);
+    // Tall enough for every row (seven points at most), and the scroll bar when there is one.
     const int rows = std::max(mTable->rowCount(), 1);
+    const int scrollBar = spare < 0 ? mTable->horizontalScrollBar()->sizeHint().height() : 0;
     mTable->setFixedHeight(mTable->horizontalHeader()->sizeHint().height() +
-                           rows * mTable->verticalHeader()->defaultSectionSize() +
+                           rows * mTable->verticalHeader()->defaultSectionSize() + scrollBar +
                            2 * mTable->frameWidth() + 2);
+}
+
+void SwayWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    fitColumns();
 }
 
 void SwayWindow::fillCharts() {

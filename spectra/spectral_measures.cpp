@@ -3,6 +3,8 @@
 
 #include "uniform_series.h"
 
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 std::optional<SpectralMeasures> spectralMeasures(const PowerSpectrum& spectrum) {
@@ -40,5 +42,15 @@ std::optional<SpectralMeasures> spectralMeasures(std::span<const double> samples
     std::vector<double> detrended(samples.begin(), samples.end());
     removeLinearTrend(detrended);
     const std::optional<PowerSpectrum> spectrum = welchSpectrum(detrended, sampleRate, length);
-    return spectrum ? spectralMeasures(*spectrum) : std::nullopt;
+    if (!spectrum)
+        return std::nullopt;
+    std::optional<SpectralMeasures> m = spectralMeasures(*spectrum);
+    // What is left of a constant or a line is rounding, whose F50 would be noise.
+    double size = 0.0;
+    for (const double v : samples)
+        size = std::max(size, std::abs(v));
+    const double residue = kRoundingResidue * size;
+    if (m && m->totalPower <= residue * residue)
+        return std::nullopt;
+    return m;
 }

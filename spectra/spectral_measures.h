@@ -28,9 +28,12 @@ struct SpectralMeasures {
 // Segments shorter than this resolve too little to be worth reporting: from 16 samples on.
 inline constexpr std::size_t kMinSegmentLength = 8;
 
+// Variation below this fraction of a signal's largest magnitude is taken for rounding.
+inline constexpr double kRoundingResidue = 1e-10;
+
 // The measures of evenly spaced samples: the linear trend removed, then Welch's estimate with
 // segments of welchSegmentLength(n), at least kMinSegmentLength. Nothing for fewer samples, a
 // sample that is not finite, a sample rate that is not a positive number, or a signal without
-// power once its trend is gone.
+// power once its trend is gone (an RMS below kRoundingResidue times its largest magnitude).
 [[nodiscard]] std::optional<SpectralMeasures> spectralMeasures(std::span<const double> samples,
                                                                double sampleRate);

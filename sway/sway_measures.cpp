@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sway_measures.h"
 
+#include "uniform_series.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <vector>
 
 namespace {
 
@@ -131,4 +134,35 @@ std::optional<SwayMeasures> swayMeasures(std::span<const PointD> path, double du
         m.meanVelocity = m.pathLength / duration;
     }
     return m;
+}
+
+std::optional<FrequencyMeasures> frequencyMeasures(std::span<const PointD> path,
+                                                   std::span<const double> times,
+                                                   const SwayMeasures& measures) {
+    if (path.size() < 2 || times.size() != path.size() ||
+        !std::all_of(times.begin(), times.end(), [](double t) { return std::isfinite(t); }))
+        return std::nullopt;
+    FrequencyMeasures f;
+    f.duration = times.back() - times.front();
+    if (!(f.duration > 0.0))
+        return std::nullopt;
+    if (measures.meanDistance > 0.0)
+        f.meanFrequency =
+            measures.pathLength / (2.0 * std::numbers::pi * measures.meanDistance * f.duration);
+
+    std::vector<double> xs, ys;
+    for (const PointD& p : path) {
+        xs.push_back(p.x);
+        ys.push_back(p.y);
+    }
+    const std::vector<double> x = resampleToMeanInterval(times, xs);
+    const std::vector<double> y = resampleToMeanInterval(times, ys);
+    if (x.empty())
+        return f;
+    const PointD centre = measures.ellipse.centre;
+    std::vector<double> distance(x.size());
+    for (std::size_t i = 0; i < x.size(); ++i)
+        distance[i] = std::hypot(x[i] - centre.x, y[i] - centre.y);
+    f.spectrum = spectralMeasures(distance, 1.0 / meanInterval(times));
+    return f;
 }

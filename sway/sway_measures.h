@@ -2,6 +2,7 @@
 #pragma once
 
 #include "point_d.h"
+#include "spectral_measures.h"
 
 #include <optional>
 #include <span>
@@ -54,3 +55,22 @@ struct SwayMeasures {
 // position that is not finite.
 [[nodiscard]] std::optional<SwayMeasures> swayMeasures(std::span<const PointD> path,
                                                        double duration);
+
+// How fast a point sways, once the times of its positions are known.
+struct FrequencyMeasures {
+    double duration = 0.0; // T: seconds from the first position to the last
+    // Prieto et al. 1996: path length / (2 pi mean distance T), the frequency of a circle of the
+    // mean distance run round at the mean velocity, in Hz. Absent when the point never moved.
+    std::optional<double> meanFrequency;
+    // Of the resultant distance, each position's distance from the mean position: resampled
+    // onto the mean interval by linear interpolation of X and Y (skipped photos, a video's
+    // varying frame rate), then spectralMeasures (trend removed, Welch, no DC). Absent below 16
+    // positions, for times not strictly increasing, or without power (a circle about its mean).
+    std::optional<SpectralMeasures> spectrum;
+};
+
+// The frequency measures of `path` taken at `times` (seconds, one per position) with its
+// measures; nothing while a time is unknown or the duration is not positive.
+[[nodiscard]] std::optional<FrequencyMeasures> frequencyMeasures(std::span<const PointD> path,
+                                                                 std::span<const double> times,
+                                                                 const SwayMeasures& measures);

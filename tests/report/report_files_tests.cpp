@@ -147,16 +147,19 @@ SwayReport smallCase(bool scaleConfirmed, double frameInterval, const char* name
 }
 
 TEST(SwayFiles, ByteForByte) {
-    // Worked out by hand: point 1 is a 4 mm square (S = 16/3 I, k = 71.25, area 380 pi); point
-    // 2 moves (0, 0), (1, 0), (2.5, 1) mm (k = 1064).
+    // Worked out by hand: point 1 is a 4 mm square (S = 16/3 I, k = 71.25, area 380 pi; mean
+    // frequency (8 + 4 sqrt 2) / (2 pi 2 sqrt 2 1.5)); point 2 moves (0, 0), (1, 0), (2.5, 1) mm
+    // (k = 1064). Too few positions for a spectrum.
     const SwayReport report = smallCase(true, 0.5, "頭頂部");
     EXPECT_EQ(
         measuresFileBytes(report),
         toCp932("点,部位,n,Δt(s),軌跡長(mm),平均速度(mm/s),範囲X(mm),範囲Y(mm),RMS X(mm),RMS Y(mm),"
-                "平均距離(mm),楕円面積(mm2),楕円長半径(mm),楕円短半径(mm),楕円傾き(°)\r\n"
-                "1,頭頂部,4,0.5,13.6569,9.1046,4,4,2,2,2.8284,1193.8052,19.4936,19.4936,0\r\n"
+                "平均距離(mm),楕円面積(mm2),楕円長半径(mm),楕円短半径(mm),楕円傾き(°),T(s),"
+                "平均周波数(Hz),F50(Hz),F95(Hz),総パワー(mm2)\r\n"
+                "1,頭頂部,4,0.5,13.6569,9.1046,4,4,2,2,2.8284,1193.8052,19.4936,19.4936,0,1.5,"
+                "0.5123,,,\r\n"
                 "2,点2,3,0.5,2.8028,2.8028,2.5,1,1.0274,0.4714,1.0256,964.9413,44.6315,6.8819,"
-                "23.4238\r\n"
+                "23.4238,1,0.4349,,,\r\n"
                 "\r\n"
                 "単位,mm,縮尺(mm/pixel),2\r\n"));
     EXPECT_EQ(trajectoryFileBytes(report),
@@ -173,10 +176,12 @@ TEST(SwayFiles, PixelsAndUnknownTimesSaySo) {
     EXPECT_EQ(measuresFileBytes(report),
               toCp932("点,部位,n,Δt(s),軌跡長(pixel),平均速度(pixel/s),範囲X(pixel),範囲Y(pixel),"
                       "RMS X(pixel),RMS Y(pixel),平均距離(pixel),楕円面積(pixel2),"
-                      "楕円長半径(pixel),楕円短半径(pixel),楕円傾き(°)\r\n"
-                      "1,\"頭, \"\"上\"\"\",4,,6.8284,,2,2,1,1,1.4142,298.4513,9.7468,9.7468,0\r\n"
+                      "楕円長半径(pixel),楕円短半径(pixel),楕円傾き(°),T(s),平均周波数(Hz),F50(Hz),"
+                      "F95(Hz),総パワー(pixel2)\r\n"
+                      "1,\"頭, \"\"上\"\"\",4,,6.8284,,2,2,1,1,1.4142,298.4513,9.7468,9.7468,0,,,,,"
+                      "\r\n"
                       "2,点2,3,,1.4014,,1.25,0.5,0.5137,0.2357,0.5128,241.2353,22.3158,3.441,"
-                      "23.4238\r\n"
+                      "23.4238,,,,,\r\n"
                       "\r\n"
                       "単位,pixel,縮尺(mm/pixel),未確定\r\n"));
     EXPECT_EQ(trajectoryFileBytes(report),
@@ -194,6 +199,9 @@ TEST(SwayFiles, CellsOfTheMeasuresFile) {
     const auto tilt = [](double degrees) {
         return [degrees](SwayReport& r) { r.points[0].measures->ellipse.tiltDegrees = degrees; };
     };
+    const Change spectrum = [](SwayReport& r) {
+        r.points[0].frequency->spectrum = SpectralMeasures{2.5, 0.375, 1.25, 0.125, 8, 3};
+    };
     const std::tuple<const char*, Change, int, const char*> rows[] = {
         {"a quote without a comma is quoted too", [](SwayReport& r) { r.names[1] = "頭\"上"; }, 1,
          "\"頭\"\"上\""},
@@ -208,6 +216,10 @@ TEST(SwayFiles, CellsOfTheMeasuresFile) {
          3, "0.0334"},
         {"a tilt printing as -90", tilt(-89.99996), 14, "90"},
         {"a tilt just above", tilt(-89.99994), 14, "-89.9999"},
+        {"T", [](SwayReport&) {}, 15, "0.1"},
+        {"F50", spectrum, 17, "0.375"},
+        {"F95", spectrum, 18, "1.25"},
+        {"total power", spectrum, 19, "2.5"},
     };
     for (const auto& [what, change, column, expected] : rows) {
         SwayReport report = smallCase(true, 0.0333333, "頭");

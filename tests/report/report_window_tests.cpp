@@ -161,8 +161,12 @@ void ReportWindowTests::knownSubPixelPathGivesTheTrueMeasures() {
         for (int f = 0; f < kPhotos; ++f)
             path.push_back({(disc(k, f).x - disc(k, 0).x) * 2, (disc(k, 0).y - disc(k, f).y) * 2});
         const auto truth = swayMeasures(path, (kPhotos - 1) * 0.1);
+        std::vector<double> times;
+        for (int f = 0; f < kPhotos; ++f)
+            times.push_back(f * 0.1);
+        const auto frequency = frequencyMeasures(path, times, *truth);
         const QList<QByteArray> cells = lines[k + 1].trimmed().split(',');
-        QCOMPARE(cells.size(), 15);
+        QCOMPARE(cells.size(), 20);
         QCOMPARE(cells.mid(2, 2), (QList<QByteArray>{"40", "0.1"}));
         const double expected[] = {
             truth->pathLength,       *truth->meanVelocity, truth->rangeX,
@@ -175,6 +179,15 @@ void ReportWindowTests::knownSubPixelPathGivesTheTrueMeasures() {
             QVERIFY(std::abs(error) <= (i == 7 ? 0.05 : 0.03)); // the area within 5 %
         }
         QVERIFY(std::abs(cells[14].toDouble() - truth->ellipse.tiltDegrees) < 2.0);
+        // T, mean frequency, F50, F95 (on bins 0.625 Hz apart) and total power.
+        QCOMPARE(cells[15], QByteArray("3.9"));
+        const double meanFrequency = cells[16].toDouble() / *frequency->meanFrequency - 1;
+        const double power = cells[19].toDouble() / frequency->spectrum->totalPower - 1;
+        qInfo("point %d: mean frequency %+.2f %%, total power %+.2f %% from the true path", k + 1,
+              100 * meanFrequency, 100 * power);
+        QVERIFY(std::abs(meanFrequency) <= 0.005 && std::abs(power) <= 0.01); // 0.3 %, 0.5 %
+        QCOMPARE(cells[17].toDouble(), frequency->spectrum->f50);
+        QCOMPARE(cells[18].toDouble(), frequency->spectrum->f95);
     }
 }
 
