@@ -8,7 +8,15 @@
 #include <cmath>
 #include <limits>
 
-SwayReport makeSwayReport(const AnalysisState& state, const SwayRecord& sway) {
+SwayReport makeSwayReport(const AnalysisState& state, const SwayRecord& record) {
+    // An interval the box refuses (typed into an earlier version and read from its file) leaves
+    // the times unknown, as in the box; the record keeps it.
+    std::optional<SwayRecord> refused;
+    if (record.frameInterval != 0.0 && !validFrameInterval(record.frameInterval)) {
+        refused = record;
+        refused->frameInterval = 0.0;
+    }
+    const SwayRecord& sway = refused ? *refused : record;
     SwayReport r;
     r.units = swayUnits(state, sway);
     r.timing = swayTiming(sway);
@@ -108,10 +116,13 @@ std::optional<double> frameIntervalFromText(std::string_view text) {
     double seconds = 0.0;
     const char* last = text.data() + end;
     const auto [stop, ec] = std::from_chars(text.data() + begin, last, seconds);
-    if (ec != std::errc{} || stop != last || !(seconds >= kMinFrameInterval) ||
-        !(seconds <= kMaxFrameInterval))
+    if (ec != std::errc{} || stop != last || !validFrameInterval(seconds))
         return std::nullopt;
     return seconds;
+}
+
+bool validFrameInterval(double seconds) {
+    return seconds >= kMinFrameInterval && seconds <= kMaxFrameInterval;
 }
 
 std::string intervalText(double seconds) {

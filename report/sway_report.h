@@ -12,7 +12,8 @@
 struct AnalysisState;
 struct SwayRecord;
 
-// Everything the sway report shows and writes, gathered from the record at one moment.
+// Everything the sway report shows and writes, gathered from the record at one moment. A photo
+// interval outside the range the box accepts counts as unknown.
 struct SwayReport {
     SwayUnits units;
     SwayTiming timing = SwayTiming::Unknown;
@@ -42,6 +43,7 @@ inline constexpr std::size_t kFrequencyValues = 5;
 inline constexpr double kMinFrameInterval = 0.0001;
 inline constexpr double kMaxFrameInterval = 3600.0;
 [[nodiscard]] std::optional<double> frameIntervalFromText(std::string_view text);
+[[nodiscard]] bool validFrameInterval(double seconds);
 
 // A typed interval as the report shows and writes it: the shortest plain decimal that reads back
 // as the same number ("0.0333333", "2"). Not finite: empty.

@@ -34,6 +34,7 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 const QString kTitle = QStringLiteral("動揺解析");
 const QString kUnknown = QStringLiteral("—");
+const QString kRefusedStyle = QStringLiteral("color: #c00000;");
 
 // Table columns after the point, name, n and interval: heading over its unit, and decimals.
 struct Column {
@@ -290,13 +291,21 @@ void SwayWindow::showTiming() {
     mIntervalNote->setVisible(!video);
     if (video)
         return;
-    // The box keeps the text as typed while it means the interval in use; the record changed
+    // The box keeps the text as typed while it means the interval in the record; that changes
     // under it only by an undo, another analysis or a file.
-    const double inUse = mSway.frameInterval;
+    const double stored = mSway.frameInterval;
     const std::optional<double> typed = frameIntervalFromText(mInterval->text().toStdString());
-    if (typed ? *typed != inUse : inUse > 0.0) {
-        mInterval->setText(inUse > 0.0 ? QString::fromStdString(intervalText(inUse)) : QString());
-        mInterval->setStyleSheet(QString());
+    if (validFrameInterval(stored) || stored == 0.0) {
+        if (typed ? *typed != stored : stored != 0.0) {
+            mInterval->setText(stored != 0.0 ? QString::fromStdString(intervalText(stored))
+                                             : QString());
+            mInterval->setStyleSheet(QString());
+        }
+    } else if (const QString shown = QString::number(stored, 'g', QLocale::FloatingPointShortest);
+               mInterval->text() != shown) {
+        // Refused as if typed, in its shortest form: 1e-300 has 300 digits after the point.
+        mInterval->setText(shown);
+        mInterval->setStyleSheet(kRefusedStyle);
     }
     const bool refused = !typed && !mInterval->text().trimmed().isEmpty();
     mIntervalNote->setText(
@@ -427,8 +436,7 @@ void SwayWindow::intervalEdited(const QString& text) {
     const double before = mSway.frameInterval;
     const std::optional<double> seconds = frameIntervalFromText(text.toStdString());
     mSway.frameInterval = seconds.value_or(0.0); // unknown until a valid number stands in the box
-    mInterval->setStyleSheet(
-        seconds || text.trimmed().isEmpty() ? QString() : QStringLiteral("color: #c00000;"));
+    mInterval->setStyleSheet(seconds || text.trimmed().isEmpty() ? QString() : kRefusedStyle);
     if (mSway.frameInterval != before)
         emit frameIntervalChanged();
     refresh();

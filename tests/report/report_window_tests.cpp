@@ -228,10 +228,15 @@ void ReportWindowTests::intervalBoxNotesAndTicks() {
     QCOMPARE(cell(report, 0, 5), QStringLiteral("—"));
     QCOMPARE(interval->text(), QStringLiteral("1e-300"));
     QVERIFY(child<QLabel>(report, "lblIntervalNote")->text().contains(QStringLiteral("3600")));
-    // The record changed elsewhere (an undo, a file): the box follows.
+    // The record changed elsewhere (an undo, a file): the box follows, and refuses there too
+    // what it refuses when typed; the record keeps it.
     mOwnSway.frameInterval = 0.25;
     report->refresh();
     QCOMPARE(interval->text(), QStringLiteral("0.25"));
+    mOwnSway.frameInterval = 1e-300;
+    report->refresh();
+    QCOMPARE(interval->text() + ' ' + cell(report, 0, 3), QStringLiteral("1e-300 —"));
+    QCOMPARE(mOwnSway.frameInterval, 1e-300);
 
     // A video brings its times: the caption says so and asks for nothing.
     for (std::size_t e = 0; e < 8; ++e)
