@@ -37,10 +37,13 @@ signals:
 
 protected:
     void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    [[nodiscard]] QLabel* note(const char* name, const QString& text);
     void buildTable();
     void fillTable();
+    void fitColumns();
     void fillCharts();
     void showTiming();
     void intervalEdited(const QString& text);
@@ -64,6 +67,9 @@ private:
     QLineEdit* mInterval = nullptr;
     QLabel* mIntervalNote = nullptr;
     QTableWidget* mTable = nullptr;
+    QLabel* mFewNote = nullptr;
+    QLabel* mPathNote = nullptr;
+    QLabel* mFrequencyNote = nullptr;
     QComboBox* mPoint = nullptr;
     QWidget* mFigure = nullptr;
     QLabel* mFigureTitle = nullptr;
