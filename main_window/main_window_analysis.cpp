@@ -116,6 +116,7 @@ UndoState MainWindow::undoState() const {
     state.window.shown = {!mLabel5->isHidden(), !mLabel6->isHidden(), !mText1->isHidden(),
                           !mCommand4->isHidden(), !mCommand3->isHidden()};
     state.window.swatch = mPicOld->palette().color(QPalette::Window);
+    state.subject = mSubject;
     return state;
 }
 
@@ -130,6 +131,7 @@ void MainWindow::applyUndoState(const UndoState& state) {
     QPalette swatch = mPicOld->palette();
     swatch.setColor(QPalette::Window, state.window.swatch);
     mPicOld->setPalette(swatch);
+    mSubject = state.subject;
 }
 
 void MainWindow::undo() {
@@ -199,6 +201,7 @@ AnalysisDocument MainWindow::currentDocument() const {
     document.record = mState;
     document.sway = mSway;
     document.source = mSource;
+    document.subject = mSubject;
     document.window = captureWindowState(*centralWidget(), *mKaiseki);
     const QImage& shown = mPicSource->image();
     QImage base = mBasePicture;
@@ -235,6 +238,7 @@ QString MainWindow::applyDocument(const AnalysisDocument& document) {
     mState = record;
     mSway = document.sway;
     mSource = document.source;
+    mSubject = document.subject;
     // A press on the placement picture is timed like it.
     mShownSeconds = placement.seconds;
     mShownSequence =
@@ -259,6 +263,7 @@ void MainWindow::resetToStartup() {
     mState = fresh;
     mSway = SwayRecord{};
     mSource = AnalysisSource{};
+    mSubject.reset();
     mShownSeconds = SwayEntry::kNone;
     mShownSequence = SwayEntry::kNoSequence;
     mPicOrg->setImage(QImage());

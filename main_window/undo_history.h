@@ -3,6 +3,7 @@
 
 #include "analysis_state.h"
 #include "pixel_journal.h"
+#include "subject_record.h"
 #include "sway_record.h"
 
 #include <QColor>
@@ -50,6 +51,7 @@ struct UndoState {
     PressFields record;
     SwayTail sway;
     PressWindow window;
+    std::optional<SubjectRecord> subject;
 };
 // Bit for bit: a NaN equals a NaN.
 [[nodiscard]] bool sameState(const UndoState& a, const UndoState& b);

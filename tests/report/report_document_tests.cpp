@@ -1,0 +1,170 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The printed report as a reader meets it: what pdftotext, pdffonts, pdfimages and pdfinfo find
+// in the PDF, and the words' boxes, which must stay apart and on the paper whatever the texts.
+#include "analysis_state.h"
+#include "file_bytes.h"
+#include "report_document.h"
+#include "report_measures.h"
+#include "sway_record.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+namespace {
+
+// A poppler tool's standard output; fails the test when it does not run.
+QString run(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
+        ADD_FAILURE() << program.toStdString()
+                      << " failed: " << process.readAllStandardError().toStdString();
+        return {};
+    }
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// Seven points swaying on circles and lines over `entries` video frames at 30 per second, 2 mm
+// per pixel.
+SwayReport swayingReport(int entries, std::uint32_t seed = 7) {
+    AnalysisState state;
+    state.pointCount = 7;
+    state.mmPerPoint = 20.0f;
+    const char* names[] = {"",
+                           "頭頂部",
+                           "肩峰 (前額左)",
+                           "肩峰 (前額右)",
+                           "腸骨棘 (前額左)",
+                           "腸骨棘 (前額右)",
+                           "膝関節 (前額左)",
+                           "膝関節 (前額右)"};
+    for (int k = 1; k <= 7; ++k)
+        state.landmarkNames[static_cast<std::size_t>(k)] = names[k];
+    SwayRecord sway;
+    sway.scaleConfirmed = true;
+    std::mt19937 rng(seed);
+    std::normal_distribution<double> noise(0.0, 0.3);
+    for (int e = 0; e < entries; ++e) {
+        SwayEntry entry;
+        entry.seconds = e / 30.0;
+        for (int k = 1; k <= 7; ++k) {
+            const double t = e / 30.0;
+            entry.x[static_cast<std::size_t>(k)] =
+                100 + 60 * k + (8 - k) * std::sin(t * (0.7 + 0.1 * k)) + noise(rng);
+            entry.y[static_cast<std::size_t>(k)] =
+                60 + 50 * k + 0.5 * (8 - k) * std::cos(t * 0.9) + noise(rng);
+        }
+        sway.entries.push_back(entry);
+    }
+    return makeSwayReport(state, sway);
+}
+
+QImage placementPicture() {
+    QImage image(640, 480, QImage::Format_RGB32);
+    image.fill(QColor(90, 110, 130));
+    QPainter painter(&image);
+    painter.fillRect(QRect(200, 40, 240, 420), QColor(200, 170, 150));
+    return image;
+}
+
+ReportContent fullContent() {
+    ReportContent c;
+    c.report = swayingReport(300);
+    SubjectRecord s;
+    s.name = "山田 太郎";
+    s.id = "A-0042";
+    s.birthDate = {1950, 4, 1};
+    s.sex = SubjectRecord::Sex::Male;
+    s.testDate = {2024, 3, 31};
+    s.examiner = "佐藤 花子";
+    s.stance = SubjectRecord::Stance::Tandem;
+    s.vision = SubjectRecord::Vision::EyesClosed;
+    s.surface = SubjectRecord::Surface::Foam;
+    s.memo = "転倒歴あり。\n2回目の測定。";
+    c.context.subject = s;
+    c.context.recording.fileName = QStringLiteral("sample.mp4");
+    c.context.recording.video = true;
+    c.context.recording.recorded = QDateTime(QDate(2024, 3, 31), QTime(10, 15));
+    c.context.recording.sourceSize = QSize(1920, 1440);
+    c.context.recording.displaySize = QSize(640, 480);
+    c.context.recording.typedMillimetres = 500;
+    c.context.recording.referencePixels = 250;
+    c.context.picture = placementPicture();
+    for (const PointTrajectory& p : c.report.points)
+        c.context.markers.push_back({p.point, QPointF(100 + 60 * p.point, 60 + 50 * p.point)});
+    c.plottedPoints = {1};
+    c.version = QStringLiteral("9.8.7");
+    c.created = QDateTime(QDate(2024, 4, 1), QTime(9, 0));
+    return c;
+}
+
+class ReportPdf : public ::testing::Test {
+protected:
+    QString write(const ReportContent& content, const QString& name = QStringLiteral("r.pdf")) {
+        const QString path = mDir.filePath(name);
+        const WriteResult written = writeReportPdf(path, content);
+        EXPECT_TRUE(written.ok) << written.error.toStdString();
+        return path;
+    }
+    static QString text(const QString& pdf) {
+        return run(QStringLiteral("pdftotext"),
+                   {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    }
+    QTemporaryDir mDir;
+};
+
+TEST_F(ReportPdf, HoldsTheFieldsTheMeasuresAndThePictureInEmbeddedFonts) {
+    const ReportContent content = fullContent();
+    const QString pdf = write(content);
+    const QString words = text(pdf);
+    for (const char* expected :
+         {"山田 太郎", "A-0042", "1950/04/01（73歳）", "2024/03/31", "佐藤 花子", "タンデム",
+          "閉眼", "フォーム", "転倒歴あり。", "2回目の測定。", "sample.mp4", "2024/03/31 10:15",
+          "1920 × 1440 pixel（表示 640 × 480）", "300 コマ", "30.00 コマ/秒", "9.97 s",
+          "2 mm/pixel（基準点2点の距離 500 mm を入力、画面上 250.0 pixel）", "Vestra2007 9.8.7",
+          "Schubert & Kirchner 2014"})
+        EXPECT_TRUE(words.contains(QString::fromUtf8(expected))) << expected;
+    // Every measure of every point, at the table's decimals.
+    for (const PointTrajectory& p : content.report.points)
+        for (const ReportMeasure& m : reportMeasures()) {
+            const QString value = measureText(m, content.report, m.value(p));
+            EXPECT_TRUE(words.contains(value))
+                << p.point << ' ' << m.heading << ' ' << value.toStdString();
+        }
+
+    const QString info = run(QStringLiteral("pdfinfo"), {pdf});
+    EXPECT_TRUE(info.contains(QStringLiteral("(A4)"))) << info.toStdString();
+    const QStringList fonts = run(QStringLiteral("pdffonts"), {pdf}).split(QLatin1Char('\n'));
+    ASSERT_GT(fonts.size(), 3);
+    for (const QString& row : fonts.mid(2)) { // under the heading and its rule
+        if (row.trimmed().isEmpty())
+            continue;
+        // name, type (one or two words), encoding, emb, sub, uni, object, generation
+        const QStringList cells = row.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        ASSERT_GE(cells.size(), 7) << row.toStdString();
+        EXPECT_EQ(cells[cells.size() - 5], QStringLiteral("yes")) << row.toStdString();
+    }
+    EXPECT_TRUE(fonts.join(' ').contains(QStringLiteral("IPAPGothic")));
+    const QStringList images =
+        run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf}).split(QLatin1Char('\n'));
+    int pictures = 0;
+    for (const QString& row : images.mid(2))
+        pictures += row.contains(QRegularExpression(QStringLiteral("\\s640\\s+480\\s")));
+    EXPECT_EQ(pictures, 1);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
