@@ -94,6 +94,10 @@ public:
         plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         plain.replace(QLatin1Char('\r'), QLatin1Char('\n'));
         plain.replace(QLatin1Char('\t'), QLatin1Char(' '));
+        if (maxLines == 1) { // a single line keeps its start and as much as fits
+            plain.replace(QLatin1Char('\n'), QLatin1Char(' '));
+            return {metrics(font).elidedText(plain, Qt::ElideRight, limit)};
+        }
         bool cut = false;
         for (const QString& paragraph : plain.split(QLatin1Char('\n'))) {
             if (out.size() > maxLines) {
@@ -322,8 +326,9 @@ private:
     void heading(const QString& text) {
         const QFont font = reportFont(9.5, true);
         const double h = mSheet.lineHeight(font);
+        const QStringList line = mSheet.lines(text, font, width(), 1);
         Block b{h + 1.5, [=, this](Sheet& s, double top) {
-                    s.drawLines({text}, font, {left(), top}, width());
+                    s.drawLines(line, font, {left(), top}, width());
                     s.line({left(), top + h + 0.3}, {left() + width(), top + h + 0.3}, kGrid, 0.2);
                 }};
         b.keepWithNext = true;
@@ -590,7 +595,7 @@ private:
             for (const TableRow& row : rows)
                 if (c < row.cells.size())
                     natural[c] = std::max(natural[c], mSheet.textWidth(row.cells[c].text, bold));
-            natural[c] += 2 * kPad;
+            natural[c] += 2 * kPad + 0.6; // slack for rounding at the device's resolution
             if (columns[c].maxWidth > 0)
                 natural[c] = std::min(natural[c], columns[c].maxWidth);
         }

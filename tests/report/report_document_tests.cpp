@@ -8,7 +8,9 @@
 #include "sway_record.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QPainter>
+#include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -159,6 +161,140 @@ TEST_F(ReportPdf, HoldsTheFieldsTheMeasuresAndThePictureInEmbeddedFonts) {
     for (const QString& row : images.mid(2))
         pictures += row.contains(QRegularExpression(QStringLiteral("\\s640\\s+480\\s")));
     EXPECT_EQ(pictures, 1);
+}
+
+// Words with their boxes as pdftotext finds them, in points from the top left of their page.
+struct Word {
+    int page;
+    QRectF box;
+    QString text;
+};
+std::vector<Word> words(const QString& pdf, QSizeF* pageSize) {
+    const QString html =
+        run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+    std::vector<Word> out;
+    int page = 0;
+    static const QRegularExpression tag(
+        QStringLiteral(R"re(<page width="([\d.]+)" height="([\d.]+)">|<word xMin="([\d.]+)" )re"
+                       R"re(yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re"));
+    for (auto it = tag.globalMatch(html); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        if (!m.captured(1).isEmpty()) {
+            ++page;
+            *pageSize = {m.captured(1).toDouble(), m.captured(2).toDouble()};
+            continue;
+        }
+        out.push_back({page,
+                       QRectF(QPointF(m.captured(3).toDouble(), m.captured(4).toDouble()),
+                              QPointF(m.captured(5).toDouble(), m.captured(6).toDouble())),
+                       m.captured(7)});
+    }
+    return out;
+}
+
+// Every word inside the margins, and no two words on each other.
+void expectApartAndOnThePaper(const QString& pdf) {
+    QSizeF paper;
+    const std::vector<Word> all = words(pdf, &paper);
+    ASSERT_GT(all.size(), 50u);
+    const QRectF inside(QPointF(28, 28), QPointF(paper.width() - 28, paper.height() - 20));
+    int overlaps = 0;
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        EXPECT_TRUE(inside.contains(all[i].box)) << all[i].text.toStdString();
+        for (std::size_t j = i + 1; j < all.size(); ++j) {
+            if (all[i].page != all[j].page)
+                continue;
+            // Boxes run from the font's ascent to its descent: lines may touch by a point.
+            const QRectF both = all[i].box.intersected(all[j].box);
+            if (both.width() > 0.5 && both.height() > 1.0 && overlaps++ < 10)
+                ADD_FAILURE() << all[i].text.toStdString() << " on " << all[j].text.toStdString();
+        }
+    }
+}
+
+TEST_F(ReportPdf, NothingOverlapsOrLeavesThePaperWhateverTheTexts) {
+    ReportContent content = fullContent();
+    SubjectRecord& s = *content.context.subject;
+    // Names that never end, without a blank to break at; characters code page 932 lacks.
+    s.name = std::string(120, 'W');
+    for (int i = 0; i < 60; ++i)
+        s.name += "長";
+    s.name += " Müller José ♥";
+    s.id = std::string(200, '9');
+    s.examiner = "Müller José ♥ Ørsted " + std::string(150, 'x');
+    s.memo.clear();
+    for (int i = 0; i < 400; ++i)
+        s.memo += "転倒歴あり、めまい (Schwindel) ";
+    s.memo += "\n\n\n最終行";
+    content.report.names[3] = std::string(80, 'N');
+    content.context.recording.fileName = QString(150, QLatin1Char('f')) + QStringLiteral(".mp4");
+    content.plottedPoints = {1, 2, 3, 4, 5, 6, 7};
+    const QString pdf = write(content);
+    expectApartAndOnThePaper(pdf);
+    const QString text = ReportPdf::text(pdf);
+    EXPECT_TRUE(text.contains(QStringLiteral("Müller José ♥")));
+    EXPECT_TRUE(text.contains(QStringLiteral("…"))); // what did not fit is marked
+    EXPECT_FALSE(text.contains(QStringLiteral("最終行")));
+    EXPECT_TRUE(text.contains(QStringLiteral("点3 NNNNNNNNNN"))); // a heading keeps its start
+}
+
+TEST_F(ReportPdf, WithoutItsPictureTheReportSaysSo) {
+    ReportContent content = fullContent();
+    content.context.picture = QImage();
+    content.context.pictureProblem = QStringLiteral("動画 /data/閉眼.mp4 が見つかりません。");
+    content.context.subject.reset();
+    const QString pdf = write(content);
+    const QString text = ReportPdf::text(pdf);
+    EXPECT_TRUE(text.contains(QStringLiteral("画像を読み込めないため")));
+    EXPECT_TRUE(text.contains(QStringLiteral("動画 /data/閉眼.mp4 が見つかりません。")));
+    EXPECT_TRUE(text.contains(QStringLiteral("未記入です")));
+    const QStringList images =
+        run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf}).split(QLatin1Char('\n'));
+    EXPECT_TRUE(images.size() < 3 || images[2].trimmed().isEmpty())
+        << images.join('\n').toStdString();
+    // A folder that is not there: a clear reason, and no file.
+    const QString nowhere = mDir.filePath(QStringLiteral("なし/r.pdf"));
+    const WriteResult refused = writeReportPdf(nowhere, content);
+    EXPECT_TRUE(!refused.ok && refused.error.contains(QStringLiteral("r.pdf")));
+    EXPECT_FALSE(QFileInfo::exists(nowhere));
+}
+
+TEST_F(ReportPdf, PagesAreNumberedAndThePrinterGetsTheSameReport) {
+    ReportContent content = fullContent();
+    content.plottedPoints = {7, 3, 1};
+    content.trial =
+        ComparisonTrial{swayingReport(200, 99), std::nullopt, QStringLiteral("/data/閉眼.vestra")};
+    const QString pdf = write(content);
+    const QString info = run(QStringLiteral("pdfinfo"), {pdf});
+    const int pages =
+        QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info).captured(1).toInt();
+    EXPECT_EQ(pages, 3); // measures; two plots; a plot and the comparison
+    for (int page = 1; page <= pages; ++page) {
+        const QString text = run(QStringLiteral("pdftotext"),
+                                 {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
+                                  QString::number(page), pdf, QStringLiteral("-")});
+        EXPECT_TRUE(
+            text.contains(QRegularExpression(QStringLiteral("%1\\s*/\\s*%2").arg(page).arg(pages))))
+            << page;
+    }
+    const QString text = ReportPdf::text(pdf);
+    EXPECT_TRUE(text.contains(QStringLiteral("試行2: 閉眼.vestra")));
+    const ComparisonResult compared = compareTrials(content.report, content.trial->report);
+    for (const ComparedPoint& p : compared.comparison->points)
+        EXPECT_TRUE(text.contains(fixedText(p.ratio[7], 2))) << p.point; // ellipse area
+
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    const QString printed = mDir.filePath(QStringLiteral("printed.pdf"));
+    printer.setOutputFileName(printed);
+    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, {}));
+    QString error;
+    ASSERT_TRUE(printReport(printer, content, &error)) << error.toStdString();
+    // The same words in the same order; only the spacing that -layout guesses may differ.
+    const auto plain = [](const QString& file) {
+        return run(QStringLiteral("pdftotext"), {file, QStringLiteral("-")});
+    };
+    EXPECT_EQ(plain(printed), plain(pdf));
 }
 
 } // namespace
