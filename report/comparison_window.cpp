@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
 
 namespace {
@@ -60,7 +61,11 @@ ComparisonWindow::ComparisonWindow(QWidget* parent) : QWidget(parent, Qt::Window
     layout->addWidget(mRefusal);
     layout->addWidget(mTable, 1);
     layout->addLayout(buttons);
-    resize(1100, 520);
+    // Seven points of three rows each without scrolling, on a screen that has the room.
+    QSize size(1100, 820);
+    if (const QScreen* shown = screen())
+        size = size.boundedTo(shown->availableGeometry().size() * 0.95);
+    resize(size);
 }
 
 void ComparisonWindow::showComparison(const SwayReport& first, const QString& firstLabel,

@@ -24,10 +24,10 @@ class QPrinter;
 struct ReportRecording {
     QString fileName; // the photo or video the points were placed on
     bool video = false;
-    QDateTime recorded;  // invalid when unknown
-    QSize sourceSize;    // pixels of the source picture
-    QSize displaySize;   // pixels of the picture on display
-    int frameStep = 1;   // video: every frameStep-th frame was tracked
+    QDateTime recorded; // invalid when unknown
+    QSize sourceSize;   // pixels of the source picture
+    QSize displaySize;  // pixels of the picture on display
+    int frameStep = 1;  // video: every frameStep-th frame was tracked
     // The confirmed reference distance as typed, and the two points' distance on the picture on
     // display; NaN while the scale is not confirmed.
     double typedMillimetres = std::numeric_limits<double>::quiet_NaN();
@@ -53,7 +53,7 @@ struct ReportContext {
 struct ReportContent {
     SwayReport report;
     ReportContext context;
-    std::vector<int> plottedPoints; // point numbers whose plots are printed
+    std::vector<int> plottedPoints;       // point numbers whose plots are printed
     std::optional<ComparisonTrial> trial; // a second trial to compare with
     QString version;                      // "1.0.11"
     QDateTime created;

@@ -160,6 +160,8 @@ void ReportPanel::updateSummary() {
     mPoints->setText(QStringLiteral("レポートの図: %1")
                          .arg(numbers.isEmpty() ? QStringLiteral("なし")
                                                 : QStringLiteral("点") + numbers.join(u',')));
+    // Room for the menu arrow, which the style draws over the text's end.
+    mPoints->setMinimumWidth(mPoints->fontMetrics().horizontalAdvance(mPoints->text()) + 32);
 }
 
 void ReportPanel::openComparison() {
