@@ -4,7 +4,9 @@
 #include "analysis_document.h"
 #include "analysis_source.h"
 #include "analysis_state.h"
+#include "report_document.h"
 #include "source_scale.h"
+#include "subject_record.h"
 #include "sway_record.h"
 #include "undo_history.h"
 
@@ -113,6 +115,15 @@ public:
     }
     [[nodiscard]] const QString& analysisFilePath() const { return mFilePath; }
 
+    // The subject and test conditions, and the printed report (main_window_report.cpp).
+    void editSubject(QWidget* parent = nullptr); // one step of the history per OK
+    void makeReportPdf();                        // レポートを作成...
+    void printSwayReport();                      // 印刷...
+    [[nodiscard]] const std::optional<SubjectRecord>& subject() const { return mSubject; }
+    // What the printed report takes from this window: the subject, the recording, the
+    // placement picture with the points on it.
+    [[nodiscard]] ReportContext reportContext() const;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -167,10 +178,13 @@ private:
     [[nodiscard]] bool askToSaveChanges();
     void updateTitle();
     void updateEditActions();
+    void addReportActions(QMenu* results);
+    void attachReportPanel(SwayWindow* window);
 
     AnalysisState& mState;
     SwayRecord mSway;
     AnalysisSource mSource;
+    std::optional<SubjectRecord> mSubject; // none until entered
     // Of the picture in picOrg, for entry 0 of the trajectory: the time of a video frame (NaN
     // for a photo) and the sequence number of a photo. After a continuation photoPath names the
     // photo that ended it, which need not be the one shown.
@@ -217,6 +231,8 @@ private:
     QAction* mUndo = nullptr;
     QAction* mRedo = nullptr;
     QAction* mSwayAction = nullptr;
+    QAction* mReportPdfAction = nullptr;
+    QAction* mPrintAction = nullptr;
     QElapsedTimer mProgressClock;
     QString mPressNote; // the last marker press's note, until the line says something else
 

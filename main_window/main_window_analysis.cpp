@@ -119,6 +119,7 @@ UndoState MainWindow::undoState() const {
                           !mCommand4->isHidden(), !mCommand3->isHidden()};
     state.window.swatch = mPicOld->palette().color(QPalette::Window);
     state.placed = mSource.lost.placed;
+    state.subject = mSubject;
     return state;
 }
 
@@ -138,6 +139,7 @@ void MainWindow::applyUndoState(const UndoState& state) {
         if (mFrameView)
             showFrameViewPrompt();
     }
+    mSubject = state.subject;
 }
 
 void MainWindow::undo() {
@@ -209,6 +211,7 @@ AnalysisDocument MainWindow::currentDocument() const {
     document.record = mState;
     document.sway = mSway;
     document.source = mSource;
+    document.subject = mSubject;
     document.window = captureWindowState(*centralWidget(), *mKaiseki);
     if (mFrameView) // the line as the run left it, under the trail
         document.window.progressText = mEndText.toStdString();
@@ -251,6 +254,7 @@ QString MainWindow::applyDocument(const AnalysisDocument& document) {
     mState = record;
     mSway = document.sway;
     mSource = document.source;
+    mSubject = document.subject;
     // A press on the placement picture is timed like it.
     mShownSeconds = placement.seconds;
     mShownSequence =
@@ -289,6 +293,7 @@ void MainWindow::resetToStartup() {
     mState = fresh;
     mSway = SwayRecord{};
     mSource = AnalysisSource{};
+    mSubject.reset();
     mShownSeconds = SwayEntry::kNone;
     mShownSequence = SwayEntry::kNoSequence;
     mPicOrg->setImage(QImage());

@@ -281,6 +281,12 @@ void SwayWindow::refresh() {
     mPoint->setCurrentIndex(chosen);
     mShown = chosen == mPoint->count() - 1 ? kAllPoints : chosen;
     fillCharts();
+    emit refreshed();
+}
+
+void SwayWindow::addRow(QWidget* row) {
+    auto* box = static_cast<QBoxLayout*>(layout());
+    box->insertWidget(box->count() - 1, row);
 }
 
 void SwayWindow::showTiming() {

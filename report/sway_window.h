@@ -31,9 +31,14 @@ public:
     // The report as last shown.
     [[nodiscard]] const SwayReport& report() const { return mReport; }
 
+    // Adds a row of further controls above the buttons.
+    void addRow(QWidget* row);
+
 signals:
     // The user typed another interval between photos: the record changed.
     void frameIntervalChanged();
+    // The record was read again.
+    void refreshed();
 
 protected:
     void changeEvent(QEvent* event) override;

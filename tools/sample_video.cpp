@@ -101,6 +101,8 @@ std::unique_ptr<VideoWriter> VideoWriter::create(const QString& path,
         (result = avio_open(&format->pb, url.constData(), AVIO_FLAG_WRITE)) < 0)
         return fail(QStringLiteral("cannot write %1: %2")
                         .arg(path, QString::fromStdString(ffmpegErrorText(result))));
+    for (const auto& [key, value] : options.metadata)
+        av_dict_set(&format->metadata, key.constData(), value.constData(), 0);
     if ((result = avformat_write_header(format, nullptr)) < 0)
         return fail(QString::fromStdString(ffmpegErrorText(result)));
 

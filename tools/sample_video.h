@@ -26,6 +26,7 @@ struct VideoWriteOptions {
     QString pixelFormat; // empty: the encoder's usual one
     int gop = 12;
     QList<std::pair<QByteArray, QByteArray>> encoderOptions; // for example {"crf", "18"}
+    QList<std::pair<QByteArray, QByteArray>> metadata;       // container tags, e.g. creation_time
 };
 
 class VideoWriter {

@@ -10,6 +10,7 @@
 #include "press.h"
 #include "sway_tracking.h"
 #include "video_clips.h"
+#include "video_creation_time.h"
 #include "video_reader.h"
 #include "video_source.h"
 
@@ -227,6 +228,32 @@ std::vector<Step> takeAll(FrameSource& source, int limit = 1000,
             break;
     }
     return steps;
+}
+
+TEST(VideoCreationTimeTest, fromTheContainersTagOrNothing) {
+    // {tag, seconds since 1970 UTC, or -1 for nothing}: a phone's date keeps its zone; muxers
+    // write 1970 (or 1904) when they know no time.
+    const std::pair<const char*, qint64> rows[] = {{"2024-05-01T09:30:00.000000Z", 1714555800},
+                                                   {"2024-05-01 09:30:00", 1714555800},
+                                                   {"2024-05-01T18:30:00+0900", 1714555800},
+                                                   {"2024-05-01T18:30:00+09:00", 1714555800},
+                                                   {"1970-01-01T00:00:00.000000Z", -1},
+                                                   {"2024-02-30T00:00:00Z", -1},
+                                                   {"yesterday", -1},
+                                                   {"", -1}};
+    for (const auto& [tag, seconds] : rows) {
+        const auto time = parseCreationTime(QString::fromUtf8(tag));
+        EXPECT_EQ(time ? time->toSecsSinceEpoch() : -1, seconds) << tag;
+    }
+    VideoWriteOptions tagged = losslessClip(160, 120);
+    tagged.metadata = {{"creation_time", "2023-11-02T08:15:00.000000Z"}};
+    const auto time = videoCreationTime(writeClip(file("tagged.mov"), sampleFrames(2), tagged));
+    ASSERT_TRUE(time);
+    EXPECT_EQ(time->toUTC(), QDateTime(QDate(2023, 11, 2), QTime(8, 15), Qt::UTC));
+    EXPECT_FALSE(videoCreationTime(writeClip(file("plain.mkv"), sampleFrames(2), losslessClip())));
+    writeBytes(file("no video.mp4"), "not a video");
+    EXPECT_FALSE(videoCreationTime(file("no video.mp4")));
+    EXPECT_FALSE(videoCreationTime(file("missing.mp4")));
 }
 
 TEST(VideoSourceTest, goesOnFromWhereTheAnalysisStandsEveryStepFrames) {
