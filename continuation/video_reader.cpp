@@ -508,9 +508,13 @@ VideoReader::Status VideoReader::seekToFrameAt(int64_t target) {
     Status status = Status::Failed;
     for (int stepsBack = 0;; ++stepsBack) {
         if (!stay) {
-            const int64_t back = stepsBack == 0 ? 0 : second << std::min(stepsBack - 1, 40);
-            toStart = toStart || stepsBack > kStepsBack || target - back <= mStartPts;
-            if (!restart(toStart ? std::nullopt : std::optional<int64_t>(target - back))) {
+            // Aimed a tick before the target: of frames sharing the target's time (the second
+            // one then counts a tick later), the seek lands before the first.
+            const int64_t back = stepsBack == 0 ? 1 : second << std::min(stepsBack - 1, 16);
+            int64_t aim = 0;
+            toStart = toStart || stepsBack > kStepsBack ||
+                      __builtin_sub_overflow(target, back, &aim) || aim < mStartPts;
+            if (!restart(toStart ? std::nullopt : std::optional<int64_t>(aim))) {
                 if (!toStart) {
                     toStart = true;
                     continue;
