@@ -508,9 +508,7 @@ VideoReader::Status VideoReader::seekToFrameAt(int64_t target) {
     Status status = Status::Failed;
     for (int stepsBack = 0;; ++stepsBack) {
         if (!stay) {
-            // Aimed a tick before the target: of frames sharing the target's time (the second
-            // one then counts a tick later), the seek lands before the first.
-            const int64_t back = stepsBack == 0 ? 1 : second << std::min(stepsBack - 1, 16);
+            const int64_t back = stepsBack == 0 ? 0 : second << std::min(stepsBack - 1, 16);
             int64_t aim = 0;
             toStart = toStart || stepsBack > kStepsBack ||
                       __builtin_sub_overflow(target, back, &aim) || aim < mStartPts;
