@@ -176,11 +176,15 @@ private slots:
     }
 
     // The arrows' time against a slow count through the frames' start times: the frame on
-    // screen at the time shown is the one stepped to, for rates from 1 to 480 a second.
+    // screen at the time shown is the one stepped to, for rates from 1 to 480 a second, and the
+    // time is one the box can show.
     void startArrowsAgreeWithTheFramesTimes() {
         std::mt19937 random(29970);
         for (int round = 0; round < 2000; ++round) {
-            const double rate = 1 + (random() % 479000) / 1000.0;
+            // Now and then a rate whose frames start on whole milliseconds, such as 0.29 s.
+            const double whole[] = {10, 25, 50, 100};
+            const double rate =
+                round % 4 == 0 ? whole[random() % 4] : 1 + (random() % 479000) / 1000.0;
             const int start = random() % 5000;
             const int steps = int(random() % 21) - 10;
             // Seconds inside frame `start` as the box shows them, a millisecond at most late.
