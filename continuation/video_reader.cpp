@@ -390,9 +390,9 @@ VideoReader::Status VideoReader::readPacketIntoDecoder() {
             return Status::Failed;
         const int read = av_read_frame(mFormat.get(), mPacket.get());
         if (read < 0) {
-            if (read == AVERROR_EOF && mAwaitKey && !mKeySeen && !mKeysMissing) {
-                // Not one key frame since the restart: a stream that marks none is decoded from
-                // its start whatever its packets say.
+            if (read == AVERROR_EOF && mAwaitKey && mFromStart && !mKeysMissing) {
+                // Not one key frame in the whole stream: a stream that marks none is decoded
+                // from its start whatever its packets say.
                 mKeysMissing = true;
                 if (restart(std::nullopt))
                     continue;
@@ -409,7 +409,6 @@ VideoReader::Status VideoReader::readPacketIntoDecoder() {
             av_packet_unref(mPacket.get());
             continue;
         }
-        mKeySeen = mKeySeen || (mPacket->flags & AV_PKT_FLAG_KEY);
         mAwaitKey = false;
         const int64_t pts = mPacket->pts != AV_NOPTS_VALUE ? mPacket->pts : mPacket->dts;
         if (mRestartPts == AV_NOPTS_VALUE)
@@ -494,6 +493,7 @@ bool VideoReader::restart(std::optional<int64_t> pts) {
     mLastPts = AV_NOPTS_VALUE;
     mRestartPts = AV_NOPTS_VALUE;
     mAwaitKey = true;
+    mFromStart = !pts;
     mPacketsSent = 0;
     return true;
 }

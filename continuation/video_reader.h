@@ -100,7 +100,7 @@ private:
     int64_t mRestartPts = AV_NOPTS_VALUE; // the first packet decoded since the last restart
     bool mAwaitKey = true;                // packets before a key frame are skipped
     bool mKeysMissing = false;            // the stream marks no key frames: decode from the start
-    bool mKeySeen = false;                // a key frame was read since opening
+    bool mFromStart = true;               // decoding began at the start of the stream
     bool mMoved = false;                  // decoded or sought since opening
     bool mDraining = false;
     bool mFailedInput = false;
