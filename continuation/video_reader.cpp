@@ -449,7 +449,7 @@ VideoReader::Status VideoReader::decode(AVFrame* into) {
 bool VideoReader::damaged(const AVFrame& frame) const {
     // A frame made from the damaged packet, or decoded after it and perhaps built on it. Its
     // packet's report came before the frame: the decoder hands out a thread's frames only once
-    // that thread and all before it are done.
+    // that thread and all before it are done. The frame's own flags hold without frame threads.
     return (frame.reordered_opaque >> 1) >= mDamage->firstDamaged.load() || isCorrupt(frame);
 }
 
@@ -486,6 +486,7 @@ bool VideoReader::restart(std::optional<int64_t> pts) {
     // Waits for the decoder's threads: no report of the packets before can arrive after this.
     avcodec_flush_buffers(mDecoder.get());
     mDamage->firstDamaged = INT64_MAX;
+    mDecoder->reordered_opaque = 0;
     mMoved = true;
     mDraining = false;
     mFailedInput = false;
@@ -504,7 +505,7 @@ VideoReader::Status VideoReader::seekToFrameAt(int64_t target) {
     bool toStart = stay || mKeysMissing;
     // Steps back, in the stream's ticks, when the key frame found lies after the target.
     const int64_t second = std::max<int64_t>(1, std::llround(1.0 / av_q2d(mTimeBase)));
-    constexpr int kStepsBack = 8; // then from the start: 255 s back by then
+    constexpr int kStepsBack = 8; // then from the start: 128 s back by then
     Status status = Status::Failed;
     for (int stepsBack = 0;; ++stepsBack) {
         if (!stay) {
