@@ -63,10 +63,9 @@ public:
         for (const QPoint& marker : sampleMarkerCentres(0)) {
             if (!placeMarkerPoint(state, photo, view, marker.x(), marker.y()))
                 qFatal("cannot place a point");
-            recordPlacedPoint(sway, state,
-                              ArgbPicture{photo.bits, photo.width, photo.height, photo.stride},
-                              state.pointCount, marker.x(), marker.y(), SwayEntry::kNone,
-                              SwayEntry::kNoSequence);
+            recordPlacedPoint(
+                sway, state, ArgbPicture{photo.bits, photo.width, photo.height, photo.stride},
+                state.pointCount, marker.x(), marker.y(), SwayEntry::kNone, SwayEntry::kNoSequence);
         }
         state.mmPerPoint = 20;
     }
