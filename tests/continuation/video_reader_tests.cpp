@@ -197,6 +197,21 @@ TEST(VideoTimestampsTest, twoFramesWithOneTimestampStayTwoFrames) {
     }
 }
 
+// The sample video of the run command and the data folder, written as they write it, plays
+// to its end: no damage is seen where there is none.
+TEST(DamagedVideoTest, theSampleVideoPlaysToItsEnd) {
+    VideoWriteOptions options;
+    options.encoderOptions = {{"preset", "veryfast"}, {"crf", "20"}};
+    QString error;
+    const QString path = tempFile("sample.mp4");
+    ASSERT_TRUE(writeSampleVideo(path, 300, SampleOptions(), options, &error))
+        << error.toStdString();
+    const auto items = takeRun(path);
+    ASSERT_EQ(items.size(), 300);
+    EXPECT_EQ(items.back().first, SourceItem::Kind::EndOfStream);
+    EXPECT_NEAR(items[298].second, 299 / 30.0, 1e-9);
+}
+
 struct SeekRow {
     const char* file; // the container goes by the extension
     const char* encoder;
