@@ -24,6 +24,7 @@ class AboutWindow;
 class SourceFrame;
 struct SwayPictures;
 class EndWindow;
+class GuideWindow;
 class OptionsWindow;
 class PictureArea;
 class SwayWindow;
@@ -64,6 +65,7 @@ public:
     void pressOnPicture(QPointF position, int modifierBits);
     void showOptions();
     void showVersion();
+    void showGuide();
     void showSwayReport();
     // After a run lost a marker (lost_frame_view.cpp): the picture where it was lost, shown in
     // place of the trail to place the lost markers by hand ("このコマで指定して続ける"), or left
@@ -143,6 +145,9 @@ private:
     enum class MessageKind { Plain, Warning };
     void showMessage(const QString& text, MessageKind kind = MessageKind::Plain);
     void showProgress(const QString& text, bool immediately);
+    // A line for the user under the picture (lblProgress), where the continuation reports.
+    void showNote(const QString& text);
+    void showWrittenFiles(const QStringList& paths);
 
     void setUpAnalysisKeeping();
     void addAnalysisFileActions(QMenu* file);
@@ -213,6 +218,7 @@ private:
     QAction* mRedo = nullptr;
     QAction* mSwayAction = nullptr;
     QElapsedTimer mProgressClock;
+    QString mPressNote; // the last marker press's note, until the line says something else
 
     UndoHistory mHistory;
     QImage mBasePicture; // the clean picture under the marks of picSource
@@ -223,6 +229,7 @@ private:
 
     QPointer<OptionsWindow> mOptions;
     QPointer<AboutWindow> mAbout;
+    QPointer<GuideWindow> mGuide;
     QPointer<EndWindow> mEnd;
     QPointer<SwayWindow> mSwayWindow;
 };

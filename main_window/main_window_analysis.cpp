@@ -10,6 +10,7 @@
 #include "picture_area.h"
 #include "picture_marks.h"
 #include "placement_picture.h"
+#include "progress_notes.h"
 #include "window_state.h"
 
 #include <QAction>
@@ -146,6 +147,8 @@ void MainWindow::undo() {
     CanvasView canvas = mPicSource->canvasView();
     step->pixels.applyBefore(canvas);
     applyUndoState(step->before);
+    if (mProgress->text() == noMarkerText(mState.pointCount + 1))
+        mProgress->clear(); // the note was about the point just taken back
     mPicSource->update();
     updateTitle();
     updateEditActions();

@@ -376,11 +376,34 @@ TEST(ContinuationTest, progressAndEndTexts) {
     EXPECT_EQ(continuationEndText(video, longRun),
               QStringLiteral("1800コマを追跡しました（解析終了のCSVは最初の901コマ）。"
                              "終了位置に達したため終了しました"));
+    // While it runs: Esc stops it, and a video tells its frames when it knows them (a photo
+    // sequence never does).
     SourceItem item;
     item.name = QStringLiteral("x(002).bmp");
-    EXPECT_EQ(continuationProgressText(photo, 1, item), QStringLiteral("解析中… 1枚目 x(002).bmp"));
-    item.seconds = 12.3456;
-    EXPECT_EQ(continuationProgressText(video, 7, item), QStringLiteral("解析中… 7コマ目 12.346秒"));
+    const QList<std::tuple<AnalysisSource::Kind, VideoLength, const char*, const char*>> running = {
+        {photo, {}, "解析中… 1枚目 x(002).bmp（Escキーで中止）", "解析中…（Escキーで中止）"},
+        {photo,
+         {900, false},
+         "解析中… 1枚目 x(002).bmp（Escキーで中止）",
+         "解析中…（Escキーで中止）"},
+        {video,
+         {900, false},
+         "解析中… 7コマ目 12.346秒（全900コマ、Escキーで中止）",
+         "解析中…（全900コマ、Escキーで中止）"},
+        {video,
+         {31, true},
+         "解析中… 7コマ目 12.346秒（全約31コマ、Escキーで中止）",
+         "解析中…（全約31コマ、Escキーで中止）"},
+        {video,
+         {0, true},
+         "解析中… 7コマ目 12.346秒（Escキーで中止）",
+         "解析中…（Escキーで中止）"}};
+    for (const auto& [kind, length, progress, start] : running) {
+        item.seconds = kind == video ? 12.3456 : NAN;
+        EXPECT_EQ(continuationProgressText(kind, kind == video ? 7 : 1, item, length),
+                  QString::fromUtf8(progress));
+        EXPECT_EQ(continuationStartText(kind, length), QString::fromUtf8(start));
+    }
 }
 
 TEST(ParityTest, aLosslessVideoGivesThePhotoSequencesPointsSeriesAndFiles) {

@@ -47,6 +47,24 @@ protected:
     void paintEvent(QPaintEvent*) override { ++paints; }
 };
 
+// The texts a label showed on screen, in order: what a run set and painted in between.
+class ShownTexts : public QObject {
+public:
+    explicit ShownTexts(QLabel* label) : mLabel(label) { label->installEventFilter(this); }
+    QStringList texts;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint &&
+            (texts.isEmpty() || texts.constLast() != mLabel->text()))
+            texts.append(mLabel->text());
+        return false;
+    }
+
+private:
+    QLabel* mLabel;
+};
+
 } // namespace
 
 class VideoWindowTests : public WindowTest {
@@ -308,7 +326,12 @@ private slots:
             child(w(), "Text1"), new QKeyEvent(QEvent::KeyPress, Qt::Key_7, Qt::NoModifier, "7"));
         QCoreApplication::postEvent(
             w(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+        const ShownTexts shownTexts(child<QLabel>(w(), "lblProgress"));
         mWindow->continueAnalysis();
+        // As it started, the line said how to stop it and how many frames the video has
+        // (Matroska does not count them: estimated from its length). Later lines are shown as
+        // time allows.
+        QCOMPARE(shownTexts.texts.value(0), QStringLiteral("解析中…（全約12コマ、Escキーで中止）"));
         QCOMPARE(int(mState->frameCount), 1);
         QCOMPARE(int(mState->pointCount), 7);
         QCOMPARE(child<QLineEdit>(w(), "Text1")->text(), QStringLiteral("500"));
