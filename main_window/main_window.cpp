@@ -442,7 +442,7 @@ void MainWindow::openVideoFile() {
 
 bool MainWindow::openVideo(const QString& path, double startSeconds, int frameStep,
                            QString* error) {
-    VideoFrameResult loaded = loadVideoFrameAtSeconds(path, startSeconds);
+    VideoFrameResult loaded = loadVideoStartFrame(path, startSeconds);
     if (!loaded.frame) {
         if (error)
             *error = loaded.error;

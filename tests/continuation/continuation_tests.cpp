@@ -64,10 +64,9 @@ public:
         for (const QPoint& marker : sampleMarkerCentres(0)) {
             if (!placeMarkerPoint(state, photo, view, marker.x(), marker.y()))
                 qFatal("cannot place a point");
-            recordPlacedPoint(sway, state,
-                              ArgbPicture{photo.bits, photo.width, photo.height, photo.stride},
-                              state.pointCount, marker.x(), marker.y(), SwayEntry::kNone,
-                              SwayEntry::kNoSequence);
+            recordPlacedPoint(
+                sway, state, ArgbPicture{photo.bits, photo.width, photo.height, photo.stride},
+                state.pointCount, marker.x(), marker.y(), SwayEntry::kNone, SwayEntry::kNoSequence);
         }
         state.mmPerPoint = 20;
     }
@@ -155,6 +154,25 @@ INSTANTIATE_TEST_SUITE_P(
         CodecRow{"mjpeg.mov", "mjpeg", "yuvj420p", {{"q", "2"}}, 270}),
     [](const auto& row) { return QString(row.param.file).replace('.', '_').toStdString(); });
 
+using Step = std::pair<std::string, SourceItem>; // photoPath as it stood, and the item taken
+
+// Takes items until the first that is no picture, or `limit` items.
+std::vector<Step> takeAll(FrameSource& source, int limit = 1000,
+                          const std::string& photoPath = {}) {
+    std::vector<Step> steps;
+    while (int(steps.size()) < limit && source.advance()) {
+        std::optional<SourceItem> item;
+        while (!(item = source.take(std::chrono::milliseconds(5)))) {
+        }
+        // A copy: the source may decode later photos into this one's memory, as in a run.
+        item->picture = item->picture.copy();
+        steps.emplace_back(photoPath, *item);
+        if (item->kind != SourceItem::Kind::Picture)
+            break;
+    }
+    return steps;
+}
+
 TEST(BrokenVideoTest, isRefusedWithAReasonOrEndsWhereItBreaks) {
     const QByteArray mov = readBytes(writeClip(file("whole.mov"), sampleFrames(6), losslessClip()));
     ASSERT_TRUE(sampleFrame(0).save(file("photo.jpg")));
@@ -192,6 +210,19 @@ TEST(BrokenVideoTest, isRefusedWithAReasonOrEndsWhereItBreaks) {
     writeBytes(file("damaged.avi"), damaged);
     EXPECT_EQ(Analysis(sampleFrame(0)).runVideo(file("damaged.avi")).toStdString(),
               "7コマを追跡しました。0.700秒より後のコマを読み込めないため終了しました");
+    // A seek to the exact time of the frame before the damaged one stands on that frame; the
+    // damage comes with the next, though the decoder's threads may have met it already.
+    auto beforeDamage = VideoReader::open(file("damaged.avi"));
+    ASSERT_TRUE(beforeDamage.reader);
+    ASSERT_EQ(beforeDamage.reader->seekToFrameAt(7), VideoReader::Status::Frame);
+    EXPECT_LT(meanDifference(beforeDamage.reader->picture(QSize(640, 480)), sampleFrame(7)), 6.0);
+    EXPECT_EQ(beforeDamage.reader->next(), VideoReader::Status::Failed);
+    AnalysisSource placedBefore = videoFrom(7);
+    VideoSource fromBefore(placedBefore, file("damaged.avi"), QSize(640, 480));
+    const std::vector<Step> afterIt = takeAll(fromBefore);
+    ASSERT_EQ(afterIt.size(), 1u);
+    EXPECT_EQ(afterIt[0].second.kind, SourceItem::Kind::Unreadable);
+    EXPECT_NEAR(afterIt[0].second.seconds, 0.7, 1e-9);
     // A recording that broke off gives its whole frames, then ends.
     const QList<QImage> frames = sampleFrames(20, {.width = 160, .height = 120, .markerRadius = 3});
     const QByteArray whole =
@@ -209,25 +240,6 @@ TEST(BrokenVideoTest, isRefusedWithAReasonOrEndsWhereItBreaks) {
         for (qsizetype i = 0; i < decoded.size(); ++i)
             EXPECT_EQ(decoded[i], frames[i]) << kept << " frame " << i;
     }
-}
-
-using Step = std::pair<std::string, SourceItem>; // photoPath as it stood, and the item taken
-
-// Takes items until the first that is no picture, or `limit` items.
-std::vector<Step> takeAll(FrameSource& source, int limit = 1000,
-                          const std::string& photoPath = {}) {
-    std::vector<Step> steps;
-    while (int(steps.size()) < limit && source.advance()) {
-        std::optional<SourceItem> item;
-        while (!(item = source.take(std::chrono::milliseconds(5)))) {
-        }
-        // A copy: the source may decode later photos into this one's memory, as in a run.
-        item->picture = item->picture.copy();
-        steps.emplace_back(photoPath, *item);
-        if (item->kind != SourceItem::Kind::Picture)
-            break;
-    }
-    return steps;
 }
 
 TEST(VideoCreationTimeTest, fromTheContainersTagOrNothing) {
