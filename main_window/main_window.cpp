@@ -233,6 +233,7 @@ void MainWindow::buildMenus() {
         results->addAction(QStringLiteral("動揺解析..."), this, &MainWindow::showSwayReport);
     mSwayAction->setObjectName(QStringLiteral("mnuSway"));
     mSwayAction->setEnabled(false);
+    addReportActions(results);
     // Whatever changed the trajectory, the menu shows the state of the moment.
     connect(results, &QMenu::aboutToShow, this, &MainWindow::updateSwayReport);
 
@@ -441,7 +442,7 @@ void MainWindow::openVideoFile() {
 
 bool MainWindow::openVideo(const QString& path, double startSeconds, int frameStep,
                            QString* error) {
-    VideoFrameResult loaded = loadVideoFrameAtSeconds(path, startSeconds);
+    VideoFrameResult loaded = loadVideoStartFrame(path, startSeconds);
     if (!loaded.frame) {
         if (error)
             *error = loaded.error;
@@ -759,6 +760,7 @@ void MainWindow::showSwayReport() {
     showSingleWindow(mSwayWindow, [this] {
         auto* window = new SwayWindow(mState, mSway);
         connect(window, &SwayWindow::frameIntervalChanged, this, &MainWindow::markUnsaved);
+        attachReportPanel(window);
         return window;
     })->refresh();
 }
@@ -766,6 +768,8 @@ void MainWindow::showSwayReport() {
 void MainWindow::updateSwayReport() {
     const bool available = swayReportAvailable(mSway);
     mSwayAction->setEnabled(available);
+    mReportPdfAction->setEnabled(available);
+    mPrintAction->setEnabled(available);
     if (!mSwayWindow)
         return;
     // After a new analysis, an opened file or an undo the trajectory may be too short to report.

@@ -4,7 +4,9 @@
 #include "analysis_document.h"
 #include "analysis_source.h"
 #include "analysis_state.h"
+#include "report_document.h"
 #include "source_scale.h"
+#include "subject_record.h"
 #include "sway_record.h"
 #include "undo_history.h"
 
@@ -117,6 +119,15 @@ public:
     }
     [[nodiscard]] const QString& analysisFilePath() const { return mFilePath; }
 
+    // The subject and test conditions, and the printed report (main_window_report.cpp).
+    void editSubject(QWidget* parent = nullptr); // one step of the history per OK
+    void makeReportPdf();                        // レポートを作成...
+    void printSwayReport();                      // 印刷...
+    [[nodiscard]] const std::optional<SubjectRecord>& subject() const { return mSubject; }
+    // What the printed report takes from this window: the subject, the recording, the
+    // placement picture with the points on it.
+    [[nodiscard]] ReportContext reportContext() const;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -177,10 +188,13 @@ private:
     // The panel's presses, each as a plain click on the picture.
     void placeDetectedMarkers(const QList<QPointF>& presses);
     void closeDetectionPanel();
+    void addReportActions(QMenu* results);
+    void attachReportPanel(SwayWindow* window);
 
     AnalysisState& mState;
     SwayRecord mSway;
     AnalysisSource mSource;
+    std::optional<SubjectRecord> mSubject; // none until entered
     // Of the picture in picOrg, for entry 0 of the trajectory: the time of a video frame (NaN
     // for a photo) and the sequence number of a photo. After a continuation photoPath names the
     // photo that ended it, which need not be the one shown.
@@ -228,6 +242,8 @@ private:
     QAction* mRedo = nullptr;
     QAction* mSwayAction = nullptr;
     QAction* mDetect = nullptr;
+    QAction* mReportPdfAction = nullptr;
+    QAction* mPrintAction = nullptr;
     QElapsedTimer mProgressClock;
     QString mPressNote; // the last marker press's note, until the line says something else
 

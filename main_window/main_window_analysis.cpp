@@ -124,6 +124,7 @@ UndoState MainWindow::undoState() const {
                           !mCommand4->isHidden(), !mCommand3->isHidden()};
     state.window.swatch = mPicOld->palette().color(QPalette::Window);
     state.placed = mSource.lost.placed;
+    state.subject = mSubject;
     return state;
 }
 
@@ -143,6 +144,7 @@ void MainWindow::applyUndoState(const UndoState& state) {
         if (mFrameView)
             showFrameViewPrompt();
     }
+    mSubject = state.subject;
 }
 
 void MainWindow::undo() {
@@ -218,6 +220,7 @@ AnalysisDocument MainWindow::currentDocument() const {
     document.record = mState;
     document.sway = mSway;
     document.source = mSource;
+    document.subject = mSubject;
     document.window = captureWindowState(*centralWidget(), *mKaiseki);
     if (mFrameView) // the line as the run left it, under the trail
         document.window.progressText = mEndText.toStdString();
@@ -260,6 +263,7 @@ QString MainWindow::applyDocument(const AnalysisDocument& document) {
     mState = record;
     mSway = document.sway;
     mSource = document.source;
+    mSubject = document.subject;
     // A press on the placement picture is timed like it.
     mShownSeconds = placement.seconds;
     mShownSequence =
@@ -300,6 +304,7 @@ void MainWindow::resetToStartup() {
     mState = fresh;
     mSway = SwayRecord{};
     mSource = AnalysisSource{};
+    mSubject.reset();
     mShownSeconds = SwayEntry::kNone;
     mShownSequence = SwayEntry::kNoSequence;
     mPicOrg->setImage(QImage());
