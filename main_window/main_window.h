@@ -18,6 +18,7 @@
 
 #include <array>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -88,7 +89,8 @@ public:
     // when the file cannot be opened as a video or that frame cannot be decoded; nothing changes
     // then.
     bool openVideo(const QString& path, double startSeconds, int frameStep,
-                   QString* error = nullptr);
+                   QString* error = nullptr,
+                   double endSeconds = std::numeric_limits<double>::infinity());
 
     // What the window keeps beside the record: the sub-pixel trajectories and the source of
     // the pictures.
