@@ -296,7 +296,6 @@ TEST_F(ReportPdf, PagesAreNumberedAndThePrinterGetsTheSameReport) {
         return run(QStringLiteral("pdftotext"), {file, QStringLiteral("-")});
     };
     EXPECT_EQ(plain(printed), plain(pdf));
-    QFile::copy(pdf, "/tmp/written.pdf");
 }
 
 } // namespace
