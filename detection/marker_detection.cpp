@@ -7,29 +7,19 @@
 
 namespace {
 
-// The six comparisons as differences that must not be negative, or-ed: negative exactly when the
-// pixel fails. Without a branch per pixel, a block of pixels is tested in vector registers.
-inline int32_t failSign(uint32_t argb, MarkerBounds bounds) {
-    const auto r = static_cast<int32_t>((argb >> 16) & 0xFFu);
-    const auto g = static_cast<int32_t>((argb >> 8) & 0xFFu);
-    const auto b = static_cast<int32_t>(argb & 0xFFu);
-    return (r - bounds.low) | (bounds.high - r) | (g - bounds.low) | (bounds.high - g) |
-           (b - bounds.low) | (bounds.high - b);
-}
-
 constexpr int kBlock = 16;
 
 inline bool blockFails(const uint32_t* p, MarkerBounds bounds) {
     int32_t all = -1;
     for (int k = 0; k < kBlock; ++k)
-        all &= failSign(p[k], bounds);
+        all &= markerFailSign(p[k], bounds);
     return all < 0;
 }
 
 inline bool blockPasses(const uint32_t* p, MarkerBounds bounds) {
     int32_t any = 0;
     for (int k = 0; k < kBlock; ++k)
-        any |= failSign(p[k], bounds);
+        any |= markerFailSign(p[k], bounds);
     return any >= 0;
 }
 
@@ -47,14 +37,14 @@ void findRuns(const uint32_t* row, int width, MarkerBounds bounds, std::vector<R
     while (x < width) {
         while (x + kBlock <= width && blockFails(row + x, bounds))
             x += kBlock;
-        while (x < width && failSign(row[x], bounds) < 0)
+        while (x < width && markerFailSign(row[x], bounds) < 0)
             ++x;
         if (x == width)
             break;
         const int start = x;
         while (x + kBlock <= width && blockPasses(row + x, bounds))
             x += kBlock;
-        while (x < width && failSign(row[x], bounds) >= 0)
+        while (x < width && markerFailSign(row[x], bounds) >= 0)
             ++x;
         runs.push_back({start, x - 1, -1});
     }

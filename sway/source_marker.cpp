@@ -26,14 +26,6 @@ bool empty(PixelRect r) {
     return r.left > r.right || r.top > r.bottom;
 }
 
-bool passes(uint32_t argb, MarkerBounds bounds) {
-    const auto r = static_cast<int32_t>((argb >> 16) & 0xFFu);
-    const auto g = static_cast<int32_t>((argb >> 8) & 0xFFu);
-    const auto b = static_cast<int32_t>(argb & 0xFFu);
-    return ((r - bounds.low) | (bounds.high - r) | (g - bounds.low) | (bounds.high - g) |
-            (b - bounds.low) | (bounds.high - b)) >= 0;
-}
-
 bool round(const MarkerExtent& extent) {
     const double w = extent.box.right - extent.box.left + 1;
     const double h = extent.box.bottom - extent.box.top + 1;
@@ -48,7 +40,7 @@ std::optional<PixelSeed> nearestMarkerPixel(const ArgbWindow& w, MarkerBounds bo
     for (int y = near.top; y <= near.bottom; ++y)
         for (int x = near.left; x <= near.right; ++x) {
             const int lx = x - w.left, ly = y - w.top;
-            if (!w.pixels.contains(lx, ly) || !passes(w.pixels.at(lx, ly), bounds))
+            if (!w.pixels.contains(lx, ly) || !isMarkerPixel(w.pixels.at(lx, ly), bounds))
                 continue;
             const double dx = x - expected.x;
             const double dy = y - expected.y;

@@ -27,16 +27,6 @@ int brightness(uint32_t argb) {
     return static_cast<int>(((argb >> 16) & 0xFFu) + ((argb >> 8) & 0xFFu) + (argb & 0xFFu));
 }
 
-// The six comparisons as differences that must not be negative, or-ed: no branch per channel,
-// which matters where a row crosses the marker's edge.
-bool passes(uint32_t argb, MarkerBounds bounds) {
-    const auto r = static_cast<int32_t>((argb >> 16) & 0xFFu);
-    const auto g = static_cast<int32_t>((argb >> 8) & 0xFFu);
-    const auto b = static_cast<int32_t>(argb & 0xFFu);
-    return ((r - bounds.low) | (bounds.high - r) | (g - bounds.low) | (bounds.high - g) |
-            (b - bounds.low) | (bounds.high - b)) >= 0;
-}
-
 // Median of whole numbers; the upper middle for an even count is enough here.
 int median(std::vector<int>& values) {
     const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
@@ -208,7 +198,7 @@ std::optional<PointD> subPixelCentre(const ArgbPicture& picture, MarkerBounds bo
     // The marker: 4-connected passing pixels inside the region, from the seeds, filled a row
     // span at a time (walking along rows keeps the branches predictable).
     const auto open = [&](int x, int y) {
-        return patch.label(x, y) == kOutside && passes(patch.pixel(x, y), bounds);
+        return patch.label(x, y) == kOutside && isMarkerPixel(patch.pixel(x, y), bounds);
     };
     thread_local std::vector<PixelSeed> stack;
     stack.clear();

@@ -16,6 +16,20 @@ struct MarkerBounds {
 };
 [[nodiscard]] MarkerBounds markerBounds(int16_t brightnessTolerance, int16_t darknessTolerance);
 
+// The six comparisons of a 0xAARRGGBB pixel as differences that must not be negative, or-ed:
+// negative exactly when the pixel fails. Without a branch per channel, rows crossing a marker's
+// edge stay fast and blocks of pixels can be tested in vector registers.
+[[nodiscard]] inline int32_t markerFailSign(uint32_t argb, MarkerBounds bounds) {
+    const auto r = static_cast<int32_t>((argb >> 16) & 0xFFu);
+    const auto g = static_cast<int32_t>((argb >> 8) & 0xFFu);
+    const auto b = static_cast<int32_t>(argb & 0xFFu);
+    return (r - bounds.low) | (bounds.high - r) | (g - bounds.low) | (bounds.high - g) |
+           (b - bounds.low) | (bounds.high - b);
+}
+[[nodiscard]] inline bool isMarkerPixel(uint32_t argb, MarkerBounds bounds) {
+    return markerFailSign(argb, bounds) >= 0;
+}
+
 struct PixelSeed {
     int x = 0;
     int y = 0;

@@ -127,11 +127,22 @@ void store(SwayEntry& entry, int k, const Measured& m, const SwayPictures& pictu
         static_cast<uint8_t>(m.fellBack ? entry.fellBack | bit : entry.fellBack & ~bit);
 }
 
-SwayEntry newEntry(double seconds, int32_t sequence) {
+// Appends an entry for a picture after entry 0, with `measured(k)` for each of points 1..7 that
+// the last entry holds (a point placed after it has nothing to follow yet). Nothing once the
+// record is full, or before entry 0 exists.
+template <typename Measure>
+void appendEntry(SwayRecord& sway, const AnalysisState& state, const SwayPictures& pictures,
+                 double seconds, int32_t sequence, Measure measured) {
+    if (sway.entries.empty() || sway.entries.size() >= SwayRecord::kMaxEntries)
+        return;
     SwayEntry entry;
     entry.seconds = seconds;
     entry.sequence = sequence;
-    return entry;
+    const int n = std::min<int>(state.pointCount, AnalysisState::kNamedPoints);
+    for (int k = 1; k <= n; ++k)
+        if (!std::isnan(sway.entries.back().x[static_cast<std::size_t>(k)]))
+            store(entry, k, measured(k), pictures, sway);
+    sway.entries.push_back(entry);
 }
 
 } // namespace
@@ -172,7 +183,9 @@ void recordPlacedPoint(SwayRecord& sway, const AnalysisState& state, const SwayP
     if (k < 1 || k > AnalysisState::kNamedPoints)
         return;
     if (sway.entries.empty()) {
-        sway.entries.push_back(newEntry(seconds, sequence));
+        SwayEntry& first = sway.entries.emplace_back();
+        first.seconds = seconds;
+        first.sequence = sequence;
         sway.seriesStart = state.frameCount;
         sway.scale = picturesScale(pictures);
     }
@@ -183,20 +196,13 @@ void recordPlacedPoint(SwayRecord& sway, const AnalysisState& state, const SwayP
 
 void recordTrackedFrame(SwayRecord& sway, const AnalysisState& state, const SwayPictures& pictures,
                         const TrackedFrom& before, double seconds, int32_t sequence) {
-    if (sway.entries.empty() || sway.entries.size() >= SwayRecord::kMaxEntries)
-        return;
-    SwayEntry entry = newEntry(seconds, sequence);
-    const int n = std::min<int>(state.pointCount, AnalysisState::kNamedPoints);
-    for (int k = 1; k <= n; ++k) {
+    appendEntry(sway, state, pictures, seconds, sequence, [&](int k) {
         const auto i = static_cast<std::size_t>(k);
-        if (std::isnan(sway.entries.back().x[i]))
-            continue; // placed after the last entry was recorded: nothing to follow yet
         MarkerExtent extent;
         const auto centre =
             trackedCentre(pictures.display, state, before.x[i], before.y[i], &extent);
-        store(entry, k, measure(state, pictures, k, centre, extent), pictures, sway);
-    }
-    sway.entries.push_back(entry);
+        return measure(state, pictures, k, centre, extent);
+    });
 }
 
 std::optional<FollowedPoint> followPointAtSource(const AnalysisState& state, const SwayRecord& sway,
@@ -249,28 +255,17 @@ void recordResumedFrame(SwayRecord& sway, const AnalysisState& state, const Sway
                         const std::array<std::optional<PointD>, 8>& presses,
                         const std::array<std::optional<FollowedPoint>, 8>& followed, double seconds,
                         int32_t sequence) {
-    if (sway.entries.empty() || sway.entries.size() >= SwayRecord::kMaxEntries)
-        return;
-    SwayEntry entry = newEntry(seconds, sequence);
-    const int n = std::min<int>(state.pointCount, AnalysisState::kNamedPoints);
-    for (int k = 1; k <= n; ++k) {
+    appendEntry(sway, state, pictures, seconds, sequence, [&](int k) -> Measured {
         const auto i = static_cast<std::size_t>(k);
-        if (std::isnan(sway.entries.back().x[i]))
-            continue;
+        if (followed[i] && !presses[i])
+            return {followed[i]->centre, followed[i]->fellBack};
         MarkerExtent extent;
-        if (presses[i]) {
-            const auto centre =
-                clickedCentre(pictures.display, state, presses[i]->x, presses[i]->y, &extent);
-            store(entry, k, measure(state, pictures, k, centre, extent), pictures, sway);
-        } else if (followed[i]) {
-            store(entry, k, {followed[i]->centre, followed[i]->fellBack}, pictures, sway);
-        } else {
-            const auto centre =
-                trackedCentre(pictures.display, state, before.x[i], before.y[i], &extent);
-            store(entry, k, measure(state, pictures, k, centre, extent), pictures, sway);
-        }
-    }
-    sway.entries.push_back(entry);
+        const auto centre =
+            presses[i]
+                ? clickedCentre(pictures.display, state, presses[i]->x, presses[i]->y, &extent)
+                : trackedCentre(pictures.display, state, before.x[i], before.y[i], &extent);
+        return measure(state, pictures, k, centre, extent);
+    });
 }
 
 std::array<int16_t, 2> displayPixelOf(PointD source, const SourceScale& scale) {
@@ -280,18 +275,12 @@ std::array<int16_t, 2> displayPixelOf(PointD source, const SourceScale& scale) {
 
 void recordSourceTrack(SwayRecord& sway, const AnalysisState& state, const SwayPictures& pictures,
                        const SourceTrack& track, double seconds, int32_t sequence) {
-    if (sway.entries.empty() || sway.entries.size() >= SwayRecord::kMaxEntries)
-        return;
-    SwayEntry entry = newEntry(seconds, sequence);
-    const int n = std::min<int>({state.pointCount, AnalysisState::kNamedPoints,
-                                 static_cast<int>(track.centres.size()) - 1});
-    for (int k = 1; k <= n; ++k) {
+    appendEntry(sway, state, pictures, seconds, sequence, [&](int k) -> Measured {
         const auto i = static_cast<std::size_t>(k);
-        if (std::isnan(sway.entries.back().x[i]))
-            continue;
-        store(entry, k, {track.centres[i], track.fellBack[i]}, pictures, sway);
-    }
-    sway.entries.push_back(entry);
+        if (i >= track.centres.size())
+            return {{SwayEntry::kNone, SwayEntry::kNone}, false};
+        return {track.centres[i], track.fellBack[i]};
+    });
 }
 
 void recordReferencePress(SwayRecord& sway, const AnalysisState& state,
