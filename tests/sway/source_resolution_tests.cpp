@@ -116,7 +116,8 @@ TEST(SourceResolution, VideoFollowedAtSourceWithinTheScaledReach) {
     for (const auto& [move, found] : rows) {
         SCOPED_TRACE(move);
         const Disc first{300.3, 200.7, 6.0};
-        Measuring m(scene({first}));
+        const Scene start = scene({first}); // the views into it must outlive `m`
+        Measuring m(start);
         m.place(first.x, first.y);
         const Disc moved{first.x + move, first.y - 0.6, 6.0};
         const Scene next = scene({moved}, {}, 8);
