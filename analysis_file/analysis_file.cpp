@@ -627,7 +627,7 @@ WriteResult writeAnalysisFile(const QString& path, const AnalysisDocument& docum
     const QByteArray bytes = analysisFileBytes(document, QFileInfo(absolute).absolutePath());
     WriteResult written = writeWholeFile(absolute, bytes);
     if (!written.ok)
-        written.error = QStringLiteral("解析ファイル %1 を保存できません（%2）。")
-                            .arg(QDir::toNativeSeparators(absolute), written.systemText);
+        written.error = QStringLiteral("解析ファイル %1 を保存できません。\n理由: %2")
+                            .arg(QDir::toNativeSeparators(absolute), written.reason);
     return written;
 }

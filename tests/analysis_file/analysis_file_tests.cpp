@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis_file.h"
+#include "file_bytes.h"
 #include "picture_marks.h"
 
 #include <QDir>
@@ -9,11 +10,16 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cerrno>
 #include <cfloat>
 #include <cmath>
+#include <csignal>
+#include <cstring>
 #include <limits>
 #include <numeric>
 #include <random>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -159,6 +165,36 @@ TEST(Document, EveryFieldReadsBackBitForBit) {
     const QString nowhere = dir.filePath("missing/a.vestra");
     EXPECT_TRUE(writeAnalysisFile(nowhere, {}).error.contains(QDir::toNativeSeparators(nowhere)));
     EXPECT_FALSE(readAnalysisFile(dir.path()).document);
+}
+
+TEST(Document, AWriteThatStopsShortSaysWhyAndKeepsTheOldFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("a.vestra");
+    AnalysisDocument d;
+    d.picture = {1, 1, {}};
+    ASSERT_TRUE(writeAnalysisFile(path, d).ok);
+    const QByteArray old = readBytes(path);
+    // Files may grow to 4 KiB only: the write stops short there, as on a nearly full disk, and
+    // only the next one tells why.
+    d.record.landmarkNames[1] = std::string(20000, 'a');
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlim_t before = limit.rlim_cur;
+    limit.rlim_cur = 4096;
+    const auto signal = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    const WriteResult written = writeAnalysisFile(path, d);
+    limit.rlim_cur = before;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, signal);
+    EXPECT_EQ(written.error, QStringLiteral("解析ファイル %1 を保存できません。\n理由: "
+                                            "書き込みに失敗しました（%2）")
+                                 .arg(path, QString::fromLocal8Bit(std::strerror(EFBIG))));
+    EXPECT_EQ(readBytes(path), old);
+    EXPECT_EQ(entries(dir.path()), QStringList{"a.vestra"});
+    // What a full disk reports.
+    EXPECT_EQ(writeReason(QFileDevice::ResourceError, "No space left on device"),
+              QStringLiteral("ディスクの空きが足りません（No space left on device）"));
 }
 
 TEST(Document, PathsRelativeInsideTheFolderAbsoluteElsewhere) {
