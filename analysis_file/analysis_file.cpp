@@ -130,24 +130,67 @@ QJsonObject swayObject(const SwayRecord& sway) {
             xs.append(jsonFromDouble(entry.x[k]));
             ys.append(jsonFromDouble(entry.y[k]));
         }
-        entries.append(QJsonObject{{QStringLiteral("x"), xs},
-                                   {QStringLiteral("y"), ys},
-                                   {QStringLiteral("seconds"), jsonFromDouble(entry.seconds)},
-                                   {QStringLiteral("sequence"), entry.sequence}});
+        QJsonObject e{{QStringLiteral("x"), xs},
+                      {QStringLiteral("y"), ys},
+                      {QStringLiteral("seconds"), jsonFromDouble(entry.seconds)},
+                      {QStringLiteral("sequence"), entry.sequence}};
+        if (entry.fellBack != 0) // rare: most entries need no room for it
+            e[QStringLiteral("fellBack")] = entry.fellBack;
+        entries.append(e);
     }
-    return {{QStringLiteral("entries"), entries},
-            {QStringLiteral("seriesStart"), sway.seriesStart},
-            {QStringLiteral("frameInterval"), jsonFromDouble(sway.frameInterval)},
-            {QStringLiteral("scaleConfirmed"), sway.scaleConfirmed}};
+    QJsonObject o{
+        {QStringLiteral("entries"), entries},
+        {QStringLiteral("seriesStart"), sway.seriesStart},
+        {QStringLiteral("frameInterval"), jsonFromDouble(sway.frameInterval)},
+        {QStringLiteral("scaleConfirmed"), sway.scaleConfirmed},
+        {QStringLiteral("referenceSource"),
+         QJsonArray{jsonFromDouble(sway.referenceSourceX), jsonFromDouble(sway.referenceSourceY),
+                    jsonFromDouble(sway.referenceSourceDistance)}}};
+    if (sway.scale.valid())
+        o[QStringLiteral("scale")] = QJsonArray{sway.scale.sourceWidth, sway.scale.sourceHeight,
+                                                sway.scale.displayWidth, sway.scale.displayHeight};
+    return o;
+}
+
+QJsonObject sourceFields(const AnalysisSource& source, const QString& folder);
+
+QJsonObject lostObject(const LostFrame& lost, const QString& folder) {
+    QJsonArray xs, ys, paths, placed;
+    for (std::size_t i = 0; i < lost.pointX.size() && i < lost.pointY.size(); ++i) {
+        xs.append(lost.pointX[i]);
+        ys.append(lost.pointY[i]);
+    }
+    for (int k = 1; k <= kNamed; ++k)
+        paths.append(jsonFromDouble(lost.pathLength[static_cast<std::size_t>(k)]));
+    for (const LostFrame::Placed& p : lost.placed)
+        placed.append(
+            QJsonArray{p.point, jsonFromDouble(p.pressX), jsonFromDouble(p.pressY), p.x, p.y});
+    return {{QStringLiteral("point"), lost.lostPoint},
+            {QStringLiteral("photoPath"), storedPath(lost.photoPath, folder)},
+            {QStringLiteral("pts"), jsonFromInt64(lost.pts)},
+            {QStringLiteral("seconds"), jsonFromDouble(lost.seconds)},
+            {QStringLiteral("sequence"), lost.sequence},
+            {QStringLiteral("pointX"), xs},
+            {QStringLiteral("pointY"), ys},
+            {QStringLiteral("pathLength"), paths},
+            {QStringLiteral("placed"), placed}};
 }
 
 QJsonObject sourceObject(const AnalysisSource& source, const QString& folder) {
+    QJsonObject o = sourceFields(source, folder);
+    if (source.lost.lostPoint != 0)
+        o[QStringLiteral("lost")] = lostObject(source.lost, folder);
+    return o;
+}
+
+QJsonObject sourceFields(const AnalysisSource& source, const QString& folder) {
     return {{QStringLiteral("kind"), QLatin1String(kindName(source.kind))},
             {QStringLiteral("placementPath"), storedPath(source.placementPath, folder)},
             {QStringLiteral("startSeconds"), jsonFromDouble(source.startSeconds)},
             {QStringLiteral("frameStep"), source.frameStep},
             {QStringLiteral("placementPts"), jsonFromInt64(source.placementPts)},
-            {QStringLiteral("lastPts"), jsonFromInt64(source.lastPts)}};
+            {QStringLiteral("lastPts"), jsonFromInt64(source.lastPts)},
+            {QStringLiteral("endSeconds"), jsonFromDouble(source.endSeconds)}};
 }
 
 QJsonObject windowObject(const WindowState& window) {
@@ -356,6 +399,31 @@ private:
             !integer(o, "seriesStart", where, sway.seriesStart, 0, AnalysisState::kSeriesLength) ||
             !number(o, "frameInterval", where, sway.frameInterval))
             return false;
+        // Format 1 files have neither the source scale nor the refined reference points: their
+        // centres are display pixels.
+        const QJsonValue scale = o.value(QLatin1String("scale"));
+        if (!scale.isUndefined()) {
+            const QString scaleWhere = join(where, "scale");
+            QJsonArray sizes;
+            if (!array(o, "scale", where, 4, 4, sizes))
+                return false;
+            int* fields[4] = {&sway.scale.sourceWidth, &sway.scale.sourceHeight,
+                              &sway.scale.displayWidth, &sway.scale.displayHeight};
+            for (int i = 0; i < 4; ++i)
+                if (!integer(sizes[i], at(scaleWhere, i), *fields[i], 1, 1 << 20))
+                    return false;
+        }
+        const QJsonValue reference = o.value(QLatin1String("referenceSource"));
+        if (!reference.isUndefined()) {
+            QJsonArray values;
+            if (!array(o, "referenceSource", where, 3, 3, values))
+                return false;
+            double* fields[3] = {&sway.referenceSourceX, &sway.referenceSourceY,
+                                 &sway.referenceSourceDistance};
+            for (int i = 0; i < 3; ++i)
+                if (!number(values[i], at(join(where, "referenceSource"), i), *fields[i]))
+                    return false;
+        }
         const QJsonValue confirmed = o.value(QLatin1String("scaleConfirmed"));
         if (confirmed.isUndefined()) {
             // Written before the confirmation was kept: a reference press stores the same pixel
@@ -383,6 +451,10 @@ private:
             const QJsonValue sequence = e.value(QLatin1String("sequence"));
             if (!sequence.isUndefined() && !integer(sequence, join(entryWhere, "sequence"),
                                                     entry.sequence, SwayEntry::kNoSequence))
+                return false;
+            const QJsonValue fellBack = e.value(QLatin1String("fellBack"));
+            if (!fellBack.isUndefined() &&
+                !integer(fellBack, join(entryWhere, "fellBack"), entry.fellBack, 0, 0xFE))
                 return false;
             for (int k = 1; k <= kNamed; ++k)
                 if (!number(xs[k - 1], at(join(entryWhere, "x"), k - 1), entry.x[k]) ||
@@ -415,6 +487,54 @@ private:
             if (!pts)
                 return missingOrWrong(o.value(QLatin1String(key)), join(where, key));
             *target = *pts;
+        }
+        // Files written before the end position was kept run to the end of the video.
+        const QJsonValue end = o.value(QLatin1String("endSeconds"));
+        if (!end.isUndefined() && !number(end, join(where, "endSeconds"), source.endSeconds))
+            return false;
+        QJsonObject lost;
+        if (o.value(QLatin1String("lost")).isUndefined())
+            return true;
+        return object(o, "lost", where, lost) && readLost(lost, source.lost);
+    }
+
+    bool readLost(const QJsonObject& o, LostFrame& lost) {
+        const QString where = QStringLiteral("source.lost");
+        QJsonArray xs, ys, paths, placed;
+        if (!integer(o, "point", where, lost.lostPoint, 1, AnalysisState::kMaxPoints) ||
+            !path(o, "photoPath", where, lost.photoPath) ||
+            !number(o, "seconds", where, lost.seconds) ||
+            !integer(o, "sequence", where, lost.sequence, SwayEntry::kNoSequence) ||
+            !array(o, "pointX", where, 0, AnalysisState::kMaxPoints, xs) ||
+            !array(o, "pointY", where, xs.size(), xs.size(), ys) ||
+            !array(o, "pathLength", where, kNamed, kNamed, paths) ||
+            !array(o, "placed", where, 0, AnalysisState::kMaxPoints, placed))
+            return false;
+        const auto pts = int64FromJson(o.value(QLatin1String("pts")));
+        if (!pts)
+            return missingOrWrong(o.value(QLatin1String("pts")), join(where, "pts"));
+        lost.pts = *pts;
+        lost.pointX.resize(static_cast<std::size_t>(xs.size()));
+        lost.pointY.resize(static_cast<std::size_t>(ys.size()));
+        for (qsizetype i = 0; i < xs.size(); ++i)
+            if (!integer(xs[i], at(join(where, "pointX"), i), lost.pointX[std::size_t(i)]) ||
+                !integer(ys[i], at(join(where, "pointY"), i), lost.pointY[std::size_t(i)]))
+                return false;
+        for (int k = 1; k <= kNamed; ++k)
+            if (!number(paths[k - 1], at(join(where, "pathLength"), k - 1),
+                        lost.pathLength[static_cast<std::size_t>(k)]))
+                return false;
+        for (qsizetype i = 0; i < placed.size(); ++i) {
+            const QString placedWhere = at(join(where, "placed"), i);
+            const QJsonArray p = placed[i].toArray();
+            LostFrame::Placed one;
+            if (!placed[i].isArray() || p.size() != 5)
+                return wrong(placedWhere);
+            if (!integer(p[0], placedWhere, one.point, 1, AnalysisState::kMaxPoints) ||
+                !number(p[1], placedWhere, one.pressX) || !number(p[2], placedWhere, one.pressY) ||
+                !integer(p[3], placedWhere, one.x) || !integer(p[4], placedWhere, one.y))
+                return false;
+            lost.placed.push_back(one);
         }
         return true;
     }

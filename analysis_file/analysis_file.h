@@ -12,9 +12,12 @@
 // Analysis files (*.vestra): JSON in UTF-8 with a "format" number. Paths in or under the
 // file's folder are stored relative to it, so a moved folder still opens; others absolute.
 
-inline constexpr int kAnalysisFormat = 1;
-// Far more than any analysis needs (about 1 MB with 900 photos); refuses absurd files early.
-inline constexpr qint64 kMaxAnalysisFileBytes = 64 * 1024 * 1024;
+// Format 2 measures the trajectory in the source picture's pixels ("sway.scale"); format 1 files
+// hold display pixels and still open.
+inline constexpr int kAnalysisFormat = 2;
+// Room for a trajectory of two hours of video at 60 frames a second (about 70 MB an hour);
+// refuses absurd files early.
+inline constexpr qint64 kMaxAnalysisFileBytes = qint64{192} * 1024 * 1024;
 // The longest text (in UTF-16 units, as Qt counts) a file may hold anywhere: what a list box or
 // a line edit takes. A longer one is refused before the file is parsed, whatever the file's size.
 inline constexpr qsizetype kMaxAnalysisTextLength = 32767;

@@ -136,7 +136,8 @@ void BM_DecodeTrackAndRecord(benchmark::State& bench) {
         const TrackedFrom before = trackedFrom(state);
         if (!trackMarkers(state, photo, canvas).allFound)
             bench.SkipWithError("a marker was lost");
-        recordTrackedFrame(sway, state, {photo.bits, photo.width, photo.height, photo.stride},
+        recordTrackedFrame(sway, state,
+                           ArgbPicture{photo.bits, photo.width, photo.height, photo.stride},
                            before, SwayEntry::kNone, SwayEntry::kNoSequence);
     });
 }

@@ -21,6 +21,8 @@ struct ContinuationOutcome {
         EndOfStream, // the video has no further frame
         LostMarker,  // a point's marker was not found
         Stopped,     // the user pressed Esc
+        EndPosition, // the video reached the end position chosen for it
+        SizeChanged, // the video's frames changed size
     };
 
     End end = End::NoNextName;
@@ -28,6 +30,17 @@ struct ContinuationOutcome {
     QString name;    // the item where the run ended, as the source named it
     double seconds = std::numeric_limits<double>::quiet_NaN(); // its time, for a video
     int lostPoint = 0;                                         // for End::LostMarker
+    int inSeries = 0; // of the pictures tracked, the ones the record's series had room for
+    // For End::LostMarker: the picture and the record before it was tracked (LostFrame without
+    // where the picture is).
+    LostFrame lost;
+};
+
+// The picture a run lost a marker in, taken up again with the lost markers placed by hand: it is
+// tracked first, the placed points moved to their centres, before the source's next item.
+struct ResumedFrame {
+    SourceItem item;
+    LostFrame lost;
 };
 
 // What the run needs from the window around it.
@@ -52,7 +65,8 @@ public:
 // unreadable, at the end of a video, when the series is full, when a marker is lost, or when the
 // host asks to stop after a picture.
 [[nodiscard]] ContinuationOutcome runContinuation(AnalysisState& state, SwayRecord& sway,
-                                                  FrameSource& source, ContinuationHost& host);
+                                                  FrameSource& source, ContinuationHost& host,
+                                                  const ResumedFrame* resumed = nullptr);
 
 // The progress line while a run goes on, and after it.
 [[nodiscard]] QString continuationProgressText(AnalysisSource::Kind kind, int tracked,

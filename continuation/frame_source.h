@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "source_frame.h"
+#include "source_scale.h"
 #include "sway_record.h"
 
 #include <QImage>
@@ -8,12 +10,20 @@
 
 #include <chrono>
 #include <limits>
+#include <memory>
 #include <optional>
 
 // One item of a source: the next picture at the size the run asked for, or the reason why there
 // is none and the run ends there.
 struct SourceItem {
-    enum class Kind { Picture, Missing, Unreadable, EndOfStream };
+    enum class Kind {
+        Picture,
+        Missing,
+        Unreadable,
+        EndOfStream,
+        EndPosition, // the video's next frame lies past the chosen end position
+        SizeChanged, // the video's frames changed size at `seconds`
+    };
 
     Kind kind = Kind::Picture;
     QImage picture; // Format_RGB32 at the run's size; only for Kind::Picture
@@ -23,6 +33,13 @@ struct SourceItem {
     double seconds = std::numeric_limits<double>::quiet_NaN();
     // A photo's sequence number, from its file name (SwayEntry::sequence).
     int32_t sequence = SwayEntry::kNoSequence;
+
+    // The picture at its own size, where that is larger than `picture`; null otherwise. Read a
+    // window at a time by the sway measurement.
+    std::shared_ptr<SourceFrame> source;
+    SourceScale scale; // `source` against `picture`
+    // A video larger than the display: the markers are followed at source resolution.
+    bool followAtSource = false;
 };
 
 // Where the continuation gets its pictures: a numbered photo sequence or a video. A source may
@@ -37,4 +54,7 @@ public:
 
     // The item advance() moved to. Nothing when it is not ready within `wait`; ask again.
     [[nodiscard]] virtual std::optional<SourceItem> take(std::chrono::milliseconds wait) = 0;
+
+    // A photo sequence ends with the series of the record; a video goes on past it.
+    [[nodiscard]] virtual bool endsWithSeries() const { return true; }
 };

@@ -168,3 +168,20 @@ std::optional<QImage> loadPhotoAtSize(const QString& path, QSize size, QImage re
         return std::nullopt;
     return readScaled(reader, original, size, std::move(reuse));
 }
+
+bool measuredAtSource(QSize source, QSize display) {
+    if (source.isEmpty() || display.isEmpty())
+        return false;
+    const bool larger = source.width() > display.width() || source.height() > display.height();
+    return larger && qint64{source.width()} * source.height() <= kMaxSourcePixels;
+}
+
+QImage loadPhotoSource(const QString& path, QSize display) {
+    QFile file(path);
+    QImageReader reader;
+    QSize original;
+    if (!openPhoto(file, reader, &original) || !measuredAtSource(original, display))
+        return {};
+    auto image = readScaled(reader, original, original);
+    return image ? std::move(*image) : QImage();
+}

@@ -12,6 +12,14 @@
 // not load, so a 20000 x 20000 file cannot exhaust memory.
 inline constexpr int kPhotoAllocationLimitMb = 256;
 
+// Largest source picture measured at its own size, in pixels (6000 x 4000). A bigger photo is
+// measured on the picture on display; a bigger video is refused.
+inline constexpr qint64 kMaxSourcePixels = 24'000'000;
+
+// Whether a picture of `source` pixels shown at `display` is measured at its own size: it is
+// larger than the display and within kMaxSourcePixels.
+[[nodiscard]] bool measuredAtSource(QSize source, QSize display);
+
 struct LoadedPhoto {
     QImage image;       // 32-bit RGB, already at the display size
     QSize originalSize; // the photo's own size in pixels
@@ -28,3 +36,7 @@ struct LoadedPhoto {
 // holds, lends its memory when its size and format fit.
 [[nodiscard]] std::optional<QImage> loadPhotoAtSize(const QString& path, QSize size,
                                                     QImage reuse = QImage());
+
+// The photo at its own size, 32-bit RGB, when it is measured at source resolution against
+// `display` (measuredAtSource); a null picture otherwise, or when it does not load.
+[[nodiscard]] QImage loadPhotoSource(const QString& path, QSize display);

@@ -3,21 +3,35 @@
 
 #include "photo_loader.h"
 #include "photo_sequence.h"
+#include "source_picture.h"
 
 #include <QFileInfo>
 
 #include <atomic>
 #include <memory>
 
-PhotoSequenceSource::PhotoSequenceSource(std::string& photoPath, QSize size, int threads)
+namespace {
+
+// Photos decoded whole and held ahead of the run stay within this.
+constexpr qint64 kSourceBudgetBytes = qint64{256} << 20;
+
+} // namespace
+
+PhotoSequenceSource::PhotoSequenceSource(std::string& photoPath, QSize size, int threads,
+                                         QSize sourceSize)
     : mPhotoPath(photoPath), mSize(size), mThreads(std::max(threads, kSameThread)),
-      mLastQueued(photoPath) {
+      mWithSource(measuredAtSource(sourceSize, size)), mLastQueued(photoPath) {
     if (mThreads == kSameThread)
         return;
     mPool.setMaxThreadCount(mThreads);
     // Enough to keep every worker busy while the run takes the oldest; each photo at display
     // size is about a megabyte.
     mWindow = static_cast<std::size_t>(mThreads) + 2;
+    if (mWithSource) {
+        const qint64 bytes = qint64{sourceSize.width()} * sourceSize.height() * 4;
+        mWindow = std::clamp<std::size_t>(static_cast<std::size_t>(kSourceBudgetBytes / bytes), 1,
+                                          mWindow);
+    }
     fill();
 }
 
@@ -36,8 +50,9 @@ void PhotoSequenceSource::fill() {
         mLastQueued = *next;
         auto promise = std::make_shared<std::promise<SourceItem>>();
         mAhead.push_back({*next, promise->get_future()});
-        mPool.start(
-            [promise, path = *next, size = mSize] { promise->set_value(load(path, size)); });
+        mPool.start([promise, path = *next, size = mSize, withSource = mWithSource] {
+            promise->set_value(load(path, size, QImage(), withSource));
+        });
     }
 }
 
@@ -60,7 +75,7 @@ bool PhotoSequenceSource::advance() {
 
 std::optional<SourceItem> PhotoSequenceSource::take(std::chrono::milliseconds wait) {
     if (mThreads == kSameThread)
-        return load(mPhotoPath, mSize);
+        return load(mPhotoPath, mSize, QImage(), mWithSource);
     if (!mCurrent) { // taken already, or never advanced to: nothing is coming
         SourceItem none;
         none.kind = SourceItem::Kind::Unreadable;
@@ -93,13 +108,16 @@ QImage PhotoSequenceSource::spare() {
     return QImage();
 }
 
-SourceItem PhotoSequenceSource::load(const std::string& path, QSize size, QImage reuse) {
+SourceItem PhotoSequenceSource::load(const std::string& path, QSize size, QImage reuse,
+                                     bool withSource) {
     const QString file = QString::fromStdString(path);
     SourceItem item;
     item.name = QFileInfo(file).fileName();
     item.sequence = photoSequenceNumber(path).value_or(SwayEntry::kNoSequence);
     if (auto picture = loadPhotoAtSize(file, size, std::move(reuse))) {
         item.picture = std::move(*picture);
+        if (withSource)
+            attachSource(item, loadPhotoSource(file, size));
         return item;
     }
     item.kind = QFileInfo::exists(file) ? SourceItem::Kind::Unreadable : SourceItem::Kind::Missing;

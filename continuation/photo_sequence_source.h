@@ -21,9 +21,12 @@
 class PhotoSequenceSource : public FrameSource {
 public:
     // With kSameThread each photo is loaded in take(), on the caller's thread; otherwise
-    // `threads` workers load at most a few photos ahead.
+    // `threads` workers load at most a few photos ahead. When the first photo, of `sourceSize`
+    // pixels, is measured at its own size (measuredAtSource), each photo is also decoded whole,
+    // and fewer are loaded ahead so that they stay within a memory budget.
     static constexpr int kSameThread = 0;
-    PhotoSequenceSource(std::string& photoPath, QSize size, int threads);
+    PhotoSequenceSource(std::string& photoPath, QSize size, int threads,
+                        QSize sourceSize = QSize());
     // Photos not yet started are dropped; the ones being loaded are waited for.
     ~PhotoSequenceSource() override;
     PhotoSequenceSource(const PhotoSequenceSource&) = delete;
@@ -32,9 +35,10 @@ public:
     [[nodiscard]] bool advance() override;
     [[nodiscard]] std::optional<SourceItem> take(std::chrono::milliseconds wait) override;
 
-    // The photo at `path` as the sequence hands it over, decoded into `reuse` when it fits.
+    // The photo at `path` as the sequence hands it over, decoded into `reuse` when it fits, and
+    // with `withSource` also at its own size where it is measured there.
     [[nodiscard]] static SourceItem load(const std::string& path, QSize size,
-                                         QImage reuse = QImage());
+                                         QImage reuse = QImage(), bool withSource = false);
 
 private:
     void fill();
@@ -49,6 +53,7 @@ private:
     std::string& mPhotoPath;
     const QSize mSize;
     const int mThreads;
+    const bool mWithSource;
     std::size_t mWindow = 0;       // photos loaded ahead at most
     std::string mLastQueued;       // the last name handed to a worker
     bool mNamesEnded = false;      // nextPhotoName gave no further name

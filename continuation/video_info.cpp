@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "video_info.h"
 
+#include "photo_loader.h"
 #include "video_reader.h"
 
 #include <functional>
@@ -28,7 +29,15 @@ VideoFrameResult frameAt(const QString& path, QSize size,
         result.error = QStringLiteral("コマを画像に変換できません");
         return result;
     }
-    result.frame = VideoFrame{std::move(picture), reader.pts(), reader.seconds()};
+    result.frame = VideoFrame{std::move(picture), reader.pts(), reader.seconds(), QImage()};
+    const QSize own(reader.info().width, reader.info().height);
+    if (measuredAtSource(own, size)) {
+        result.frame->source = reader.picture(own);
+        if (result.frame->source.isNull()) {
+            result.frame.reset();
+            result.error = QStringLiteral("コマを画像に変換できません");
+        }
+    }
     return result;
 }
 

@@ -26,6 +26,8 @@ struct VideoFrame {
     QImage picture;       // Format_RGB32, upright, at the requested size
     int64_t pts = 0;      // timestamp in the stream's time base
     double seconds = 0.0; // time from the start of the stream
+    // Upright at the video's own size where it is measured there (measuredAtSource); else null.
+    QImage source;
 };
 
 struct VideoFrameResult {

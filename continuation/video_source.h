@@ -29,6 +29,8 @@ public:
     VideoSource& operator=(const VideoSource&) = delete;
 
     [[nodiscard]] bool advance() override { return true; }
+    // Tracking and the trajectory go on after the series of the record is full.
+    [[nodiscard]] bool endsWithSeries() const override { return false; }
     [[nodiscard]] std::optional<SourceItem> take(std::chrono::milliseconds wait) override;
 
 private:

@@ -15,6 +15,7 @@
 #include "responsive_run.h"
 #include "scale.h"
 #include "single_window.h"
+#include "source_picture.h"
 #include "sway_tracking.h"
 #include "sway_trajectory.h"
 #include "sway_window.h"
@@ -126,14 +127,20 @@ void setListText(QComboBox* list, const QString& text) {
 class WindowHost : public ContinuationHost {
 public:
     WindowHost(PictureArea* org, PictureArea* shown, QLabel* progress, ResponsiveRun& run,
-               AnalysisSource::Kind kind, double& shownSeconds, int32_t& shownSequence)
+               AnalysisSource::Kind kind, double& shownSeconds, int32_t& shownSequence,
+               std::shared_ptr<SourceFrame>& sourceFrame, SourceScale& sourceScale)
         : mOrg(org), mShown(shown), mProgress(progress), mRun(run), mKind(kind),
-          mShownSeconds(shownSeconds), mShownSequence(shownSequence) {}
+          mShownSeconds(shownSeconds), mShownSequence(shownSequence), mSourceFrame(sourceFrame),
+          mSourceScale(sourceScale) {}
 
     void showPicture(const SourceItem& item) override {
         mOrg->setImage(item.picture);
         mShownSeconds = item.seconds;
         mShownSequence = item.sequence;
+        // A point added after the run is measured on this picture.
+        mSourceFrame = item.source;
+        mSourceScale = item.source ? item.scale
+                                   : SourceScale::same(item.picture.width(), item.picture.height());
     }
     CanvasView canvas() override { return mShown->canvasView(); }
     void tracked(int count, const SourceItem& item) override {
@@ -158,6 +165,8 @@ private:
     AnalysisSource::Kind mKind;
     double& mShownSeconds;
     int32_t& mShownSequence;
+    std::shared_ptr<SourceFrame>& mSourceFrame;
+    SourceScale& mSourceScale;
 };
 
 ArgbPicture argbPicture(const PhotoView& photo) {
@@ -321,6 +330,17 @@ void MainWindow::buildControls() {
     // Where the continuation reports how far it got; not part of the classic form.
     mProgress = makeLabel(client, "lblProgress", QString(), QRect(210, 494, 328, 54));
     mProgress->hide();
+    // Under it, after a run that lost a marker: what the user can do about that picture.
+    mLostFrame = makeLabel(client, "lblLostFrame", QString(), QRect(210, 530, 328, 18));
+    mLostFrame->setTextFormat(Qt::RichText);
+    mLostFrame->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    mLostFrame->hide();
+    connect(mLostFrame, &QLabel::linkActivated, this, [this](const QString& link) {
+        if (link == QLatin1String("place"))
+            showLostFrame();
+        else if (link == QLatin1String("skip"))
+            skipLostFrame();
+    });
 
     for (QWidget* hidden :
          std::initializer_list<QWidget*>{mLabel1, mLabel2, mLabel3, mLabel5, mLabel6, mText1,
@@ -356,16 +376,19 @@ bool MainWindow::loadPhoto(const QString& path) {
     auto photo = loadPhotoForDisplay(path);
     if (!photo)
         return false; // not a picture: nothing changes, no message
-    showOpenedPicture(photo->image, path, AnalysisSource::Kind::Photo);
+    showOpenedPicture(photo->image, path, AnalysisSource::Kind::Photo,
+                      loadPhotoSource(path, photo->image.size()));
     mShownSeconds = SwayEntry::kNone;
     mShownSequence = photoSequenceNumber(mState.photoPath).value_or(SwayEntry::kNoSequence);
     return true;
 }
 
 void MainWindow::showOpenedPicture(const QImage& picture, const QString& path,
-                                   AnalysisSource::Kind kind) {
+                                   AnalysisSource::Kind kind, QImage source) {
+    leaveFrameView();
     const QSize shown = picture.size();
     mPicOrg->setImage(picture);
+    setSourcePicture(std::move(source));
     mState.photoPath = path.toStdString();
     mPicSource->setInnerSize(shown);
     mPicSource->drawStretched(picture, shown);
@@ -376,6 +399,8 @@ void MainWindow::showOpenedPicture(const QImage& picture, const QString& path,
     mSource = AnalysisSource{};
     mSource.kind = kind;
     mSource.placementPath = mState.photoPath;
+    mOrgIsLostFrame = false;
+    offerLostFrame();
     pictureReplaced();
 }
 
@@ -406,7 +431,8 @@ bool MainWindow::openVideo(const QString& path, double startSeconds, int frameSt
             *error = loaded.error;
         return false; // nothing changes
     }
-    showOpenedPicture(loaded.frame->picture, path, AnalysisSource::Kind::Video);
+    showOpenedPicture(loaded.frame->picture, path, AnalysisSource::Kind::Video,
+                      std::move(loaded.frame->source));
     mSource.startSeconds = startSeconds;
     mSource.frameStep = std::max(1, frameStep);
     mSource.placementPts = loaded.frame->pts;
@@ -496,6 +522,28 @@ void MainWindow::continueAnalysis() {
                                    "a(001).bmp のように括弧の中に番号のある写真を開いてください"));
         return;
     }
+    // Taken up again from the picture that lost a marker, once the lost markers were placed.
+    std::optional<ResumedFrame> resumed;
+    if (mSource.lost.lostPoint != 0 && !mSource.lost.placed.empty()) {
+        if (!ensureLostFramePicture()) {
+            showMessage(QStringLiteral("マーカーを見失ったコマを読み込めません。"),
+                        MessageKind::Warning);
+            return;
+        }
+        resumed.emplace();
+        resumed->lost = mSource.lost;
+        SourceItem& item = resumed->item;
+        item.picture = mPicOrg->image();
+        item.name = video ? QFileInfo(QString::fromStdString(mSource.placementPath)).fileName()
+                          : QFileInfo(QString::fromStdString(mSource.lost.photoPath)).fileName();
+        item.seconds = mSource.lost.seconds;
+        item.sequence = mSource.lost.sequence;
+        item.source = mSourceFrame;
+        item.scale = mSourceScale;
+        item.followAtSource = video && swayPictures().atSource();
+    }
+    leaveFrameView();
+    mSource.lost = LostFrame{};
     // The trails painted from here on are not presses to take back.
     clearHistory();
     markUnsaved();
@@ -512,28 +560,50 @@ void MainWindow::continueAnalysis() {
             source = std::make_unique<VideoSource>(
                 mSource, QString::fromStdString(mSource.placementPath), size);
         else
-            source = std::make_unique<PhotoSequenceSource>(mState.photoPath, size,
-                                                           QThread::idealThreadCount());
-        WindowHost host(mPicOrg, mPicSource, mProgress, run, kind, mShownSeconds, mShownSequence);
-        const ContinuationOutcome outcome = runContinuation(mState, mSway, *source, host);
+            source = std::make_unique<PhotoSequenceSource>(
+                mState.photoPath, size, QThread::idealThreadCount(),
+                QSize(mSourceScale.sourceWidth, mSourceScale.sourceHeight));
+        WindowHost host(mPicOrg, mPicSource, mProgress, run, kind, mShownSeconds, mShownSequence,
+                        mSourceFrame, mSourceScale);
+        const ContinuationOutcome outcome =
+            runContinuation(mState, mSway, *source, host, resumed ? &*resumed : nullptr);
         mPicSource->update();
         mProgress->setText(continuationEndText(kind, outcome));
+        if (outcome.end == ContinuationOutcome::End::LostMarker) {
+            // picOrg holds the picture the marker was lost in.
+            mSource.lost = outcome.lost;
+            mSource.lost.photoPath = mState.photoPath;
+            mSource.lost.pts = mSource.lastPts;
+            mOrgIsLostFrame = true;
+        }
+        offerLostFrame();
     }
     finishAnalysis();
 }
 
 void MainWindow::finishAnalysis() {
-    for (int k = 1; k <= AnalysisState::kNamedPoints; ++k)
-        mState.landmarkNames[k] = mLists[k - 1]->currentText().toStdString();
+    for (int k = 1; k <= AnalysisState::kNamedPoints; ++k) {
+        // A list still showing the total of the last end holds no new name: the earlier stays.
+        const QString text = mLists[k - 1]->currentText();
+        const auto& written = mWrittenTotals[static_cast<std::size_t>(k - 1)];
+        if (!written || text != *written)
+            mState.landmarkNames[k] = text.toStdString();
+    }
     for (int k = 1; k <= AnalysisState::kNamedPoints; ++k) {
         const double millimetres = mState.pathLength[k] / 10 * mState.mmPerPoint;
-        setListText(mLists[k - 1], QString::fromStdString(generalNumberText(millimetres)));
+        const QString total = QString::fromStdString(generalNumberText(millimetres));
+        setListText(mLists[k - 1], total);
+        mWrittenTotals[static_cast<std::size_t>(k - 1)] = total;
     }
     updateSwayReport();
     showSingleWindow(mEnd, [this] { return new EndWindow(mState); });
 }
 
 void MainWindow::pressOnPicture(QPointF position, int bits) {
+    if (mFrameView) {
+        pressInFrameView(position);
+        return;
+    }
     recordUndoable([&] {
         switch (classifyPress(bits, mOption1->isChecked())) {
         case PressAction::MarkerPoint:
@@ -568,7 +638,7 @@ void MainWindow::pressMarkerPoint(QPointF position) {
 
     CanvasView canvas = mPicSource->canvasView();
     if (placeMarkerPoint(mState, photo, canvas, position.x(), position.y()))
-        recordPlacedPoint(mSway, mState, argbPicture(photo), mState.pointCount, position.x(),
+        recordPlacedPoint(mSway, mState, swayPictures(), mState.pointCount, position.x(),
                           position.y(), mShownSeconds, mShownSequence);
     mPicSource->update();
 }
@@ -577,6 +647,7 @@ void MainWindow::pressReferencePoint(QPointF position) {
     CanvasView canvas = mPicSource->canvasView();
     // Every reference press stores a pixel distance in mmPerPoint.
     mSway.scaleConfirmed = false;
+    recordReferencePress(mSway, mState, swayPictures(), position.x(), position.y());
     if (placeReferencePoint(mState, canvas, position.x(), position.y())) {
         mLabel5->show();
         mLabel6->show();
@@ -607,12 +678,33 @@ void MainWindow::pressAnglePoint(QPointF position) {
 }
 
 const QImage& MainWindow::sourcePicture() const {
-    return mPicOrg->image();
+    return mSourcePicture.isNull() ? mPicOrg->image() : mSourcePicture;
 }
 
 SourceScale MainWindow::sourceScale() const {
+    if (!mSourcePicture.isNull())
+        return mSourceScale;
     const QImage& shown = mPicOrg->image();
     return SourceScale::same(shown.width(), shown.height());
+}
+
+void MainWindow::setSourcePicture(QImage source) {
+    const QImage& shown = mPicOrg->image();
+    if (source.isNull() || shown.isNull()) {
+        mSourcePicture = QImage();
+        mSourceFrame.reset();
+        mSourceScale = SourceScale::same(shown.width(), shown.height());
+        return;
+    }
+    if (source.format() != QImage::Format_RGB32)
+        source.convertTo(QImage::Format_RGB32);
+    mSourceScale = {source.width(), source.height(), shown.width(), shown.height()};
+    mSourcePicture = source;
+    mSourceFrame = sourceFrameOf(std::move(source));
+}
+
+SwayPictures MainWindow::swayPictures() const {
+    return SwayPictures(argbPicture(mPicOrg->photoView()), mSourceFrame.get(), mSourceScale);
 }
 
 void MainWindow::showOptions() {

@@ -16,8 +16,13 @@
 
 #include <array>
 #include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
 
 class AboutWindow;
+class SourceFrame;
+struct SwayPictures;
 class EndWindow;
 class OptionsWindow;
 class PictureArea;
@@ -60,6 +65,11 @@ public:
     void showOptions();
     void showVersion();
     void showSwayReport();
+    // After a run lost a marker (lost_frame_view.cpp): the picture where it was lost, shown in
+    // place of the trail to place the lost markers by hand ("このコマで指定して続ける"), or left
+    // out ("このコマを飛ばす").
+    void showLostFrame();
+    void skipLostFrame();
     // After the trajectory changed: the menu item's enabled state and the open report.
     void updateSwayReport();
 
@@ -109,10 +119,25 @@ private:
     void buildControls();
     // An opened photo or video frame becomes the clean picture and the one on display; 解析開始
     // is enabled by the mode, and the source starts afresh with the picture.
-    void showOpenedPicture(const QImage& picture, const QString& path, AnalysisSource::Kind kind);
+    void showOpenedPicture(const QImage& picture, const QString& path, AnalysisSource::Kind kind,
+                           QImage source = QImage());
+    // The source picture at its own size beside the clean picture (null: the clean picture is
+    // measured as it is).
+    void setSourcePicture(QImage source);
+    [[nodiscard]] SwayPictures swayPictures() const;
     void pressMarkerPoint(QPointF position);
     void pressReferencePoint(QPointF position);
     void pressAnglePoint(QPointF position);
+    // The lost frame: whether picOrg holds it (loading it when not), the lost points still to
+    // place, a press placing the next, the offer on the line under the picture, and back to the
+    // trail.
+    bool ensureLostFramePicture();
+    [[nodiscard]] std::vector<int> pointsToPlace() const;
+    void pressInFrameView(QPointF position);
+    void offerLostFrame();
+    void showFrameViewPrompt();
+    void leaveFrameView();
+    [[nodiscard]] const QImage& trailPicture() const;
     // A message box with the program's title: the plain ones of the analysis, or with the
     // warning icon for a file that could not be opened or saved.
     enum class MessageKind { Plain, Warning };
@@ -146,7 +171,19 @@ private:
     // photo that ended it, which need not be the one shown.
     double mShownSeconds = SwayEntry::kNone;
     int32_t mShownSequence = SwayEntry::kNoSequence;
-
+    // The picture in picOrg at its own size, for the sway measurement: the opened photo or frame
+    // (kept whole, also for the marker detection) or a picture of the last continuation.
+    QImage mSourcePicture;
+    std::shared_ptr<SourceFrame> mSourceFrame;
+    SourceScale mSourceScale;
+    // The path totals finishAnalysis wrote into the lists: a list still showing one holds no
+    // name of the user's.
+    std::array<std::optional<QString>, 7> mWrittenTotals;
+    // picSource shows the lost frame instead of the trail, which waits in mTrailPicture.
+    bool mFrameView = false;
+    QImage mTrailPicture;
+    bool mOrgIsLostFrame = false; // picOrg holds the picture the last run lost a marker in
+    QString mEndText;             // the line under the picture as the last run left it
     PictureArea* mPicSource = nullptr;
     PictureArea* mPicOrg = nullptr;
     QWidget* mPicOld = nullptr;
@@ -158,6 +195,7 @@ private:
     QLabel* mLabel6 = nullptr;
     QLabel* mLabel7 = nullptr;
     QLabel* mProgress = nullptr;
+    QLabel* mLostFrame = nullptr;
     std::array<QLabel*, 7> mNumberLabels{};
     std::array<QComboBox*, 7> mLists{};
     QPushButton* mCommand1 = nullptr;

@@ -5,6 +5,7 @@
 
 #include "analysis_file.h"
 #include "end_window.h"
+#include "number_text.h"
 #include "photo_sequence.h"
 #include "picture_area.h"
 #include "picture_marks.h"
@@ -116,6 +117,7 @@ UndoState MainWindow::undoState() const {
     state.window.shown = {!mLabel5->isHidden(), !mLabel6->isHidden(), !mText1->isHidden(),
                           !mCommand4->isHidden(), !mCommand3->isHidden()};
     state.window.swatch = mPicOld->palette().color(QPalette::Window);
+    state.placed = mSource.lost.placed;
     return state;
 }
 
@@ -130,6 +132,11 @@ void MainWindow::applyUndoState(const UndoState& state) {
     QPalette swatch = mPicOld->palette();
     swatch.setColor(QPalette::Window, state.window.swatch);
     mPicOld->setPalette(swatch);
+    if (mSource.lost.placed != state.placed) {
+        mSource.lost.placed = state.placed;
+        if (mFrameView)
+            showFrameViewPrompt();
+    }
 }
 
 void MainWindow::undo() {
@@ -200,7 +207,9 @@ AnalysisDocument MainWindow::currentDocument() const {
     document.sway = mSway;
     document.source = mSource;
     document.window = captureWindowState(*centralWidget(), *mKaiseki);
-    const QImage& shown = mPicSource->image();
+    if (mFrameView) // the line as the run left it, under the trail
+        document.window.progressText = mEndText.toStdString();
+    const QImage& shown = trailPicture();
     QImage base = mBasePicture;
     if (base.size() != shown.size()) { // not expected: both change together
         base = QImage(shown.size(), QImage::Format_RGB32);
@@ -211,6 +220,9 @@ AnalysisDocument MainWindow::currentDocument() const {
 }
 
 QString MainWindow::applyDocument(const AnalysisDocument& document) {
+    mFrameView = false;
+    mTrailPicture = QImage();
+    mOrgIsLostFrame = false;
     const QSize size(document.picture.width, document.picture.height);
     const PlacementPicture placement = loadPlacementPicture(document.source, size);
     if (placement.image) {
@@ -222,6 +234,7 @@ QString MainWindow::applyDocument(const AnalysisDocument& document) {
         mPicOrg->setImage(QImage());
         mPicSource->setBlank(size);
     }
+    setSourcePicture(placement.source);
     mBasePicture = mPicSource->image();
     paintMarks(document.picture, mPicSource->canvasView());
     mPicSource->update();
@@ -242,7 +255,18 @@ QString MainWindow::applyDocument(const AnalysisDocument& document) {
             ? photoSequenceNumber(mSource.placementPath).value_or(SwayEntry::kNoSequence)
             : SwayEntry::kNoSequence;
     applyWindowState(document.window, *centralWidget(), *mKaiseki);
+    // The lists show the path totals of the last end as that end wrote them, unless the user
+    // typed over them since: the totals have not changed after it.
+    for (int k = 1; k <= AnalysisState::kNamedPoints; ++k) {
+        const QString total = QString::fromStdString(
+            generalNumberText(mState.pathLength[k] / 10 * mState.mmPerPoint));
+        auto& written = mWrittenTotals[static_cast<std::size_t>(k - 1)];
+        written.reset();
+        if (mLists[k - 1]->currentText() == total)
+            written = total;
+    }
     mPicOld->setPalette(mStartupSwatch);
+    offerLostFrame();
     closeAnalysisWindows();
     mHistory.clear();
     mUnsavedOutsideHistory = false;
@@ -252,6 +276,9 @@ QString MainWindow::applyDocument(const AnalysisDocument& document) {
 }
 
 void MainWindow::resetToStartup() {
+    mFrameView = false;
+    mTrailPicture = QImage();
+    mOrgIsLostFrame = false;
     AnalysisState fresh;
     fresh.brightnessTolerance = mState.brightnessTolerance;
     fresh.darknessTolerance = mState.darknessTolerance;
@@ -262,10 +289,13 @@ void MainWindow::resetToStartup() {
     mShownSeconds = SwayEntry::kNone;
     mShownSequence = SwayEntry::kNoSequence;
     mPicOrg->setImage(QImage());
+    setSourcePicture(QImage());
+    mWrittenTotals = {};
     mPicSource->setBlank(QSize(640, 480));
     mBasePicture = mPicSource->image();
     applyWindowState(mStartupWindow, *centralWidget(), *mKaiseki);
     mPicOld->setPalette(mStartupSwatch);
+    offerLostFrame();
     closeAnalysisWindows();
     mHistory.clear();
     mUnsavedOutsideHistory = false;

@@ -2,6 +2,7 @@
 #include "placement_picture.h"
 
 #include "photo_loader.h"
+#include "sway_record.h"
 #include "video_info.h"
 
 #include <QDir>
@@ -31,12 +32,13 @@ PlacementPicture loadPlacementPicture(const AnalysisSource& source, QSize size) 
             return withoutPicture(
                 QStringLiteral("動画 %1 のコマを読み込めません。").arg(shown) +
                 (frame.error.isEmpty() ? QString() : QLatin1Char('\n') + frame.error));
-        return {std::move(frame.frame->picture), QString(), frame.frame->seconds};
+        return {std::move(frame.frame->picture), QString(), frame.frame->seconds,
+                std::move(frame.frame->source)};
     }
     // Stretched to the size it was shown at: a photo replaced by one of another size still
     // lines up with the points.
     std::optional<QImage> image = loadPhotoAtSize(path, size);
     if (!image)
         return withoutPicture(QStringLiteral("写真 %1 を読み込めません。").arg(shown));
-    return {std::move(image), QString()};
+    return {std::move(image), QString(), SwayEntry::kNone, loadPhotoSource(path, size)};
 }

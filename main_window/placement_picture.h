@@ -14,6 +14,7 @@ struct PlacementPicture {
     std::optional<QImage> image; // 32-bit RGB at the requested size
     QString problem;             // for the user when the picture could not be loaded
     double seconds = std::numeric_limits<double>::quiet_NaN(); // time of a video frame
+    QImage source; // at its own size, where it is measured there (measuredAtSource)
 };
 
 // The clean picture on which the points of an analysis were placed, at the size it was shown:

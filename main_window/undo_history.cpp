@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "undo_history.h"
 
+#include <algorithm>
+#include <tuple>
+
 #include <bit>
 #include <cstdint>
 
@@ -17,7 +20,7 @@ bool sameEntry(const SwayEntry& a, const SwayEntry& b) {
     for (std::size_t k = 0; k < a.x.size(); ++k)
         if (!sameBits(a.x[k], b.x[k]) || !sameBits(a.y[k], b.y[k]))
             return false;
-    return sameBits(a.seconds, b.seconds) && a.sequence == b.sequence;
+    return sameBits(a.seconds, b.seconds) && a.sequence == b.sequence && a.fellBack == b.fellBack;
 }
 
 std::size_t stepBytes(const UndoStep& step) {
@@ -42,7 +45,12 @@ void restorePressFields(AnalysisState& state, const PressFields& fields) {
 }
 
 SwayTail swayTailOf(const SwayRecord& sway) {
-    SwayTail tail{sway.entries.size(), sway.seriesStart, std::nullopt, sway.scaleConfirmed};
+    SwayTail tail{sway.entries.size(),
+                  sway.seriesStart,
+                  std::nullopt,
+                  sway.scaleConfirmed,
+                  sway.scale,
+                  {sway.referenceSourceX, sway.referenceSourceY, sway.referenceSourceDistance}};
     if (!sway.entries.empty())
         tail.last = sway.entries.back();
     return tail;
@@ -52,6 +60,9 @@ void restoreSwayTail(SwayRecord& sway, const SwayTail& tail) {
     sway.entries.resize(tail.size);
     sway.seriesStart = tail.seriesStart;
     sway.scaleConfirmed = tail.scaleConfirmed;
+    sway.scale = tail.scale;
+    std::tie(sway.referenceSourceX, sway.referenceSourceY, sway.referenceSourceDistance) =
+        std::tuple(tail.reference[0], tail.reference[1], tail.reference[2]);
     if (tail.last && !sway.entries.empty())
         sway.entries.back() = *tail.last;
 }
@@ -63,14 +74,17 @@ bool sameState(const UndoState& a, const UndoState& b) {
                             p.pointY == q.pointY && sameBits(p.mmPerPoint, q.mmPerPoint) &&
                             sameBits(p.refDistance, q.refDistance) && p.refPointX == q.refPointX &&
                             p.refPointY == q.refPointY;
-    const bool sameSway = a.sway.size == b.sway.size && a.sway.seriesStart == b.sway.seriesStart &&
-                          a.sway.scaleConfirmed == b.sway.scaleConfirmed &&
-                          a.sway.last.has_value() == b.sway.last.has_value() &&
-                          (!a.sway.last || sameEntry(*a.sway.last, *b.sway.last));
+    const bool sameSway =
+        a.sway.size == b.sway.size && a.sway.seriesStart == b.sway.seriesStart &&
+        a.sway.scaleConfirmed == b.sway.scaleConfirmed && a.sway.scale == b.sway.scale &&
+        std::equal(a.sway.reference.begin(), a.sway.reference.end(), b.sway.reference.begin(),
+                   [](double x, double y) { return sameBits(x, y); }) &&
+        a.sway.last.has_value() == b.sway.last.has_value() &&
+        (!a.sway.last || sameEntry(*a.sway.last, *b.sway.last));
     const bool sameWindow = a.window.label4 == b.window.label4 &&
                             a.window.label7 == b.window.label7 &&
                             a.window.shown == b.window.shown && a.window.swatch == b.window.swatch;
-    return sameRecord && sameSway && sameWindow;
+    return sameRecord && sameSway && sameWindow && a.placed == b.placed;
 }
 
 void UndoHistory::push(UndoStep step) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "analysis_source.h"
 #include "analysis_state.h"
 #include "pixel_journal.h"
 #include "sway_record.h"
@@ -12,6 +13,7 @@
 #include <cstddef>
 #include <deque>
 #include <optional>
+#include <vector>
 
 // The fields of the record that a press or a scale confirmation changes.
 struct PressFields {
@@ -33,6 +35,9 @@ struct SwayTail {
     int seriesStart = 0;
     std::optional<SwayEntry> last;
     bool scaleConfirmed = false;
+    SourceScale scale; // set with entry 0
+    // The reference points at source resolution (SwayRecord::referenceSource...).
+    std::array<double, 3> reference{};
 };
 [[nodiscard]] SwayTail swayTailOf(const SwayRecord& sway);
 void restoreSwayTail(SwayRecord& sway, const SwayTail& tail);
@@ -50,6 +55,8 @@ struct UndoState {
     PressFields record;
     SwayTail sway;
     PressWindow window;
+    // The lost markers placed by hand on the picture where a run lost them.
+    std::vector<LostFrame::Placed> placed;
 };
 // Bit for bit: a NaN equals a NaN.
 [[nodiscard]] bool sameState(const UndoState& a, const UndoState& b);

@@ -57,33 +57,49 @@ TrackResult trackMarkers(AnalysisState& state, const PhotoView& photo, CanvasVie
     const PhotoView view = marker_detail::reachable(photo);
     // A corrupt count must not lead outside the point arrays.
     const int n = std::min<int>(state.pointCount, AnalysisState::kMaxPoints);
+    for (int k = 1; k <= n; ++k) {
+        const auto centre = trackMarker(state, view, k);
+        if (!centre)
+            return {false, k};
+        moveTrackedPoint(state, k, centre->x, centre->y, canvas);
+    }
+    finishTrackedPicture(state);
+    return {};
+}
+
+std::optional<PixelPoint> trackMarker(const AnalysisState& state, const PhotoView& photo, int k) {
+    if (k < 1 || k > AnalysisState::kMaxPoints)
+        return std::nullopt;
+    const Tally t =
+        tallyMarker(state, marker_detail::reachable(photo), state.pointX[k], state.pointY[k]);
+    if (t.count == 0)
+        return std::nullopt;
+    return PixelPoint{static_cast<int16_t>(t.sumX / t.count),
+                      static_cast<int16_t>(t.sumY / t.count)};
+}
+
+void moveTrackedPoint(AnalysisState& state, int k, int cx, int cy, CanvasView& canvas) {
+    if (k < 1 || k > AnalysisState::kMaxPoints)
+        return;
+    const int x0 = state.pointX[k];
+    const int y0 = state.pointY[k];
     // The series hold entries 0..900; outside that nothing is recorded.
     const int frame = state.frameCount;
-    const bool recordEntries = frame >= 0 && frame < AnalysisState::kSeriesLength;
-
-    for (int k = 1; k <= n; ++k) {
-        const int x0 = state.pointX[k];
-        const int y0 = state.pointY[k];
-        const Tally t = tallyMarker(state, view, x0, y0);
-        if (t.count == 0)
-            return {false, k};
-
-        const int cx = t.sumX / t.count;
-        const int cy = t.sumY / t.count;
-        canvas.setPixel(cx, cy, colours::kDarkRed);
-        state.pointX[k] = static_cast<int16_t>(cx);
-        state.pointY[k] = static_cast<int16_t>(cy);
-        if (k <= AnalysisState::kNamedPoints) {
-            const double dx = x0 - cx;
-            const double dy = y0 - cy;
-            state.pathLength[k] += std::sqrt(dx * dx + dy * dy);
-            if (recordEntries) {
-                state.deltaX(k)[frame] = static_cast<float>(cx - x0);
-                state.deltaY(k)[frame] = static_cast<float>(y0 - cy);
-            }
+    canvas.setPixel(cx, cy, colours::kDarkRed);
+    state.pointX[k] = static_cast<int16_t>(cx);
+    state.pointY[k] = static_cast<int16_t>(cy);
+    if (k <= AnalysisState::kNamedPoints) {
+        const double dx = x0 - cx;
+        const double dy = y0 - cy;
+        state.pathLength[k] += std::sqrt(dx * dx + dy * dy);
+        if (frame >= 0 && frame < AnalysisState::kSeriesLength) {
+            state.deltaX(k)[frame] = static_cast<float>(cx - x0);
+            state.deltaY(k)[frame] = static_cast<float>(y0 - cy);
         }
     }
+}
+
+void finishTrackedPicture(AnalysisState& state) {
     if (state.frameCount < AnalysisState::kSeriesLength)
         ++state.frameCount;
-    return {};
 }

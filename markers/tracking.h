@@ -3,6 +3,9 @@
 
 #include "analysis_state.h"
 #include "pixel_view.h"
+#include "region_search.h"
+
+#include <optional>
 
 struct TrackResult {
     bool allFound = true;
@@ -18,3 +21,16 @@ struct TrackResult {
 // pointCount says.
 [[nodiscard]] TrackResult trackMarkers(AnalysisState& state, const PhotoView& photo,
                                        CanvasView& canvas);
+
+// Moves point k (1..60) from its present position to (cx, cy) as the tracking does: paints the
+// new centre dark red, adds to the path length of points 1..7 and records their displacement at
+// entry frameCount while the series has room.
+void moveTrackedPoint(AnalysisState& state, int k, int cx, int cy, CanvasView& canvas);
+
+// After every point of a picture was moved: frameCount grows by one while the series has room.
+void finishTrackedPicture(AnalysisState& state);
+
+// Where the tracking finds point k's marker in the photo, around its present position; nothing
+// where it is lost. Changes nothing.
+[[nodiscard]] std::optional<PixelPoint> trackMarker(const AnalysisState& state,
+                                                    const PhotoView& photo, int k);

@@ -83,6 +83,19 @@ std::string trajectoryFileBytes(const SwayReport& report) {
         }
         text += kLineEnd;
     }
+    const SourceScale& scale = report.scale;
+    if (scale.valid() && !scale.identity()) {
+        // Measured on the source picture: its size, and per point how many entries could only
+        // be measured on the display picture.
+        text += std::string(kLineEnd) + "元の画像の大きさ(pixel)," +
+                std::to_string(scale.sourceWidth) + ',' + std::to_string(scale.sourceHeight) +
+                kLineEnd + "表示の大きさ(pixel)," + std::to_string(scale.displayWidth) + ',' +
+                std::to_string(scale.displayHeight) + kLineEnd + "表示の大きさで測った数";
+        for (const PointTrajectory& p : report.points)
+            text += ',' + cell(report.names[static_cast<std::size_t>(p.point)]) + ',' +
+                    std::to_string(p.fellBack);
+        text += kLineEnd;
+    }
     return toCp932(text);
 }
 

@@ -16,6 +16,7 @@ SwayReport makeSwayReport(const AnalysisState& state, const SwayRecord& sway) {
     r.entryCount = static_cast<int>(sway.entries.size());
     r.times = entryTimes(sway);
     r.points = swayTrajectories(sway, r.units);
+    r.scale = sway.scale;
     for (int k = 1; k <= AnalysisState::kNamedPoints; ++k)
         r.names[static_cast<std::size_t>(k)] = swayPointName(state, k);
     return r;

@@ -19,6 +19,7 @@ struct SwayReport {
     std::vector<double> times;           // per entry, seconds from entry 0; NaN while unknown
     std::vector<PointTrajectory> points; // points 1..7 with at least one centre
     std::array<std::string, 8> names;    // per point 1..7, UTF-8
+    SourceScale scale; // the pixels the trajectory was measured in (SwayRecord::scale)
 };
 [[nodiscard]] SwayReport makeSwayReport(const AnalysisState& state, const SwayRecord& sway);
 

@@ -185,7 +185,8 @@ MarkerBounds markerBounds(int16_t brightnessTolerance, int16_t darknessTolerance
 }
 
 std::optional<PointD> subPixelCentre(const ArgbPicture& picture, MarkerBounds bounds,
-                                     std::span<const PixelSeed> seeds, PixelRect region) {
+                                     std::span<const PixelSeed> seeds, PixelRect region,
+                                     MarkerExtent* extent) {
     if (picture.bits == nullptr || picture.width <= 0 || picture.height <= 0)
         return std::nullopt;
     region.left = std::max(region.left, 0);
@@ -252,12 +253,13 @@ std::optional<PointD> subPixelCentre(const ArgbPicture& picture, MarkerBounds bo
     if (count == 0)
         return std::nullopt;
     const PointD plainMean{sumX / count, sumY / count};
-    const PixelRect markerBox = box;
+    if (extent)
+        *extent = {box, static_cast<int>(count)};
 
     // The marker's brightest pixel, only to see whether it stands out from its background.
     int brightest = 0;
-    for (int y = markerBox.top; y <= markerBox.bottom; ++y)
-        for (int x = markerBox.left; x <= markerBox.right; ++x)
+    for (int y = box.top; y <= box.bottom; ++y)
+        for (int x = box.left; x <= box.right; ++x)
             if (patch.label(x, y) == kMarker)
                 brightest = std::max(brightest, brightness(patch.pixel(x, y)));
 

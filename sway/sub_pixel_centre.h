@@ -41,7 +41,13 @@ struct PixelRect {
 // against stray bright pixels), so a gradient or texture under the marker does not pull it.
 //
 // Nothing when no seed passes the colour test. A marker without contrast against its ring (or
-// without a ring, filling everything around it) gives the plain mean of its pixels.
+// without a ring, filling everything around it) gives the plain mean of its pixels. With
+// `extent`, the box and the number of the marker's own pixels are written there.
+struct MarkerExtent {
+    PixelRect box;
+    int pixels = 0;
+};
 [[nodiscard]] std::optional<PointD> subPixelCentre(const ArgbPicture& picture, MarkerBounds bounds,
                                                    std::span<const PixelSeed> seeds,
-                                                   PixelRect region);
+                                                   PixelRect region,
+                                                   MarkerExtent* extent = nullptr);

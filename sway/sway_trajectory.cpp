@@ -27,7 +27,17 @@ SwayUnits swayUnits(const AnalysisState& state, const SwayRecord& sway) {
     const float scale = state.mmPerPoint;
     if (!sway.scaleConfirmed || !std::isfinite(scale) || scale <= 0.0f)
         return {};
-    return {true, static_cast<double>(scale) / 10.0};
+    const double perDisplayPixel = static_cast<double>(scale) / 10.0;
+    const SourceScale& source = sway.scale;
+    if (!source.valid() || source.identity())
+        return {true, perDisplayPixel, perDisplayPixel};
+    const double refined = sway.referenceSourceDistance;
+    const double pressed = state.refDistance;
+    if (std::isfinite(refined) && refined > 0.0 && std::isfinite(pressed) && pressed > 0.0) {
+        const double perSourcePixel = perDisplayPixel * pressed / refined;
+        return {true, perSourcePixel, perSourcePixel};
+    }
+    return {true, perDisplayPixel / source.sx(), perDisplayPixel / source.sy()};
 }
 
 SwayTiming swayTiming(const SwayRecord& sway) {
@@ -81,7 +91,9 @@ PointTrajectory pointTrajectory(const SwayRecord& sway, int point, const SwayUni
         t.entries.push_back(static_cast<int>(e));
         // Picture y grows downward; the measures count upward.
         t.positions.push_back(
-            {(entry.x[k] - origin.x) * units.perPixel, (origin.y - entry.y[k]) * units.perPixel});
+            {(entry.x[k] - origin.x) * units.perPixel, (origin.y - entry.y[k]) * units.perPixelY});
+        if (entry.fellBack & (1u << k))
+            ++t.fellBack;
         t.times.push_back(times[e]);
     }
     if (swayTiming(sway) == SwayTiming::PhotoInterval)

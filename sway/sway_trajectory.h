@@ -9,10 +9,15 @@
 #include <optional>
 #include <vector>
 
-// The unit of the sway measures: millimetres once the scale is confirmed, pixels before.
+// The unit of the sway measures: millimetres once the scale is confirmed, pixels of the source
+// picture before.
 struct SwayUnits {
     bool millimetres = false;
-    double perPixel = 1.0; // units per pixel: mmPerPoint / 10 for millimetres, else 1
+    // Units per source pixel across and down: mmPerPoint / 10 per display pixel, divided by the
+    // source pixels a display pixel covers, or, where both reference points were measured at
+    // source resolution, the confirmed distance over theirs. 1 for pixels.
+    double perPixel = 1.0;
+    double perPixelY = 1.0;
 };
 
 // Millimetres when the sway record says the scale was confirmed and mmPerPoint is a usable scale.
@@ -41,6 +46,7 @@ struct PointTrajectory {
     // spacing for a video; NaN while unknown.
     double interval = 0.0;
     std::optional<SwayMeasures> measures; // from 3 positions on
+    int fellBack = 0; // entries measured on the display picture, scaled up (SwayEntry::fellBack)
 };
 [[nodiscard]] PointTrajectory pointTrajectory(const SwayRecord& sway, int point,
                                               const SwayUnits& units);

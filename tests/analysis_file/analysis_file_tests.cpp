@@ -223,6 +223,8 @@ QByteArray changed(std::initializer_list<std::pair<QByteArray, QByteArray>> edit
     d.record.pointCount = 2;
     d.record.frameCount = 1;
     d.sway.entries.resize(1);
+    d.sway.entries[0].fellBack = 2;
+    d.sway.scale = {1080, 1920, 270, 480};
     d.picture = {20, 10, {{1, 2, 3, 0x800000}}};
     QByteArray bytes = analysisFileBytes(d, kFolder);
     for (const auto& [from, to] : edits) {
@@ -253,9 +255,9 @@ TEST(Reading, RefusesWhatDoesNotFit) {
     // {part of the small file, what it becomes (the whole file if empty), words of the reason}
     const std::tuple<QByteArray, QByteArray, const char*> rows[] = {
         {"", "Vestra2007 analysis", "壊れている"},
-        {"format\":1", "format\":2", "新しい形式（形式 2）"},
-        {"format\":1", "format\":\"1\"", "解析ファイルではありません"},
-        {"format\":1", "format\":1.5", "「format」"},
+        {"format\":2", "format\":3", "新しい形式（形式 3）"},
+        {"format\":2", "format\":\"2\"", "解析ファイルではありません"},
+        {"format\":2", "format\":1.5", "「format」"},
         {"\"record\"", "\"recorx\"", "「record」がありません"},
         {"pointCount\":2", "pointCount\":61", "「record.pointCount」"},
         {"pointCount\":2", "pointCount\":3", "「record.pointX」"},
@@ -268,7 +270,12 @@ TEST(Reading, RefusesWhatDoesNotFit) {
         {"entries\":[", "entries\":[3,", "「sway.entries[0]」"},
         {"sequence\":-1", "sequence\":-2", "「sway.entries[0].sequence」"},
         {"scaleConfirmed\":false", "scaleConfirmed\":\"true\"", "「sway.scaleConfirmed」"},
-        {"entries\":[", "entries\":[" + QByteArray("{},").repeated(902), "「sway.entries」"},
+        {"entries\":[", "entries\":[" + QByteArray("{},").repeated(SwayRecord::kMaxEntries),
+         "「sway.entries」"},
+        {"fellBack\":2", "fellBack\":256", "「sway.entries[0].fellBack」"},
+        {"scale\":[", "scale\":[0,", "「sway.scale」"},
+        {"referenceSource\":[", "referenceSource\":[\"x\",", "「sway.referenceSource」"},
+        {"endSeconds\":\"inf\"", "endSeconds\":\"\"", "「source.endSeconds」"},
         {"kind\":\"none", "kind\":\"tape", "「source.kind」"},
         {"placementPts\":\"-", "placementPts\":\"12x", "「source.placementPts」"},
         {"mode\":\"staticBalance", "mode\":\"gait", "「window.mode」"},

@@ -63,7 +63,8 @@ public:
         for (const QPoint& marker : sampleMarkerCentres(0)) {
             if (!placeMarkerPoint(state, photo, view, marker.x(), marker.y()))
                 qFatal("cannot place a point");
-            recordPlacedPoint(sway, state, {photo.bits, photo.width, photo.height, photo.stride},
+            recordPlacedPoint(sway, state,
+                              ArgbPicture{photo.bits, photo.width, photo.height, photo.stride},
                               state.pointCount, marker.x(), marker.y(), SwayEntry::kNone,
                               SwayEntry::kNoSequence);
         }
@@ -298,8 +299,11 @@ std::vector<Step> referenceWalk(std::string photoPath, QSize size, int limit) {
         const auto kind = picture                   ? SourceItem::Kind::Picture
                           : QFileInfo::exists(path) ? SourceItem::Kind::Unreadable
                                                     : SourceItem::Kind::Missing;
-        steps.emplace_back(
-            photoPath, SourceItem{kind, picture.value_or(QImage()), QFileInfo(path).fileName()});
+        SourceItem item;
+        item.kind = kind;
+        item.picture = picture.value_or(QImage());
+        item.name = QFileInfo(path).fileName();
+        steps.emplace_back(photoPath, item);
         if (!picture)
             break;
     }
@@ -359,13 +363,20 @@ TEST(ContinuationTest, progressAndEndTexts) {
         {photo, End::LostMarker, NAN, "x(013).bmp で点3のマーカーが見つからないため終了しました"},
         {video, End::LostMarker, 0.0333,
          "0.033秒のコマで点3のマーカーが見つからないため終了しました"},
+        {video, End::EndPosition, 2.0, "終了位置に達したため終了しました"},
+        {video, End::SizeChanged, 2.5, "2.500秒のコマで映像の大きさが変わったため終了しました"},
     };
     for (const auto& [kind, end, seconds, reason] : rows) {
-        const ContinuationOutcome outcome{end, 12, "x(013).bmp", seconds, 3};
+        const ContinuationOutcome outcome{end, 12, "x(013).bmp", seconds, 3, 12};
         EXPECT_EQ(continuationEndText(kind, outcome),
                   (kind == photo ? "12枚の写真を追跡しました。" : "12コマを追跡しました。") +
                       QString::fromUtf8(reason));
     }
+    // A video that went on past the series says how much of it the series holds.
+    const ContinuationOutcome longRun{End::EndPosition, 1800, "a.mp4", 30.0, 0, 901};
+    EXPECT_EQ(continuationEndText(video, longRun),
+              QStringLiteral("1800コマを追跡しました（解析終了のCSVは最初の901コマ）。"
+                             "終了位置に達したため終了しました"));
     SourceItem item;
     item.name = QStringLiteral("x(002).bmp");
     EXPECT_EQ(continuationProgressText(photo, 1, item), QStringLiteral("解析中… 1枚目 x(002).bmp"));

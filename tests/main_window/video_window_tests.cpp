@@ -150,7 +150,7 @@ private slots:
         const AnalysisState record = *mState;
 
         // As a saved analysis is opened again: the record, the placement frame, the source.
-        // Room for two more frames, 6 and 8.
+        // The series has room for two more frames, 6 and 8; the video goes on past it.
         openWindow();
         *mState = record;
         mState->frameCount = AnalysisState::kSeriesLength - 2;
@@ -158,9 +158,10 @@ private slots:
         QCOMPARE(mWindow->source().placementPts, saved.placementPts);
         mWindow->restoreSource(saved);
         mWindow->continueAnalysis();
-        QCOMPARE(picture("picOrg")->image(), sampleFrame(8));
-        QCOMPARE(progress(), QStringLiteral("2コマを追跡しました。記録できるコマの数（901コマ）に"
-                                            "達したため終了しました"));
+        QCOMPARE(picture("picOrg")->image(), sampleFrame(10));
+        QCOMPARE(int(mState->frameCount), AnalysisState::kSeriesLength);
+        QCOMPARE(progress(), QStringLiteral("3コマを追跡しました（解析終了のCSVは最初の2コマ）。"
+                                            "動画の最後に達したため終了しました"));
     }
 };
 
