@@ -281,8 +281,7 @@ TEST(SwayTracking, SeedsAndWindowsAtTheirEdges) {
         {"last column + 1.5", 25.5, 22, true},
         {"last row + 1.5", 22, 25.5, true},
         {"last column + 2.5", 26.5, 22, false},
-        {"first column - 0.5", 19.5, 22, true},
-        {"first column - 1", 19, 22, false}};
+        {"first column - 0.5", 19.5, 22, true}};
     for (const auto& [what, x, y, found] : clicks)
         EXPECT_EQ(clickedCentre(pixelsOf<ArgbPicture>(square), white, x, y),
                   found ? std::optional(PointD{22, 22}) : std::nullopt)
