@@ -3,10 +3,12 @@
 
 #include "analysis_source.h"
 #include "analysis_state.h"
+#include "subject_record.h"
 #include "sway_record.h"
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,4 +57,5 @@ struct AnalysisDocument {
     AnalysisSource source;
     WindowState window;
     PictureMarks picture;
+    std::optional<SubjectRecord> subject; // none until entered (and in older files)
 };

@@ -3,6 +3,7 @@
 
 #include "json_numbers.h"
 
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -222,6 +223,38 @@ QJsonObject pictureObject(const PictureMarks& picture) {
             {QStringLiteral("marks"), marks}};
 }
 
+// Stored by name, so that a reordered enum cannot change what an old file means.
+const char* const kSexNames[] = {"unrecorded", "male", "female", "other"};
+const char* const kStanceNames[] = {"bothFeet", "semiTandem", "tandem", "singleRight",
+                                    "singleLeft"};
+const char* const kVisionNames[] = {"eyesOpen", "eyesClosed"};
+const char* const kSurfaceNames[] = {"firm", "foam"};
+
+template <typename E, std::size_t N> QString enumName(E value, const char* const (&names)[N]) {
+    const auto i = static_cast<std::size_t>(value);
+    return QLatin1String(i < N ? names[i] : names[0]);
+}
+
+// "yyyy-mm-dd", or empty for none.
+QString dateText(const CalendarDate& date) {
+    if (date.empty())
+        return {};
+    return QDate(date.year, date.month, date.day).toString(Qt::ISODate);
+}
+
+QJsonObject subjectObject(const SubjectRecord& s) {
+    return {{QStringLiteral("name"), fromUtf8(s.name)},
+            {QStringLiteral("id"), fromUtf8(s.id)},
+            {QStringLiteral("birthDate"), dateText(s.birthDate)},
+            {QStringLiteral("sex"), enumName(s.sex, kSexNames)},
+            {QStringLiteral("testDate"), dateText(s.testDate)},
+            {QStringLiteral("examiner"), fromUtf8(s.examiner)},
+            {QStringLiteral("stance"), enumName(s.stance, kStanceNames)},
+            {QStringLiteral("vision"), enumName(s.vision, kVisionNames)},
+            {QStringLiteral("surface"), enumName(s.surface, kSurfaceNames)},
+            {QStringLiteral("memo"), fromUtf8(s.memo)}};
+}
+
 // ---- reading
 
 // Reads one part of the document; the first value that does not fit ends the reading and is
@@ -238,7 +271,8 @@ public:
                object(top, "sway", QString(), sway) && readSway(sway, out.record, out.sway) &&
                object(top, "source", QString(), source) && readSource(source, out.source) &&
                object(top, "window", QString(), window) && readWindow(window, out.window) &&
-               object(top, "picture", QString(), picture) && readPicture(picture, out.picture);
+               object(top, "picture", QString(), picture) && readPicture(picture, out.picture) &&
+               readSubject(top, out.subject);
     }
 
 private:
@@ -593,6 +627,56 @@ private:
         return true;
     }
 
+    template <typename E, std::size_t N>
+    bool choice(const QJsonObject& parent, const char* key, const QString& where,
+                const char* const (&names)[N], E& out) {
+        std::string name;
+        if (!text(parent, key, where, name))
+            return false;
+        for (std::size_t i = 0; i < N; ++i)
+            if (name == names[i]) {
+                out = static_cast<E>(i);
+                return true;
+            }
+        return wrong(join(where, key));
+    }
+
+    bool date(const QJsonObject& parent, const char* key, const QString& where, CalendarDate& out) {
+        std::string stored;
+        if (!text(parent, key, where, stored))
+            return false;
+        if (stored.empty()) {
+            out = {};
+            return true;
+        }
+        const QDate day = QDate::fromString(fromUtf8(stored), Qt::ISODate);
+        if (!day.isValid() || day.year() < 1 || stored.size() != 10)
+            return wrong(join(where, key));
+        out = {day.year(), day.month(), day.day()};
+        return true;
+    }
+
+    // Files written before the subject was kept have none.
+    bool readSubject(const QJsonObject& top, std::optional<SubjectRecord>& out) {
+        out.reset();
+        if (top.value(QLatin1String("subject")).isUndefined())
+            return true;
+        const QString where = QStringLiteral("subject");
+        QJsonObject o;
+        SubjectRecord s;
+        if (!object(top, "subject", QString(), o) || !text(o, "name", where, s.name) ||
+            !text(o, "id", where, s.id) || !date(o, "birthDate", where, s.birthDate) ||
+            !choice(o, "sex", where, kSexNames, s.sex) || !date(o, "testDate", where, s.testDate) ||
+            !text(o, "examiner", where, s.examiner) ||
+            !choice(o, "stance", where, kStanceNames, s.stance) ||
+            !choice(o, "vision", where, kVisionNames, s.vision) ||
+            !choice(o, "surface", where, kSurfaceNames, s.surface) ||
+            !text(o, "memo", where, s.memo))
+            return false;
+        out = std::move(s);
+        return true;
+    }
+
     QString mFolder;
     QString mError;
 };
@@ -689,6 +773,8 @@ QByteArray analysisFileBytes(const AnalysisDocument& document, const QString& fo
     top[QStringLiteral("source")] = sourceObject(document.source, folder);
     top[QStringLiteral("window")] = windowObject(document.window);
     top[QStringLiteral("picture")] = pictureObject(document.picture);
+    if (document.subject)
+        top[QStringLiteral("subject")] = subjectObject(*document.subject);
     return QJsonDocument(top).toJson(QJsonDocument::Compact);
 }
 

@@ -2,6 +2,7 @@
 #include "command_line.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 
 #include <cstdio>
 
@@ -16,14 +17,21 @@ QString failure(const QString& error) {
 
 } // namespace
 
-CommandLine parseCommandLine(const QStringList& arguments) {
+CommandLine parseCommandLine(const QStringList& arguments, const QString& guideFile) {
     QCommandLineParser parser;
     // -data-dir reads as --data-dir, as Qt's own options are written, not as eight letters.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.setApplicationDescription(QStringLiteral(
-        "Vestra2007: two-dimensional posture and motion analysis from photographs.\n\n"
-        "Without options the program starts in the current folder, which must hold\n"
-        "the settings file pcol.dat."));
+    parser.setApplicationDescription(
+        QStringLiteral(
+            "Vestra2007: two-dimensional posture and motion analysis from photographs.\n\n"
+            "Without options the program starts in the current folder, which must hold\n"
+            "the settings file pcol.dat. From the desktop menu, or with --user-data, it\n"
+            "starts in the user's data folder, which gets the sample photos\n"
+            "samples/sample(001).bmp ... samples/sample(030).bmp and the sample video\n"
+            "samples/sample.mp4 on its first start.\n\n"
+            "The guide, in Japanese, opens from the menu ヘルプ → 使い方 (F1)%1")
+            .arg(guideFile.isEmpty() ? QStringLiteral(".")
+                                     : QStringLiteral(";\nit is the file %1.").arg(guideFile)));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and exit."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
@@ -31,7 +39,8 @@ CommandLine parseCommandLine(const QStringList& arguments) {
     const QCommandLineOption dataDir(
         QStringLiteral("data-dir"),
         QStringLiteral("Start in DIR: it is created if missing and, when it has no pcol.dat, "
-                       "filled with the default pcol.dat and the sample photos."),
+                       "filled with the default pcol.dat, the sample photos and the sample "
+                       "video."),
         QStringLiteral("DIR"));
     const QCommandLineOption userData(
         QStringLiteral("user-data"),
@@ -95,6 +104,14 @@ QStringList argumentList(int argc, char* argv[]) {
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     return arguments;
+}
+
+QString programFolder(const char* argv0) {
+    // The kernel's link names the program file, however it was started.
+    const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    if (!self.isEmpty())
+        return QFileInfo(self).absolutePath();
+    return QFileInfo(QString::fromLocal8Bit(argv0)).absolutePath();
 }
 
 int answerWithoutWindow(const CommandLine& command) {

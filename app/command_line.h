@@ -29,11 +29,16 @@ struct CommandLine {
 // Parses the arguments, the program name first, as the process received them:
 //   vestra2007 [--data-dir DIR | --user-data] [FILE]
 //   vestra2007 --help | --version
-// Without options the program starts in the current folder, as it always has.
-[[nodiscard]] CommandLine parseCommandLine(const QStringList& arguments);
+// Without options the program starts in the current folder, as it always has. The help names
+// guideFile, the guide's start page, when given.
+[[nodiscard]] CommandLine parseCommandLine(const QStringList& arguments,
+                                           const QString& guideFile = QString());
 
 // The process arguments as text, decoded the way QCoreApplication decodes them.
 [[nodiscard]] QStringList argumentList(int argc, char* argv[]);
+
+// The folder of the running program, without an application object.
+[[nodiscard]] QString programFolder(const char* argv0);
 
 // Prints the help, the version or the error for an action other than Run and returns the exit
 // code.

@@ -5,6 +5,7 @@
 #include "data_folder.h"
 #include "main_window.h"
 #include "open_at_start.h"
+#include "settings_file.h"
 #include "startup.h"
 
 #include <QApplication>
@@ -51,6 +52,14 @@ void quitWhenShown(const ProgramStart& start) {
     poll->start(kShownPollMs);
 }
 
+QString userDataHint(const QString& folder) {
+    return QStringLiteral("\n\nこのフォルダには pcol.dat がありません。データフォルダ %1 で始める"
+                          "には、デスクトップのメニューから Vestra2007 を選ぶか、"
+                          "vestra2007 --user-data と入力してください（初めての起動で pcol.dat と"
+                          "見本の写真・動画が用意されます）。")
+        .arg(QDir::toNativeSeparators(folder));
+}
+
 } // namespace
 
 ProgramStart::ProgramStart() = default;
@@ -86,6 +95,9 @@ ProgramStart startProgram(const CommandLine& command, const QString& xdgDataHome
     const StartupResult settings = loadStartupSettings(*start.state);
     if (!settings.ok) {
         start.error = settings.error;
+        // Started from a terminal in some folder: say how to start where the data is.
+        if (folder.isEmpty() && !QFileInfo::exists(QLatin1String(kToleranceFileName)))
+            start.error += userDataHint(userDataFolder(xdgDataHome, home));
         return start;
     }
     start.window = std::make_unique<MainWindow>(*start.state);

@@ -164,6 +164,15 @@ TrackResult trackPicture(AnalysisState& state, SwayRecord& sway, const SourceIte
     return result;
 }
 
+// "（全900コマ、Escキーで中止）": what a running line ends with.
+QString runningNote(AnalysisSource::Kind kind, const VideoLength& length) {
+    if (kind != AnalysisSource::Kind::Video || length.frames <= 0)
+        return QStringLiteral("（Escキーで中止）");
+    return QStringLiteral("（全%1%2コマ、Escキーで中止）")
+        .arg(length.estimated ? QStringLiteral("約") : QString())
+        .arg(length.frames);
+}
+
 } // namespace
 
 ContinuationOutcome runContinuation(AnalysisState& state, SwayRecord& sway, FrameSource& source,
@@ -232,10 +241,17 @@ ContinuationOutcome runContinuation(AnalysisState& state, SwayRecord& sway, Fram
     }
 }
 
-QString continuationProgressText(AnalysisSource::Kind kind, int tracked, const SourceItem& item) {
+QString continuationStartText(AnalysisSource::Kind kind, const VideoLength& length) {
+    return QStringLiteral("解析中…") + runningNote(kind, length);
+}
+
+QString continuationProgressText(AnalysisSource::Kind kind, int tracked, const SourceItem& item,
+                                 const VideoLength& length) {
     if (kind == AnalysisSource::Kind::Video)
-        return QStringLiteral("解析中… %1コマ目 %2秒").arg(tracked).arg(secondsText(item.seconds));
-    return QStringLiteral("解析中… %1枚目 %2").arg(tracked).arg(item.name);
+        return QStringLiteral("解析中… %1コマ目 %2秒").arg(tracked).arg(secondsText(item.seconds)) +
+               runningNote(kind, length);
+    return QStringLiteral("解析中… %1枚目 %2").arg(tracked).arg(item.name) +
+           runningNote(kind, length);
 }
 
 QString continuationEndText(AnalysisSource::Kind kind, const ContinuationOutcome& outcome) {

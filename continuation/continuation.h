@@ -9,6 +9,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <limits>
 
 // How a run of the continuation ended.
@@ -68,8 +69,18 @@ public:
                                                   FrameSource& source, ContinuationHost& host,
                                                   const ResumedFrame* resumed = nullptr);
 
-// The progress line while a run goes on, and after it.
+// How many frames a video holds in all, as its start dialog tells it: 0 when unknown,
+// estimated when worked out from its length and frame rate.
+struct VideoLength {
+    int64_t frames = 0;
+    bool estimated = false;
+};
+
+// The progress line as a run starts, while it goes on, and after it. While it runs, the line
+// says that Esc stops it and, for a video of known length, how many frames it has.
+[[nodiscard]] QString continuationStartText(AnalysisSource::Kind kind, const VideoLength& length);
 [[nodiscard]] QString continuationProgressText(AnalysisSource::Kind kind, int tracked,
-                                               const SourceItem& item);
+                                               const SourceItem& item,
+                                               const VideoLength& length = {});
 [[nodiscard]] QString continuationEndText(AnalysisSource::Kind kind,
                                           const ContinuationOutcome& outcome);

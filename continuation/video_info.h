@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "video_orientation.h"
+
 #include <QImage>
 #include <QString>
 
@@ -14,11 +16,14 @@ struct VideoInfo {
     // As the video is meant to be seen: non-square pixels widened, rotation metadata applied.
     int width = 0;
     int height = 0;
-    int rotation = 0; // clockwise degrees that turn a decoded frame upright: 0, 90, 180 or 270
+    int rotation = 0;      // clockwise degrees that turn a decoded frame upright: 0, 90, 180 or 270
+    bool mirrored = false; // then mirrored left to right (a front camera's picture)
     double frameRate = 0.0;           // average frames per second; 0 when unknown
     double durationSeconds = 0.0;     // 0 when unknown
     int64_t frameCount = 0;           // 0 when unknown
     bool frameCountEstimated = false; // from duration and frame rate, not from the container
+
+    [[nodiscard]] VideoOrientation orientation() const { return {rotation, mirrored}; }
 };
 
 // One decoded frame at display size.

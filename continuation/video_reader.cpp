@@ -10,11 +10,12 @@ extern "C" {
 
 #include <QFile>
 #include <QFileInfo>
-#include <QTransform>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cmath>
+#include <cstdarg>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -26,6 +27,25 @@ struct VideoReader::MemoryInput {
     int64_t at = 0;
 };
 
+// With frame threads a frame's error flags are copied from the picture before the decoding
+// thread has concealed its damage, so they come and go with the scheduling. The decoder's report
+// names the packet instead: each packet is tagged (AVCodecContext::reordered_opaque, which the
+// decoder hands on to the thread and to the frames made from it) with its number in decoding
+// order, shifted left by one, and the lowest bit set for a packet shown before the key frame
+// decoding started at, which refers to pictures never read.
+struct VideoReader::DamageLog {
+    std::atomic<int64_t> firstDamaged{INT64_MAX};
+
+    void note(int64_t tag) {
+        if (tag <= 0 || (tag & 1))
+            return; // before any packet, or a leading picture of an open group
+        const int64_t packet = tag >> 1;
+        int64_t first = firstDamaged.load();
+        while (packet < first && !firstDamaged.compare_exchange_weak(first, packet)) {
+        }
+    }
+};
+
 namespace {
 
 // Containers a camera or phone writes. Anything else (playlists, concatenation lists, image
@@ -33,10 +53,33 @@ namespace {
 constexpr const char* kContainers = "mov,mp4,avi,matroska,webm,asf,mpegts,mpeg,nut,flv,ogg,"
                                     "h264,hevc,m4v,mjpeg,mpegvideo,ivf,yuv4mpegpipe,mxf,dv";
 
-void silenceLibraryLog() {
-    // Reasons reach the user through the program's own messages, not through stderr.
+// Errors a decoder logs, and the note of the error concealment that hides damage without an
+// error, are damage in the packet the decoder is working on (the decoder's own context or its
+// thread's copy, which carries the packet's tag). Nothing is printed: reasons reach the user
+// through the program's own messages.
+void noteDecoderLog(void* object, int level, const char* format, va_list) {
+    if (!object || !format)
+        return;
+    if (*static_cast<const AVClass* const*>(object) != avcodec_get_class())
+        return;
+    const auto* context = static_cast<const AVCodecContext*>(object);
+    // Only the program's readers put a damage log there, and only on decoders.
+    if (!context->opaque || !context->codec || !av_codec_is_decoder(context->codec))
+        return;
+    const int severity = level & 0xFF;
+    const bool concealed = severity == AV_LOG_INFO && std::strncmp(format, "concealing ", 11) == 0;
+    if (severity > AV_LOG_ERROR && !concealed)
+        return;
+    // H.264 memory management may drop a picture from before the key frame a seek went to:
+    // bookkeeping of a picture the decoder never had, no damage to the ones it has.
+    if (std::strncmp(format, "mmco: ", 6) == 0)
+        return;
+    static_cast<VideoReader::DamageLog*>(context->opaque)->note(context->reordered_opaque);
+}
+
+void listenToLibraryLog() {
     static std::once_flag once;
-    std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
+    std::call_once(once, [] { av_log_set_callback(noteDecoderLog); });
 }
 
 QString reasonText(int code) {
@@ -94,19 +137,14 @@ int defaultThreads() {
     return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
-// Clockwise degrees, in quarter turns, that the display matrix asks for.
-int rotationOf(const AVStream& stream) {
+VideoOrientation orientationOf(const AVStream& stream) {
     size_t size = 0;
     const uint8_t* data = av_stream_get_side_data(&stream, AV_PKT_DATA_DISPLAYMATRIX, &size);
     if (!data || size < 9 * sizeof(int32_t))
-        return 0;
+        return {};
     int32_t matrix[9];
     std::memcpy(matrix, data, sizeof matrix);
-    const double counterClockwise = av_display_rotation_get(matrix);
-    if (!std::isfinite(counterClockwise))
-        return 0;
-    const long quarters = std::lround(-counterClockwise / 90.0);
-    return static_cast<int>(((quarters % 4) + 4) % 4) * 90;
+    return orientationOfDisplayMatrix(matrix);
 }
 
 double rateOf(const AVStream& stream) {
@@ -154,14 +192,46 @@ bool isCorrupt(const AVFrame& frame) {
     return (frame.flags & AV_FRAME_FLAG_CORRUPT) || frame.decode_error_flags != 0;
 }
 
+// Cover art and thumbnails are pictures beside the sound, not a video.
+bool isStill(const AVStream& stream) {
+    return stream.disposition & (AV_DISPOSITION_ATTACHED_PIC | AV_DISPOSITION_TIMED_THUMBNAILS |
+                                 AV_DISPOSITION_STILL_IMAGE);
+}
+
+// The video stream to read: FFmpeg's choice, passing over pictures that are no video.
+int bestVideoStream(AVFormatContext* format, const AVCodec** codec) {
+    const int best = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, codec, 0);
+    if (best < 0 && best != AVERROR_DECODER_NOT_FOUND)
+        return best;
+    if (best >= 0 && !isStill(*format->streams[best]))
+        return best;
+    int fallback = AVERROR_STREAM_NOT_FOUND;
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        const AVStream& stream = *format->streams[i];
+        if (stream.codecpar->codec_type != AVMEDIA_TYPE_VIDEO || isStill(stream))
+            continue;
+        const int index =
+            av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, static_cast<int>(i), -1, codec, 0);
+        if (index >= 0)
+            return index;
+        fallback = index;
+    }
+    return fallback;
+}
+
 } // namespace
 
+VideoReader::VideoReader() : mDamage(std::make_unique<DamageLog>()) {}
 VideoReader::~VideoReader() = default;
 
 VideoReader::Opened VideoReader::open(const QString& path, const VideoLimits& limits) {
-    silenceLibraryLog();
-    if (!QFileInfo::exists(path))
+    listenToLibraryLog();
+    const QFileInfo file(path);
+    if (!file.exists())
         return {nullptr, reasonText(AVERROR(ENOENT))};
+    // A named pipe or a device would block the open, or never end.
+    if (!file.isFile())
+        return {nullptr, QStringLiteral("通常のファイルではありません")};
     std::unique_ptr<VideoReader> reader(new VideoReader);
     AVDictionaryHolder options;
     options.set("format_whitelist", kContainers);
@@ -182,7 +252,7 @@ VideoReader::Opened VideoReader::open(const QString& path, const VideoLimits& li
 
 VideoReader::Opened VideoReader::openMemory(std::span<const uint8_t> bytes,
                                             const VideoLimits& limits) {
-    silenceLibraryLog();
+    listenToLibraryLog();
     std::unique_ptr<VideoReader> reader(new VideoReader);
     reader->mMemory = std::make_unique<MemoryInput>();
     reader->mMemory->data = bytes.data();
@@ -223,11 +293,14 @@ VideoReader::Opened VideoReader::finishOpen(std::unique_ptr<VideoReader> reader,
     if (const int found = avformat_find_stream_info(format, nullptr); found < 0)
         return {nullptr, reasonText(found)};
     const AVCodec* codec = nullptr;
-    const int index = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
+    const int index = bestVideoStream(format, &codec);
     if (index == AVERROR_DECODER_NOT_FOUND) {
-        const int any = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-        const char* name =
-            any >= 0 ? avcodec_get_name(format->streams[any]->codecpar->codec_id) : "?";
+        const AVStream* any = nullptr;
+        for (unsigned i = 0; i < format->nb_streams && !any; ++i)
+            if (format->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+                !isStill(*format->streams[i]))
+                any = format->streams[i];
+        const char* name = any ? avcodec_get_name(any->codecpar->codec_id) : "?";
         return {nullptr, QStringLiteral("この映像の形式（%1）は復号できません").arg(name)};
     }
     if (index < 0 || !codec)
@@ -255,6 +328,7 @@ VideoReader::Opened VideoReader::finishOpen(std::unique_ptr<VideoReader> reader,
     decoder->thread_count = limits.threads > 0 ? limits.threads : defaultThreads();
     decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     decoder->pkt_timebase = stream->time_base;
+    decoder->opaque = reader->mDamage.get(); // for noteDecoderLog, in every decoding thread
     // A frame larger than the stream said is refused by the decoder, not allocated.
     decoder->max_pixels = std::min<int64_t>(limits.maxPixels, INT_MAX);
     if (const int ready = avcodec_open2(decoder.get(), codec, nullptr); ready < 0)
@@ -275,16 +349,18 @@ VideoReader::Opened VideoReader::finishOpen(std::unique_ptr<VideoReader> reader,
     VideoInfo& info = reader->mInfo;
     info.codedWidth = parameters.width;
     info.codedHeight = parameters.height;
-    info.rotation = rotationOf(*stream);
+    const VideoOrientation orientation = orientationOf(*stream);
+    info.rotation = orientation.rotation;
+    info.mirrored = orientation.mirrored;
     int shownWidth = parameters.width;
     const AVRational aspect = av_guess_sample_aspect_ratio(format, stream, nullptr);
     if (aspect.num > 0 && aspect.den > 0 && aspect.num != aspect.den) {
         const double widened = std::round(double(parameters.width) * aspect.num / aspect.den);
         shownWidth = static_cast<int>(std::clamp(widened, 1.0, 65536.0));
     }
-    const bool turned = info.rotation == 90 || info.rotation == 270;
-    info.width = turned ? parameters.height : shownWidth;
-    info.height = turned ? shownWidth : parameters.height;
+    const QSize upright = orientation.uprightSize(QSize(shownWidth, parameters.height));
+    info.width = upright.width();
+    info.height = upright.height();
     info.frameRate = rateOf(*stream);
     if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
         info.durationSeconds = stream->duration * av_q2d(stream->time_base);
@@ -314,6 +390,13 @@ VideoReader::Status VideoReader::readPacketIntoDecoder() {
             return Status::Failed;
         const int read = av_read_frame(mFormat.get(), mPacket.get());
         if (read < 0) {
+            if (read == AVERROR_EOF && mAwaitKey && mFromStart && !mKeysMissing) {
+                // Not one key frame in the whole stream: a stream that marks none is decoded
+                // from its start whatever its packets say.
+                mKeysMissing = true;
+                if (restart(std::nullopt))
+                    continue;
+            }
             // The end of the file, or a read error: what the decoder holds still comes out,
             // then the stream ends (normally, or as a failure for a read error).
             mFailedInput = read != AVERROR_EOF;
@@ -321,16 +404,25 @@ VideoReader::Status VideoReader::readPacketIntoDecoder() {
             avcodec_send_packet(mDecoder.get(), nullptr);
             return Status::Frame;
         }
-        if (mPacket->stream_index != mStreamIndex) {
+        if (mPacket->stream_index != mStreamIndex ||
+            (mAwaitKey && !mKeysMissing && !(mPacket->flags & AV_PKT_FLAG_KEY))) {
             av_packet_unref(mPacket.get());
             continue;
         }
+        mAwaitKey = false;
+        const int64_t pts = mPacket->pts != AV_NOPTS_VALUE ? mPacket->pts : mPacket->dts;
+        if (mRestartPts == AV_NOPTS_VALUE)
+            mRestartPts = pts;
+        const bool leading =
+            pts != AV_NOPTS_VALUE && mRestartPts != AV_NOPTS_VALUE && pts < mRestartPts;
+        mDecoder->reordered_opaque = (++mPacketsSent << 1) | (leading ? 1 : 0);
         const bool corrupt = mPacket->flags & AV_PKT_FLAG_CORRUPT;
         const int sent =
             corrupt ? AVERROR_INVALIDDATA : avcodec_send_packet(mDecoder.get(), mPacket.get());
         av_packet_unref(mPacket.get());
         if (sent < 0 && sent != AVERROR(EAGAIN)) {
             // A packet that cannot be decoded: the frames before it are good, it ends the stream.
+            mDamage->note(mDecoder->reordered_opaque & ~int64_t{1});
             mFailedInput = true;
             mDraining = true;
             avcodec_send_packet(mDecoder.get(), nullptr);
@@ -354,6 +446,13 @@ VideoReader::Status VideoReader::decode(AVFrame* into) {
     }
 }
 
+bool VideoReader::damaged(const AVFrame& frame) const {
+    // A frame made from the damaged packet, or decoded after it and perhaps built on it. Its
+    // packet's report came before the frame: the decoder hands out a thread's frames only once
+    // that thread and all before it are done. The frame's own flags hold without frame threads.
+    return (frame.reordered_opaque >> 1) >= mDamage->firstDamaged.load() || isCorrupt(frame);
+}
+
 int64_t VideoReader::timestampOf(const AVFrame& frame) {
     int64_t pts = frame.best_effort_timestamp;
     if (pts == AV_NOPTS_VALUE)
@@ -369,44 +468,72 @@ int64_t VideoReader::timestampOf(const AVFrame& frame) {
     return pts;
 }
 
-bool VideoReader::seekBackwardTo(int64_t pts) {
+bool VideoReader::restart(std::optional<int64_t> pts) {
     AVFormatContext* format = mFormat.get();
-    if (av_seek_frame(format, mStreamIndex, pts, AVSEEK_FLAG_BACKWARD) < 0 &&
-        avformat_seek_file(format, mStreamIndex, INT64_MIN, pts, pts, 0) < 0)
+    // Transport and program streams find a time by searching the bytes, which may land after
+    // the first key frame; their start is their first byte.
+    const bool startByBytes = (format->iformat->flags & AVFMT_TS_DISCONT) &&
+                              std::strcmp(format->iformat->name, "ogg") != 0;
+    const bool moved =
+        pts ? av_seek_frame(format, mStreamIndex, *pts, AVSEEK_FLAG_BACKWARD) >= 0 ||
+                  avformat_seek_file(format, mStreamIndex, INT64_MIN, *pts, *pts, 0) >= 0
+        : startByBytes
+            ? av_seek_frame(format, -1, 0, AVSEEK_FLAG_BYTE) >= 0
+            : av_seek_frame(format, mStreamIndex, mStartPts, AVSEEK_FLAG_BACKWARD) >= 0 ||
+                  av_seek_frame(format, -1, 0, AVSEEK_FLAG_BYTE) >= 0;
+    if (!moved)
         return false;
+    // Waits for the decoder's threads: no report of the packets before can arrive after this.
     avcodec_flush_buffers(mDecoder.get());
+    mDamage->firstDamaged = INT64_MAX;
+    mDecoder->reordered_opaque = 0;
     mMoved = true;
     mDraining = false;
     mFailedInput = false;
     mHasPending = false;
     mLastPts = AV_NOPTS_VALUE;
+    mRestartPts = AV_NOPTS_VALUE;
+    mAwaitKey = true;
+    mFromStart = !pts;
+    mPacketsSent = 0;
     return true;
 }
 
 VideoReader::Status VideoReader::seekToFrameAt(int64_t target) {
     // A reader that has decoded nothing yet stands at the start already.
-    const bool fresh = !mMoved;
-    bool fromStart = fresh;
-    if (!fresh || target > mStartPts) {
-        if (seekBackwardTo(target))
-            fromStart = false;
-        else if (!fresh)
-            return Status::Failed;
-    }
-    Status status = decode(mFrame.get());
-    if (status != Status::Frame)
-        return status;
-    mPts = timestampOf(*mFrame);
-    if (!fromStart && mPts > target) {
-        // The index put the key frame after the target: decode from the start instead.
-        if (!seekBackwardTo(mStartPts) && av_seek_frame(mFormat.get(), -1, 0, AVSEEK_FLAG_BYTE) < 0)
-            return Status::Failed;
-        avcodec_flush_buffers(mDecoder.get());
-        mDraining = mFailedInput = false;
-        mLastPts = AV_NOPTS_VALUE;
-        if ((status = decode(mFrame.get())) != Status::Frame)
+    bool stay = !mMoved && target <= mStartPts;
+    bool toStart = stay || mKeysMissing;
+    // Steps back, in the stream's ticks, when the key frame found lies after the target.
+    const int64_t second = std::max<int64_t>(1, std::llround(1.0 / av_q2d(mTimeBase)));
+    constexpr int kStepsBack = 8; // then from the start: 128 s back by then
+    Status status = Status::Failed;
+    for (int stepsBack = 0;; ++stepsBack) {
+        if (!stay) {
+            const int64_t back = stepsBack == 0 ? 0 : second << std::min(stepsBack - 1, 16);
+            int64_t aim = 0;
+            toStart = toStart || stepsBack > kStepsBack ||
+                      __builtin_sub_overflow(target, back, &aim) || aim < mStartPts;
+            if (!restart(toStart ? std::nullopt : std::optional<int64_t>(aim))) {
+                if (!toStart) {
+                    toStart = true;
+                    continue;
+                }
+                if (mMoved)
+                    return Status::Failed;
+                // Not seekable, but still at the start.
+            }
+        }
+        stay = false;
+        status = decode(mFrame.get());
+        if (status == Status::Failed || (status == Status::End && toStart))
             return status;
-        mPts = timestampOf(*mFrame);
+        if (status == Status::Frame) {
+            mPts = timestampOf(*mFrame);
+            if (mPts <= target || toStart)
+                break;
+        }
+        // Nothing from the landing place on, or the frame on screen at the target lies before
+        // the key frame found there: further back.
     }
     while (mPts < target) {
         status = decode(mPending.get());
@@ -423,7 +550,7 @@ VideoReader::Status VideoReader::seekToFrameAt(int64_t target) {
         std::swap(mFrame, mPending);
         mPts = pts;
     }
-    return isCorrupt(*mFrame) ? Status::Failed : Status::Frame;
+    return damaged(*mFrame) ? Status::Failed : Status::Frame;
 }
 
 VideoReader::Status VideoReader::next() {
@@ -437,7 +564,7 @@ VideoReader::Status VideoReader::next() {
             return status;
         mPts = timestampOf(*mFrame);
     }
-    return isCorrupt(*mFrame) ? Status::Failed : Status::Frame;
+    return damaged(*mFrame) ? Status::Failed : Status::Frame;
 }
 
 double VideoReader::secondsOf(int64_t pts) const {
@@ -456,8 +583,8 @@ QImage VideoReader::picture(QSize size) {
     if (frame.width <= 0 || frame.height <= 0 || size.isEmpty() ||
         int64_t{frame.width} * frame.height > mMaxPixels)
         return {};
-    const bool turned = mInfo.rotation == 90 || mInfo.rotation == 270;
-    const QSize target = turned ? size.transposed() : size;
+    const VideoOrientation orientation = mInfo.orientation();
+    const QSize target = orientation.storedSize(size);
     if (frame.format < 0 || frame.format >= AV_PIX_FMT_NB)
         return {};
     bool fullRange = rawValue(frame.color_range) == AVCOL_RANGE_JPEG;
@@ -498,7 +625,5 @@ QImage VideoReader::picture(QSize size) {
         for (int x = 0; x < width; ++x)
             row[x] |= 0xFF000000u;
     }
-    if (mInfo.rotation != 0)
-        image = image.transformed(QTransform().rotate(mInfo.rotation));
-    return image;
+    return orientation.apply(image);
 }

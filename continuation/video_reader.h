@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 
 // Bounds on the work one open and one decode may do. The defaults suit files on disk; the fuzz
@@ -23,6 +24,11 @@ struct VideoLimits {
 // Demuxer, decoder and scaler of one video stream, read front to back, with seeking. Frames come
 // out in presentation order with a timestamp from the stream (best effort, never missing and
 // never going backwards).
+//
+// Damage ends the stream at the same frame on every run, however the decoder's threads are
+// scheduled: the first frame decoded from a packet the decoder reports damage in, or from any
+// packet after it, fails, and every frame before it is handed out. Decoding starts at key frames
+// only: after opening and after every seek the packets before the next key frame are skipped.
 class VideoReader {
 public:
     enum class Status { Frame, End, Failed };
@@ -38,6 +44,7 @@ public:
 
     ~VideoReader();
     struct MemoryInput; // the read position of openMemory
+    struct DamageLog;   // packets the decoder reported damage in
     VideoReader(const VideoReader&) = delete;
     VideoReader& operator=(const VideoReader&) = delete;
 
@@ -46,7 +53,9 @@ public:
     [[nodiscard]] QSize displaySize() const;
 
     // Positions the reader so that frame() holds the frame on screen at `pts`: the last frame
-    // whose timestamp is at most `pts`, or the first frame when all are later.
+    // whose timestamp is at most `pts`, or the first frame when all are later. Decodes forward
+    // from the key frame before `pts`; when the demuxer lands after it, it steps further back,
+    // a second and then twice as far each time, before it falls back to the start.
     [[nodiscard]] Status seekToFrameAt(int64_t pts);
     // Decodes the next frame into frame().
     [[nodiscard]] Status next();
@@ -61,14 +70,17 @@ public:
     [[nodiscard]] QImage picture(QSize size);
 
 private:
-    VideoReader() = default;
+    VideoReader();
     static Opened finishOpen(std::unique_ptr<VideoReader> reader, const VideoLimits& limits);
     Status decode(AVFrame* into);
     Status readPacketIntoDecoder();
-    bool seekBackwardTo(int64_t pts);
+    bool restart(std::optional<int64_t> pts);
     int64_t timestampOf(const AVFrame& frame);
+    bool damaged(const AVFrame& frame) const;
 
     std::unique_ptr<MemoryInput> mMemory; // outlives the I/O context that reads it
+    // Damage the decoder reports, noted from its threads; outlives the decoder.
+    std::unique_ptr<DamageLog> mDamage;
     AVIOContextPtr mIo;
     AVFormatContextPtr mFormat;
     AVCodecContextPtr mDecoder;
@@ -84,7 +96,12 @@ private:
     int64_t mDefaultDuration = 1;
     int64_t mPts = 0;
     int64_t mLastPts = AV_NOPTS_VALUE;
-    bool mMoved = false; // decoded or sought since opening
+    int64_t mPacketsSent = 0;             // numbers the packets in decoding order, from 1
+    int64_t mRestartPts = AV_NOPTS_VALUE; // the first packet decoded since the last restart
+    bool mAwaitKey = true;                // packets before a key frame are skipped
+    bool mKeysMissing = false;            // the stream marks no key frames: decode from the start
+    bool mFromStart = true;               // decoding began at the start of the stream
+    bool mMoved = false;                  // decoded or sought since opening
     bool mDraining = false;
     bool mFailedInput = false;
     int mMaxPacketsPerFrame = 0;

@@ -126,17 +126,30 @@ void EndWindow::press(AxisMapping mapping, bool withGroupedFiles) {
     delete dialog;
     if (!accepted || files.isEmpty())
         return;
-    const QString chosen = files.constFirst();
+    const Written written = writeFiles(files.constFirst(), mapping, withGroupedFiles);
+    if (!written.paths.isEmpty())
+        emit filesWritten(written.paths);
+    if (!written.error.isEmpty())
+        return reportFailure(written.error);
+    if (written.complete)
+        close();
+}
 
+EndWindow::Written EndWindow::writeFiles(const QString& chosen, AxisMapping mapping,
+                                         bool withGroupedFiles) const {
     // Each file is written whole before the next one is started; a failure ends the press and
-    // leaves the files already written as they are.
+    // leaves the files already written as they are. A name without "." ends it silently.
+    Written written;
     if (mFileChecks[0]->checkState() == Qt::Checked) {
         const auto name = outputFileName(chosen, QStringLiteral("_1.csv"));
         if (!name)
-            return; // a name without "." ends the press silently
+            return written;
         const WriteResult result = writeAsIsFile(*name, mState, mapping);
-        if (!result.ok)
-            return reportFailure(result.error);
+        if (!result.ok) {
+            written.error = result.error;
+            return written;
+        }
+        written.paths.append(*name);
     }
     if (withGroupedFiles) {
         for (int n = kSmallestGroup; n <= kLargestGroup; ++n) {
@@ -144,13 +157,17 @@ void EndWindow::press(AxisMapping mapping, bool withGroupedFiles) {
                 continue;
             const auto name = outputFileName(chosen, QStringLiteral("_%1.csv").arg(n));
             if (!name)
-                return;
+                return written;
             const WriteResult result = writeGroupedFile(*name, mState, n);
-            if (!result.ok)
-                return reportFailure(result.error);
+            if (!result.ok) {
+                written.error = result.error;
+                return written;
+            }
+            written.paths.append(*name);
         }
     }
-    close();
+    written.complete = true;
+    return written;
 }
 
 void EndWindow::reportFailure(const QString& message) {

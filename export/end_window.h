@@ -3,6 +3,7 @@
 
 #include "csv_export.h"
 
+#include <QStringList>
 #include <QWidget>
 #include <array>
 
@@ -19,8 +20,19 @@ class EndWindow : public QWidget {
 public:
     explicit EndWindow(AnalysisState& state, QWidget* parent = nullptr);
 
+signals:
+    // After a press wrote files (also when a later one of them failed): their full paths.
+    void filesWritten(const QStringList& paths);
+
 private:
+    struct Written {
+        QStringList paths;
+        QString error;         // the failure to report; empty when none
+        bool complete = false; // every file was written
+    };
     void press(AxisMapping mapping, bool withGroupedFiles);
+    [[nodiscard]] Written writeFiles(const QString& chosen, AxisMapping mapping,
+                                     bool withGroupedFiles) const;
     void selectAll(bool checked);
     void reportFailure(const QString& message);
 

@@ -5,6 +5,7 @@
 #include "angles.h"
 #include "continuation.h"
 #include "end_window.h"
+#include "guide_window.h"
 #include "number_text.h"
 #include "options_window.h"
 #include "photo_loader.h"
@@ -12,6 +13,8 @@
 #include "photo_sequence_source.h"
 #include "picture_area.h"
 #include "press.h"
+#include "progress_notes.h"
+#include "region_search.h"
 #include "responsive_run.h"
 #include "scale.h"
 #include "single_window.h"
@@ -21,6 +24,7 @@
 #include "sway_window.h"
 #include "tracking.h"
 #include "video_dialogs.h"
+#include "video_info.h"
 #include "video_source.h"
 
 #include <QAction>
@@ -127,9 +131,10 @@ void setListText(QComboBox* list, const QString& text) {
 class WindowHost : public ContinuationHost {
 public:
     WindowHost(PictureArea* org, PictureArea* shown, QLabel* progress, ResponsiveRun& run,
-               AnalysisSource::Kind kind, double& shownSeconds, int32_t& shownSequence,
-               std::shared_ptr<SourceFrame>& sourceFrame, SourceScale& sourceScale)
-        : mOrg(org), mShown(shown), mProgress(progress), mRun(run), mKind(kind),
+               AnalysisSource::Kind kind, const VideoLength& length, double& shownSeconds,
+               int32_t& shownSequence, std::shared_ptr<SourceFrame>& sourceFrame,
+               SourceScale& sourceScale)
+        : mOrg(org), mShown(shown), mProgress(progress), mRun(run), mKind(kind), mLength(length),
           mShownSeconds(shownSeconds), mShownSequence(shownSequence), mSourceFrame(sourceFrame),
           mSourceScale(sourceScale) {}
 
@@ -146,7 +151,7 @@ public:
     void tracked(int count, const SourceItem& item) override {
         if (!mRun.due())
             return;
-        mProgress->setText(continuationProgressText(mKind, count, item));
+        mProgress->setText(continuationProgressText(mKind, count, item, mLength));
         waiting();
     }
     void waiting() override {
@@ -163,6 +168,7 @@ private:
     QLabel* mProgress;
     ResponsiveRun& mRun;
     AnalysisSource::Kind mKind;
+    VideoLength mLength;
     double& mShownSeconds;
     int32_t& mShownSequence;
     std::shared_ptr<SourceFrame>& mSourceFrame;
@@ -180,8 +186,12 @@ MainWindow::MainWindow(AnalysisState& state, QWidget* parent) : QMainWindow(pare
     setWindowTitle(kTitle);
     buildMenus();
     buildControls();
-    // The layout is fixed; the window does not follow a change of size.
+    // The layout is fixed; the window does not follow a change of size, and so offers no
+    // maximise button.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
     setUpAnalysisKeeping();
 }
 
@@ -223,6 +233,7 @@ void MainWindow::buildMenus() {
         results->addAction(QStringLiteral("動揺解析..."), this, &MainWindow::showSwayReport);
     mSwayAction->setObjectName(QStringLiteral("mnuSway"));
     mSwayAction->setEnabled(false);
+    addReportActions(results);
     // Whatever changed the trajectory, the menu shows the state of the moment.
     connect(results, &QMenu::aboutToShow, this, &MainWindow::updateSwayReport);
 
@@ -231,6 +242,9 @@ void MainWindow::buildMenus() {
 
     QMenu* help = bar->addMenu(QStringLiteral("ヘルプ"));
     help->setObjectName(QStringLiteral("Help"));
+    QAction* guide = help->addAction(QStringLiteral("使い方"), this, &MainWindow::showGuide);
+    guide->setObjectName(QStringLiteral("mnuHelpGuide"));
+    guide->setShortcut(QKeySequence::HelpContents);
     QAction* version =
         help->addAction(QStringLiteral("バージョン情報"), this, &MainWindow::showVersion);
     version->setObjectName(QStringLiteral("Ver"));
@@ -374,8 +388,11 @@ void MainWindow::openPhoto() {
 
 bool MainWindow::loadPhoto(const QString& path) {
     auto photo = loadPhotoForDisplay(path);
-    if (!photo)
-        return false; // not a picture: nothing changes, no message
+    if (!photo) {
+        // Nothing else changes and no message box comes up; the line says why nothing happened.
+        showNote(unreadablePhotoText(path));
+        return false;
+    }
     showOpenedPicture(photo->image, path, AnalysisSource::Kind::Photo,
                       loadPhotoSource(path, photo->image.size()));
     mShownSeconds = SwayEntry::kNone;
@@ -425,7 +442,7 @@ void MainWindow::openVideoFile() {
 
 bool MainWindow::openVideo(const QString& path, double startSeconds, int frameStep,
                            QString* error) {
-    VideoFrameResult loaded = loadVideoFrameAtSeconds(path, startSeconds);
+    VideoFrameResult loaded = loadVideoStartFrame(path, startSeconds);
     if (!loaded.frame) {
         if (error)
             *error = loaded.error;
@@ -549,8 +566,14 @@ void MainWindow::continueAnalysis() {
     markUnsaved();
     const WaitCursor wait;
     const QSize size = mPicSource->innerSize();
+    VideoLength length;
+    if (video)
+        if (const VideoProbeResult probe =
+                probeVideo(QString::fromStdString(mSource.placementPath));
+            probe.info)
+            length = {probe.info->frameCount, probe.info->frameCountEstimated};
     mProgress->show();
-    showProgress(QStringLiteral("解析中…"), true);
+    showProgress(continuationStartText(kind, length), true);
     {
         // Until the end only paint events and Esc get through; input queued meanwhile is dropped
         // when the run is over.
@@ -563,8 +586,8 @@ void MainWindow::continueAnalysis() {
             source = std::make_unique<PhotoSequenceSource>(
                 mState.photoPath, size, QThread::idealThreadCount(),
                 QSize(mSourceScale.sourceWidth, mSourceScale.sourceHeight));
-        WindowHost host(mPicOrg, mPicSource, mProgress, run, kind, mShownSeconds, mShownSequence,
-                        mSourceFrame, mSourceScale);
+        WindowHost host(mPicOrg, mPicSource, mProgress, run, kind, length, mShownSeconds,
+                        mShownSequence, mSourceFrame, mSourceScale);
         const ContinuationOutcome outcome =
             runContinuation(mState, mSway, *source, host, resumed ? &*resumed : nullptr);
         mPicSource->update();
@@ -596,7 +619,11 @@ void MainWindow::finishAnalysis() {
         mWrittenTotals[static_cast<std::size_t>(k - 1)] = total;
     }
     updateSwayReport();
-    showSingleWindow(mEnd, [this] { return new EndWindow(mState); });
+    showSingleWindow(mEnd, [this] {
+        auto* window = new EndWindow(mState);
+        connect(window, &EndWindow::filesWritten, this, &MainWindow::showWrittenFiles);
+        return window;
+    });
 }
 
 void MainWindow::pressOnPicture(QPointF position, int bits) {
@@ -637,9 +664,17 @@ void MainWindow::pressMarkerPoint(QPointF position) {
     mPicOld->setPalette(swatch);
 
     CanvasView canvas = mPicSource->canvasView();
-    if (placeMarkerPoint(mState, photo, canvas, position.x(), position.y()))
+    const bool marker = pressMeetsMarker(mState, photo, position.x(), position.y());
+    if (placeMarkerPoint(mState, photo, canvas, position.x(), position.y())) {
         recordPlacedPoint(mSway, mState, swayPictures(), mState.pointCount, position.x(),
                           position.y(), mShownSeconds, mShownSequence);
+        if (!marker) {
+            showNote(noMarkerText(mState.pointCount));
+            mPressNote = mProgress->text();
+        } else if (!mPressNote.isEmpty() && mProgress->text() == mPressNote) {
+            mProgress->clear(); // the note was about an earlier point
+        }
+    }
     mPicSource->update();
 }
 
@@ -715,12 +750,17 @@ void MainWindow::showVersion() {
     showSingleWindow(mAbout, [] { return new AboutWindow(); });
 }
 
+void MainWindow::showGuide() {
+    showSingleWindow(mGuide, [] { return new GuideWindow(installedGuideFile()); });
+}
+
 void MainWindow::showSwayReport() {
     if (!swayReportAvailable(mSway))
         return;
     showSingleWindow(mSwayWindow, [this] {
         auto* window = new SwayWindow(mState, mSway);
         connect(window, &SwayWindow::frameIntervalChanged, this, &MainWindow::markUnsaved);
+        attachReportPanel(window);
         return window;
     })->refresh();
 }
@@ -728,6 +768,8 @@ void MainWindow::showSwayReport() {
 void MainWindow::updateSwayReport() {
     const bool available = swayReportAvailable(mSway);
     mSwayAction->setEnabled(available);
+    mReportPdfAction->setEnabled(available);
+    mPrintAction->setEnabled(available);
     if (!mSwayWindow)
         return;
     // After a new analysis, an opened file or an undo the trajectory may be too short to report.
@@ -751,4 +793,13 @@ void MainWindow::showProgress(const QString& text, bool immediately) {
     mProgressClock.start();
     mProgress->setText(text);
     mProgress->repaint();
+}
+
+void MainWindow::showNote(const QString& text) {
+    mProgress->setText(text);
+    mProgress->show();
+}
+
+void MainWindow::showWrittenFiles(const QStringList& paths) {
+    showNote(writtenFilesText(paths, mProgress->fontMetrics(), mProgress->width()));
 }

@@ -4,7 +4,9 @@
 #include "analysis_document.h"
 #include "analysis_source.h"
 #include "analysis_state.h"
+#include "report_document.h"
 #include "source_scale.h"
+#include "subject_record.h"
 #include "sway_record.h"
 #include "undo_history.h"
 
@@ -24,6 +26,7 @@ class AboutWindow;
 class SourceFrame;
 struct SwayPictures;
 class EndWindow;
+class GuideWindow;
 class OptionsWindow;
 class PictureArea;
 class SwayWindow;
@@ -64,6 +67,7 @@ public:
     void pressOnPicture(QPointF position, int modifierBits);
     void showOptions();
     void showVersion();
+    void showGuide();
     void showSwayReport();
     // After a run lost a marker (lost_frame_view.cpp): the picture where it was lost, shown in
     // place of the trail to place the lost markers by hand ("このコマで指定して続ける"), or left
@@ -111,6 +115,15 @@ public:
     }
     [[nodiscard]] const QString& analysisFilePath() const { return mFilePath; }
 
+    // The subject and test conditions, and the printed report (main_window_report.cpp).
+    void editSubject(QWidget* parent = nullptr); // one step of the history per OK
+    void makeReportPdf();                        // レポートを作成...
+    void printSwayReport();                      // 印刷...
+    [[nodiscard]] const std::optional<SubjectRecord>& subject() const { return mSubject; }
+    // What the printed report takes from this window: the subject, the recording, the
+    // placement picture with the points on it.
+    [[nodiscard]] ReportContext reportContext() const;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -143,6 +156,9 @@ private:
     enum class MessageKind { Plain, Warning };
     void showMessage(const QString& text, MessageKind kind = MessageKind::Plain);
     void showProgress(const QString& text, bool immediately);
+    // A line for the user under the picture (lblProgress), where the continuation reports.
+    void showNote(const QString& text);
+    void showWrittenFiles(const QStringList& paths);
 
     void setUpAnalysisKeeping();
     void addAnalysisFileActions(QMenu* file);
@@ -162,10 +178,13 @@ private:
     [[nodiscard]] bool askToSaveChanges();
     void updateTitle();
     void updateEditActions();
+    void addReportActions(QMenu* results);
+    void attachReportPanel(SwayWindow* window);
 
     AnalysisState& mState;
     SwayRecord mSway;
     AnalysisSource mSource;
+    std::optional<SubjectRecord> mSubject; // none until entered
     // Of the picture in picOrg, for entry 0 of the trajectory: the time of a video frame (NaN
     // for a photo) and the sequence number of a photo. After a continuation photoPath names the
     // photo that ended it, which need not be the one shown.
@@ -212,7 +231,10 @@ private:
     QAction* mUndo = nullptr;
     QAction* mRedo = nullptr;
     QAction* mSwayAction = nullptr;
+    QAction* mReportPdfAction = nullptr;
+    QAction* mPrintAction = nullptr;
     QElapsedTimer mProgressClock;
+    QString mPressNote; // the last marker press's note, until the line says something else
 
     UndoHistory mHistory;
     QImage mBasePicture; // the clean picture under the marks of picSource
@@ -223,6 +245,7 @@ private:
 
     QPointer<OptionsWindow> mOptions;
     QPointer<AboutWindow> mAbout;
+    QPointer<GuideWindow> mGuide;
     QPointer<EndWindow> mEnd;
     QPointer<SwayWindow> mSwayWindow;
 };

@@ -10,6 +10,7 @@
 #include "picture_area.h"
 #include "picture_marks.h"
 #include "placement_picture.h"
+#include "progress_notes.h"
 #include "window_state.h"
 
 #include <QAction>
@@ -118,6 +119,7 @@ UndoState MainWindow::undoState() const {
                           !mCommand4->isHidden(), !mCommand3->isHidden()};
     state.window.swatch = mPicOld->palette().color(QPalette::Window);
     state.placed = mSource.lost.placed;
+    state.subject = mSubject;
     return state;
 }
 
@@ -137,6 +139,7 @@ void MainWindow::applyUndoState(const UndoState& state) {
         if (mFrameView)
             showFrameViewPrompt();
     }
+    mSubject = state.subject;
 }
 
 void MainWindow::undo() {
@@ -146,6 +149,8 @@ void MainWindow::undo() {
     CanvasView canvas = mPicSource->canvasView();
     step->pixels.applyBefore(canvas);
     applyUndoState(step->before);
+    if (mProgress->text() == noMarkerText(mState.pointCount + 1))
+        mProgress->clear(); // the note was about the point just taken back
     mPicSource->update();
     updateTitle();
     updateEditActions();
@@ -206,6 +211,7 @@ AnalysisDocument MainWindow::currentDocument() const {
     document.record = mState;
     document.sway = mSway;
     document.source = mSource;
+    document.subject = mSubject;
     document.window = captureWindowState(*centralWidget(), *mKaiseki);
     if (mFrameView) // the line as the run left it, under the trail
         document.window.progressText = mEndText.toStdString();
@@ -248,6 +254,7 @@ QString MainWindow::applyDocument(const AnalysisDocument& document) {
     mState = record;
     mSway = document.sway;
     mSource = document.source;
+    mSubject = document.subject;
     // A press on the placement picture is timed like it.
     mShownSeconds = placement.seconds;
     mShownSequence =
@@ -286,6 +293,7 @@ void MainWindow::resetToStartup() {
     mState = fresh;
     mSway = SwayRecord{};
     mSource = AnalysisSource{};
+    mSubject.reset();
     mShownSeconds = SwayEntry::kNone;
     mShownSequence = SwayEntry::kNoSequence;
     mPicOrg->setImage(QImage());

@@ -4,6 +4,7 @@
 #include "analysis_source.h"
 #include "analysis_state.h"
 #include "pixel_journal.h"
+#include "subject_record.h"
 #include "sway_record.h"
 
 #include <QColor>
@@ -57,6 +58,7 @@ struct UndoState {
     PressWindow window;
     // The lost markers placed by hand on the picture where a run lost them.
     std::vector<LostFrame::Placed> placed;
+    std::optional<SubjectRecord> subject;
 };
 // Bit for bit: a NaN equals a NaN.
 [[nodiscard]] bool sameState(const UndoState& a, const UndoState& b);

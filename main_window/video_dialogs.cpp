@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "video_dialogs.h"
 
+#include "responsive_run.h"
+
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
@@ -11,7 +15,11 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSpinBox>
+#include <QStyle>
 #include <QVBoxLayout>
+
+#include <cmath>
+#include <thread>
 
 namespace {
 
@@ -54,7 +62,57 @@ void followFilterPatterns(QFileDialog& dialog) {
     QObject::connect(&dialog, &QFileDialog::filterSelected, model, apply, Qt::QueuedConnection);
 }
 
+// 開始位置: the arrows move by whole frames of the video, to a time inside the frame.
+class StartSecondsBox : public QDoubleSpinBox {
+public:
+    StartSecondsBox(double frameRate, QWidget* parent)
+        : QDoubleSpinBox(parent), mFrameRate(frameRate) {}
+
+    void stepBy(int steps) override {
+        if (mFrameRate <= 0)
+            return QDoubleSpinBox::stepBy(steps);
+        interpretText(); // a typed value counts from where it stands
+        setValue(frameStepSeconds(value(), steps, mFrameRate));
+        if (style()->styleHint(QStyle::SH_SpinBox_SelectOnStep, nullptr, this))
+            selectAll();
+    }
+
+private:
+    double mFrameRate;
+};
+
 } // namespace
+
+double frameStepSeconds(double seconds, int steps, double frameRate) {
+    if (!(frameRate > 0) || !std::isfinite(seconds))
+        return seconds;
+    // The frame on screen at `seconds`; the tolerance keeps a frame's own start in that frame.
+    const double frame = std::floor(std::max(0.0, seconds) * frameRate + 1e-6);
+    const double to = std::max(0.0, frame + steps);
+    // Rounded up to what the box shows, but not past a whole millisecond it starts on.
+    return std::ceil(to / frameRate * 1000.0 - 1e-6) / 1000.0;
+}
+
+void runWhileWindowsWait(const std::function<void()>& work) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    {
+        const ResponsiveRun run; // paints and timers go on; clicks and keys are swallowed
+        QEventLoop loop;
+        std::thread worker([&] {
+            work();
+            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        });
+        loop.exec();
+        worker.join();
+    }
+    QApplication::restoreOverrideCursor();
+}
+
+VideoFrameResult loadVideoStartFrame(const QString& path, double seconds) {
+    VideoFrameResult result;
+    runWhileWindowsWait([&] { result = loadVideoFrameAtSeconds(path, seconds); });
+    return result;
+}
 
 QStringList nameFilterPatterns(const QString& filter) {
     const qsizetype open = filter.lastIndexOf(QLatin1Char('('));
@@ -84,7 +142,13 @@ QString chooseVideoFile(QWidget* parent) {
 
 QString videoSizeText(const VideoInfo& info) {
     QString text = QStringLiteral("%1 × %2 ピクセル").arg(info.width).arg(info.height);
-    if (info.rotation != 0)
+    if (info.mirrored && info.rotation == 180)
+        text += QStringLiteral("（上下反転して表示）");
+    else if (info.mirrored && info.rotation != 0)
+        text += QStringLiteral("（%1°回転し左右反転して表示）").arg(info.rotation);
+    else if (info.mirrored)
+        text += QStringLiteral("（左右反転して表示）");
+    else if (info.rotation != 0)
         text += QStringLiteral("（%1°回転して表示）").arg(info.rotation);
     else if (info.width != info.codedWidth)
         text += QStringLiteral("（記録は %1 × %2）").arg(info.codedWidth).arg(info.codedHeight);
@@ -126,7 +190,7 @@ VideoStartDialog::VideoStartDialog(const QString& path, const VideoInfo& info, Q
     form->addRow(QStringLiteral("コマ数"),
                  readOut("lblVideoFrames", videoFrameCountText(info), this));
 
-    mStart = new QDoubleSpinBox(this);
+    mStart = new StartSecondsBox(info.frameRate, this);
     mStart->setObjectName(QStringLiteral("spnVideoStart"));
     mStart->setDecimals(3);
     mStart->setRange(0.0, info.durationSeconds > 0 ? info.durationSeconds : 1e6);

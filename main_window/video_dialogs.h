@@ -6,6 +6,8 @@
 #include <QDialog>
 #include <QStringList>
 
+#include <functional>
+
 class QDoubleSpinBox;
 class QSpinBox;
 
@@ -30,6 +32,19 @@ private:
     QDoubleSpinBox* mStart = nullptr;
     QSpinBox* mStep = nullptr;
 };
+
+// Where 開始位置's arrows go: `steps` frames on (or back, when negative) from the frame on screen
+// at `seconds`, for a video of `frameRate` frames a second. The time is rounded up to the
+// millisecond the box shows, so that it still lies inside that frame and picks it.
+[[nodiscard]] double frameStepSeconds(double seconds, int steps, double frameRate);
+
+// Runs `work` on a worker thread and waits for it; meanwhile the windows stay painted and show
+// the wait cursor, and clicks and keys are swallowed.
+void runWhileWindowsWait(const std::function<void()>& work);
+
+// The start frame of 動画を開く, loaded as loadVideoFrameAtSeconds does, off the user-interface
+// thread through runWhileWindowsWait.
+[[nodiscard]] VideoFrameResult loadVideoStartFrame(const QString& path, double seconds);
 
 // Texts of the dialog's read-outs, locale-independent.
 [[nodiscard]] QString videoSizeText(const VideoInfo& info);

@@ -242,3 +242,15 @@ PixelPoint findMarkerCentre(const AnalysisState& state, const PhotoView& photo, 
     return canvas.journal ? searchRegion<true>(state, photo, canvas, clickX, clickY)
                           : searchRegion<false>(state, photo, canvas, clickX, clickY);
 }
+
+bool pressMeetsMarker(const AnalysisState& state, const PhotoView& photo, double clickX,
+                      double clickY) {
+    // Rounded as the search rounds them: on a tie the pixel to the left may be the click's own.
+    const int x = nearestInt16(clickX);
+    const int y = nearestInt16(clickY);
+    const int xBack = nearestInt16(clickX - 1.0);
+    const int yBack = nearestInt16(clickY - 1.0);
+    using marker_detail::passesAt;
+    return passesAt(state, photo, x, y) || passesAt(state, photo, x, yBack) ||
+           passesAt(state, photo, xBack, y);
+}

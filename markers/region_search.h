@@ -19,3 +19,9 @@ struct PixelPoint {
 // during the search would otherwise change the later tests.
 [[nodiscard]] PixelPoint findMarkerCentre(const AnalysisState& state, const PhotoView& photo,
                                           CanvasView& canvas, double clickX, double clickY);
+
+// Whether the search from this click meets a marker pixel at all: the pixels it starts from are
+// the click's and those above and to the left of it. When it meets none, findMarkerCentre
+// returns the click position and paints nothing but that centre.
+[[nodiscard]] bool pressMeetsMarker(const AnalysisState& state, const PhotoView& photo,
+                                    double clickX, double clickY);

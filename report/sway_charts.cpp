@@ -93,7 +93,7 @@ void setRange(QValueAxis* axis, double low, double high, int intervals) {
         high += 0.5;
     }
     axis->setRange(low, high);
-    const double step = niceStep(high - low, intervals);
+    const double step = tickStep(low, high, intervals);
     axis->setTickInterval(step);
     const int decimals = std::clamp(static_cast<int>(std::ceil(-std::log10(step))), 0, 6);
     axis->setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
@@ -175,6 +175,26 @@ double niceStep(double span, int intervals) {
         if (raw <= factor * power * 1.0000001)
             return factor * power;
     return 10.0 * power;
+}
+
+int ticksWithin(double low, double high, double step) {
+    if (!(step > 0.0) || !(high >= low))
+        return 0;
+    // The axis draws multiples of the step from the anchor 0; a hair of slack for the ends.
+    const double slack = step * 1e-9;
+    return static_cast<int>(std::floor((high + slack) / step) - std::ceil((low - slack) / step)) +
+           1;
+}
+
+double tickStep(double low, double high, int intervals) {
+    double step = niceStep(high - low, intervals);
+    // Down the 1-2-5 ladder until three ticks carry labels: sway of +-4 mm once showed "0" alone.
+    for (int i = 0; i < 60 && ticksWithin(low, high, step) < kMinTicks; ++i) {
+        const double power = std::pow(10.0, std::floor(std::log10(step) + 1e-9));
+        const double factor = step / power;
+        step = factor > 4.5 ? 2 * power : factor > 1.5 ? power : 0.5 * power;
+    }
+    return step;
 }
 
 EqualScaleChartView::EqualScaleChartView(QWidget* parent) : QChartView(parent) {

@@ -11,6 +11,16 @@ struct SwayReport;
 // A tick step of 1, 2 or 5 times a power of ten giving about `intervals` steps over `span`.
 [[nodiscard]] double niceStep(double span, int intervals);
 
+// Every axis of the report labels at least this many ticks.
+inline constexpr int kMinTicks = 3;
+
+// How many multiples of `step` lie in [low, high].
+[[nodiscard]] int ticksWithin(double low, double high, double step);
+
+// The tick step of an axis from `low` to `high`: niceStep for about `intervals` steps, or the
+// next finer 1, 2 or 5 times a power of ten until kMinTicks ticks fall within the range.
+[[nodiscard]] double tickStep(double low, double high, int intervals);
+
 // A chart view whose two value axes keep one unit the same length on the screen: the data's
 // bounds are widened along one axis to fit the plot area's shape, whenever that changes.
 class EqualScaleChartView : public QChartView {

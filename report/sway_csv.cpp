@@ -29,6 +29,13 @@ std::string countCell(int n) {
     return std::to_string(n);
 }
 
+// A typed interval is written as typed: the velocity was worked out with all of its digits. The
+// mean frame spacing of a video is a measure like the others.
+std::string intervalCell(const SwayReport& report, const PointTrajectory& p) {
+    return report.timing == SwayTiming::PhotoInterval ? intervalText(p.interval)
+                                                      : fileNumber(p.interval);
+}
+
 } // namespace
 
 std::string measuresFileBytes(const SwayReport& report) {
@@ -36,16 +43,20 @@ std::string measuresFileBytes(const SwayReport& report) {
     std::string text = "点,部位,n,Δt(s),軌跡長(" + u + "),平均速度(" + u + "/s),範囲X(" + u +
                        "),範囲Y(" + u + "),RMS X(" + u + "),RMS Y(" + u + "),平均距離(" + u +
                        "),楕円面積(" + u + "2),楕円長半径(" + u + "),楕円短半径(" + u +
-                       "),楕円傾き(°)" + kLineEnd;
+                       "),楕円傾き(°),T(s),平均周波数(Hz),F50(Hz),F95(Hz),総パワー(" + u + "2)" +
+                       kLineEnd;
     for (const PointTrajectory& p : report.points) {
         text += std::to_string(p.point) + ',' +
                 cell(report.names[static_cast<std::size_t>(p.point)]) + ',' +
-                countCell(static_cast<int>(p.positions.size())) + ',' + fileNumber(p.interval);
+                countCell(static_cast<int>(p.positions.size())) + ',' + intervalCell(report, p);
         if (const auto& m = p.measures) {
             const double velocity = m->meanVelocity ? *m->meanVelocity : kNaN;
-            for (const double v : {m->pathLength, velocity, m->rangeX, m->rangeY, m->rmsX, m->rmsY,
-                                   m->meanDistance, m->ellipse.area, m->ellipse.semiMajor,
-                                   m->ellipse.semiMinor, m->ellipse.tiltDegrees})
+            for (const double v :
+                 {m->pathLength, velocity, m->rangeX, m->rangeY, m->rmsX, m->rmsY, m->meanDistance,
+                  m->ellipse.area, m->ellipse.semiMajor, m->ellipse.semiMinor})
+                text += ',' + fileNumber(v);
+            text += ',' + fileNumber(printedTilt(m->ellipse.tiltDegrees, kFileDecimals));
+            for (const double v : frequencyValues(p))
                 text += ',' + fileNumber(v);
         }
         text += kLineEnd;

@@ -15,8 +15,9 @@ struct SwayReport;
 
 // One heading row; one row per point: number, landmark name, n, interval (s), path length,
 // mean velocity, range X, range Y, RMS X, RMS Y, mean distance, ellipse area, semi-major axis,
-// semi-minor axis, tilt (degrees); a point with fewer than 3 centres has only the first four.
-// Then an empty line and the unit with the scale.
+// semi-minor axis, tilt (degrees), then the frequency measures: duration T (s), mean frequency,
+// F50, F95 (Hz) and total power (unit^2), empty while the times are unknown. A point with fewer
+// than 3 centres has only the first four. Then an empty line and the unit with the scale.
 [[nodiscard]] std::string measuresFileBytes(const SwayReport& report);
 
 // One heading row; one row per entry: its index, its time (s), then X and Y of each point of

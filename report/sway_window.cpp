@@ -20,9 +20,11 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QValueAxis>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -32,17 +34,33 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 const QString kTitle = QStringLiteral("動揺解析");
 const QString kUnknown = QStringLiteral("—");
+const QString kRefusedStyle = QStringLiteral("color: #c00000;");
 
 // Table columns after the point, name, n and interval: heading over its unit, and decimals.
 struct Column {
     const char* heading;
-    const char* unit; // after the measure unit ("/s", "²"), or nullptr for degrees
-    int decimals;     // in millimetres; pixels take one more
+    const char* unit; // after the measure unit ("/s", "²") when `ofMeasure`, else alone
+    bool ofMeasure;
+    int decimals; // in millimetres, or of a unit of its own; pixels take one more
 };
+constexpr int kTiltDecimals = 1;
 const Column kMeasureColumns[] = {
-    {"軌跡長", "", 2},     {"平均速度", "/s", 2}, {"範囲X", "", 2},         {"範囲Y", "", 2},
-    {"RMS X", "", 2},      {"RMS Y", "", 2},      {"平均距離", "", 2},      {"楕円面積", "²", 2},
-    {"楕円長半径", "", 2}, {"楕円短半径", "", 2}, {"楕円傾き", nullptr, 1},
+    {"軌跡長", "", true, 2},
+    {"平均速度", "/s", true, 2},
+    {"範囲X", "", true, 2},
+    {"範囲Y", "", true, 2},
+    {"RMS X", "", true, 2},
+    {"RMS Y", "", true, 2},
+    {"平均距離", "", true, 2},
+    {"楕円面積", "²", true, 2},
+    {"楕円長半径", "", true, 2},
+    {"楕円短半径", "", true, 2},
+    {"楕円傾き", "°", false, kTiltDecimals},
+    {"T", "s", false, 2},
+    {"平均周波数", "Hz", false, 2},
+    {"F50", "Hz", false, 2},
+    {"F95", "Hz", false, 2},
+    {"総パワー", "²", true, 2},
 };
 constexpr int kFixedColumns = 4; // 点, 部位, n, Δt
 
@@ -88,7 +106,7 @@ SwayWindow::SwayWindow(const AnalysisState& state, SwayRecord& sway, QWidget* pa
     mInterval->setObjectName(QStringLiteral("txtInterval"));
     mInterval->setAttribute(Qt::WA_InputMethodEnabled, false);
     mInterval->setInputMethodHints(Qt::ImhPreferNumbers);
-    mInterval->setFixedWidth(70);
+    mInterval->setFixedWidth(90);
     mInterval->setToolTip(QStringLiteral("連続する2枚の写真の撮影間隔を秒で入力します（例: 0.1）"));
     top->addWidget(mInterval);
     mIntervalNote = new QLabel(this);
@@ -96,6 +114,24 @@ SwayWindow::SwayWindow(const AnalysisState& state, SwayRecord& sway, QWidget* pa
     top->addWidget(mIntervalNote);
 
     buildTable();
+    // What the table cannot say in its cells.
+    mFewNote =
+        note("lblFewPositions",
+             QStringLiteral("※ n が %1 以下の点の 95%予測楕円は非常に大きくなります（係数 k: "
+                            "n = 3 で 1064、n = 5 で 31、n が大きいと約 6）。少ない位置からは"
+                            "次の位置を広くしか予測できないためで、誤りではありません。")
+                 .arg(kFewPositions));
+    mFrequencyNote = note(
+        "lblFrequencyNote",
+        QStringLiteral("周波数: 平均位置からの距離を平均間隔へ線形補間し、線形トレンドを除いて"
+                       "Welch法（Hann窓、50%重複、区間長は n/2 以下の最大の2の累乗、16 点から）"
+                       "で解析。DC 成分は除き、F50・F95 は累積パワーが 50%・95% "
+                       "に達する周波数。"));
+    mPathNote =
+        note("lblPathNote",
+             QStringLiteral("軌跡長と平均速度はサブピクセル中心の軌跡から求めています。メイン"
+                            "画面のリストの軌跡長は従来どおり整数画素の位置の合計のため、"
+                            "値が異なります。"));
 
     auto* choice = new QHBoxLayout;
     auto* pointCaption = new QLabel(QStringLiteral("グラフに表示する点:"), this);
@@ -152,6 +188,9 @@ SwayWindow::SwayWindow(const AnalysisState& state, SwayRecord& sway, QWidget* pa
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(mTable);
+    layout->addWidget(mFewNote);
+    layout->addWidget(mPathNote);
+    layout->addWidget(mFrequencyNote);
     layout->addLayout(choice);
     layout->addWidget(mFigure, 1);
     layout->addLayout(buttons);
@@ -174,11 +213,18 @@ SwayWindow::SwayWindow(const AnalysisState& state, SwayRecord& sway, QWidget* pa
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 
     // Room for the table and three readable charts, but never taller than a laptop screen.
-    QSize size(1000, 860);
+    QSize size(1240, 900);
     if (const QScreen* shown = screen())
         size = size.boundedTo(shown->availableGeometry().size() * 0.95);
     resize(size);
     refresh();
+}
+
+QLabel* SwayWindow::note(const char* name, const QString& text) {
+    auto* label = new QLabel(text, this);
+    label->setObjectName(QLatin1String(name));
+    label->setWordWrap(true);
+    return label;
 }
 
 void SwayWindow::buildTable() {
@@ -193,6 +239,8 @@ void SwayWindow::buildTable() {
     mTable->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
     mTable->verticalHeader()->setDefaultSectionSize(mTable->fontMetrics().height() + 6);
     mTable->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    mTable->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    mTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
 }
 
 void SwayWindow::changeEvent(QEvent* event) {
@@ -233,23 +281,46 @@ void SwayWindow::refresh() {
     mPoint->setCurrentIndex(chosen);
     mShown = chosen == mPoint->count() - 1 ? kAllPoints : chosen;
     fillCharts();
+    emit refreshed();
+}
+
+void SwayWindow::addRow(QWidget* row) {
+    auto* box = static_cast<QBoxLayout*>(layout());
+    box->insertWidget(box->count() - 1, row);
 }
 
 void SwayWindow::showTiming() {
     const bool video = mReport.timing == SwayTiming::VideoTimestamps;
-    mInterval->setEnabled(!video);
-    if (video) {
-        mInterval->clear();
-        mIntervalNote->setText(QStringLiteral("動画のフレーム時刻を使用"));
+    mIntervalCaption->setText(video ? QStringLiteral("時間: 動画のフレーム時刻を使用")
+                                    : QStringLiteral("写真の間隔:"));
+    mInterval->setVisible(!video);
+    mIntervalNote->setVisible(!video);
+    if (video)
         return;
+    // The box keeps the text as typed while it means the interval in the record; that changes
+    // under it only by an undo, another analysis or a file.
+    const double stored = mSway.frameInterval;
+    const std::optional<double> typed = frameIntervalFromText(mInterval->text().toStdString());
+    if (validFrameInterval(stored) || stored == 0.0) {
+        if (typed ? *typed != stored : stored != 0.0) {
+            mInterval->setText(stored != 0.0 ? QString::fromStdString(intervalText(stored))
+                                             : QString());
+            mInterval->setStyleSheet(QString());
+        }
+    } else if (const QString shown = QString::number(stored, 'g', QLocale::FloatingPointShortest);
+               mInterval->text() != shown) {
+        // Refused as if typed, in its shortest form: 1e-300 has 300 digits after the point.
+        mInterval->setText(shown);
+        mInterval->setStyleSheet(kRefusedStyle);
     }
-    if (!mInterval->hasFocus())
-        mInterval->setText(mSway.frameInterval > 0
-                               ? QString::fromStdString(fileNumber(mSway.frameInterval))
-                               : QString());
-    mIntervalNote->setText(mReport.timing == SwayTiming::Unknown
-                               ? QStringLiteral("秒（未入力の間は速度と時間を表示しません）")
-                               : QStringLiteral("秒"));
+    const bool refused = !typed && !mInterval->text().trimmed().isEmpty();
+    mIntervalNote->setText(
+        refused ? QStringLiteral("秒（%1〜%2 の数値を入力してください）")
+                      .arg(QString::fromStdString(intervalText(kMinFrameInterval)),
+                           QString::fromStdString(intervalText(kMaxFrameInterval)))
+        : mReport.timing == SwayTiming::Unknown
+            ? QStringLiteral("秒（未入力の間は速度・時間・周波数を表示しません）")
+            : QStringLiteral("秒"));
 }
 
 void SwayWindow::fillTable() {
@@ -260,7 +331,7 @@ void SwayWindow::fillTable() {
     for (const Column& c : kMeasureColumns)
         headings << QStringLiteral("%1\n[%2]")
                         .arg(QString::fromUtf8(c.heading),
-                             c.unit ? unit + QString::fromUtf8(c.unit) : QStringLiteral("°"));
+                             (c.ofMeasure ? unit : QString()) + QString::fromUtf8(c.unit));
     mTable->setHorizontalHeaderLabels(headings);
 
     mTable->setRowCount(static_cast<int>(mReport.points.size()));
@@ -271,10 +342,17 @@ void SwayWindow::fillTable() {
             row, 1,
             item(QString::fromStdString(mReport.names[static_cast<std::size_t>(p.point)]),
                  Qt::AlignLeft));
-        mTable->setItem(row, 2, item(QString::number(p.positions.size())));
+        const int n = static_cast<int>(p.positions.size());
+        // A wide ellipse from few positions is marked; the note under the table says why.
+        const bool few = p.measures && n <= kFewPositions;
+        mTable->setItem(row, 2, item(few ? QStringLiteral("%1 ※").arg(n) : QString::number(n)));
+        if (few)
+            mTable->item(row, 2)->setToolTip(mFewNote->text());
+        const bool typed = mReport.timing == SwayTiming::PhotoInterval;
         mTable->setItem(row, 3,
                         item(std::isfinite(p.interval)
-                                 ? QString::fromStdString(fileNumber(p.interval))
+                                 ? QString::fromStdString(typed ? intervalText(p.interval)
+                                                                : fileNumber(p.interval))
                                  : kUnknown));
         double values[std::size(kMeasureColumns)];
         std::fill(std::begin(values), std::end(values), kNaN);
@@ -289,25 +367,51 @@ void SwayWindow::fillTable() {
                                 m->ellipse.area,
                                 m->ellipse.semiMajor,
                                 m->ellipse.semiMinor,
-                                m->ellipse.tiltDegrees};
+                                printedTilt(m->ellipse.tiltDegrees, kTiltDecimals)};
+            static_assert(std::size(v) + kFrequencyValues == std::size(kMeasureColumns));
             std::copy(std::begin(v), std::end(v), values);
+            const auto frequency = frequencyValues(p);
+            std::copy(frequency.begin(), frequency.end(), values + std::size(v));
         }
         for (std::size_t c = 0; c < std::size(kMeasureColumns); ++c) {
-            const int decimals = kMeasureColumns[c].decimals + (mm || c == 10 ? 0 : 1);
+            const Column& column = kMeasureColumns[c];
+            const int decimals = column.decimals + (mm || !column.ofMeasure ? 0 : 1);
             mTable->setItem(row, kFixedColumns + static_cast<int>(c),
                             item(number(values[c], decimals)));
         }
     }
-    // The measures share the width; number and name keep what they need.
-    QHeaderView* header = mTable->horizontalHeader();
-    header->setSectionResizeMode(QHeaderView::Stretch);
-    for (const int fixed : {0, 1, 2})
-        header->setSectionResizeMode(fixed, QHeaderView::ResizeToContents);
-    // Tall enough for every row: seven points at most.
+    mFewNote->setVisible(
+        std::any_of(mReport.points.begin(), mReport.points.end(), [](const PointTrajectory& p) {
+            return p.measures && p.measures->n <= kFewPositions;
+        }));
+    fitColumns();
+}
+
+void SwayWindow::fitColumns() {
+    // Every column at least as wide as its heading and cells; the measures share what is left.
+    // A narrow screen scrolls the table sideways rather than cutting its headings.
+    int total = 0;
+    for (int c = 0; c < mTable->columnCount(); ++c) {
+        mTable->resizeColumnToContents(c);
+        total += mTable->columnWidth(c);
+    }
+    const int spare = mTable->width() - 2 * mTable->frameWidth() - total;
+    const int shared = mTable->columnCount() - kFixedColumns;
+    if (spare > 0 && shared > 0)
+        for (int c = kFixedColumns, i = 0; c < mTable->columnCount(); ++c, ++i)
+            mTable->setColumnWidth(c, mTable->columnWidth(c) + spare * (i + 1) / shared -
+                                          spare * i / shared);
+    // Tall enough for every row (seven points at most), and the scroll bar when there is one.
     const int rows = std::max(mTable->rowCount(), 1);
+    const int scrollBar = spare < 0 ? mTable->horizontalScrollBar()->sizeHint().height() : 0;
     mTable->setFixedHeight(mTable->horizontalHeader()->sizeHint().height() +
-                           rows * mTable->verticalHeader()->defaultSectionSize() +
+                           rows * mTable->verticalHeader()->defaultSectionSize() + scrollBar +
                            2 * mTable->frameWidth() + 2);
+}
+
+void SwayWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    fitColumns();
 }
 
 void SwayWindow::fillCharts() {
@@ -336,16 +440,9 @@ void SwayWindow::fillCharts() {
 
 void SwayWindow::intervalEdited(const QString& text) {
     const double before = mSway.frameInterval;
-    bool ok = false;
-    const double seconds = text.trimmed().toDouble(&ok); // "." only, whatever the locale
-    if (ok && std::isfinite(seconds) && seconds > 0.0) {
-        mSway.frameInterval = seconds;
-        mInterval->setStyleSheet(QString());
-    } else {
-        mSway.frameInterval = 0.0; // unknown until a valid number stands in the box
-        mInterval->setStyleSheet(text.trimmed().isEmpty() ? QString()
-                                                          : QStringLiteral("color: #c00000;"));
-    }
+    const std::optional<double> seconds = frameIntervalFromText(text.toStdString());
+    mSway.frameInterval = seconds.value_or(0.0); // unknown until a valid number stands in the box
+    mInterval->setStyleSheet(seconds || text.trimmed().isEmpty() ? QString() : kRefusedStyle);
     if (mSway.frameInterval != before)
         emit frameIntervalChanged();
     refresh();

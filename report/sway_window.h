@@ -31,16 +31,24 @@ public:
     // The report as last shown.
     [[nodiscard]] const SwayReport& report() const { return mReport; }
 
+    // Adds a row of further controls above the buttons.
+    void addRow(QWidget* row);
+
 signals:
     // The user typed another interval between photos: the record changed.
     void frameIntervalChanged();
+    // The record was read again.
+    void refreshed();
 
 protected:
     void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    [[nodiscard]] QLabel* note(const char* name, const QString& text);
     void buildTable();
     void fillTable();
+    void fitColumns();
     void fillCharts();
     void showTiming();
     void intervalEdited(const QString& text);
@@ -64,6 +72,9 @@ private:
     QLineEdit* mInterval = nullptr;
     QLabel* mIntervalNote = nullptr;
     QTableWidget* mTable = nullptr;
+    QLabel* mFewNote = nullptr;
+    QLabel* mPathNote = nullptr;
+    QLabel* mFrequencyNote = nullptr;
     QComboBox* mPoint = nullptr;
     QWidget* mFigure = nullptr;
     QLabel* mFigureTitle = nullptr;

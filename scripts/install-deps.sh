@@ -15,6 +15,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev # tests and benchmarks
     clang libclang-rt-14-dev                   # libFuzzer harnesses
     xvfb xauth                                 # running without a physical display
+    poppler-utils                              # reading the printed report back in tests
     dpkg-dev file lintian desktop-file-utils appstream # the Debian package and its checks
     shared-mime-info man-db                    # checks of the file type and the manual page
 )

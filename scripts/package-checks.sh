@@ -40,6 +40,7 @@ cat >"$work/expected" <<LIST
 ./usr/share/applications/vestra2007.desktop
 ./usr/share/doc/vestra2007/changelog.Debian.gz
 ./usr/share/doc/vestra2007/copyright
+./usr/share/doc/vestra2007/html/index.html
 ./usr/share/icons/hicolor/128x128/apps/vestra2007.png
 ./usr/share/icons/hicolor/16x16/apps/vestra2007.png
 ./usr/share/icons/hicolor/256x256/apps/vestra2007.png
@@ -78,6 +79,10 @@ program="$root/usr/bin/vestra2007"
 answer="$(cd "$work" && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$program" --version)"
 [ "$answer" = "Vestra2007 $version" ] || fail "--version said: $answer"
 (cd "$work" && env -u DISPLAY "$program" --help | grep -q -- '--user-data') || fail "--help"
+# The program finds the guide from its own folder: the installed page, in the unpacked tree too.
+(cd "$work" && env -u DISPLAY "$program" --help |
+    grep -qF "it is the file $(realpath "$root")/usr/share/doc/vestra2007/html/index.html.") ||
+    fail "--help does not name the installed guide"
 
 export QT_QPA_PLATFORM=offscreen
 mkdir "$work/data"

@@ -1,12 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sway_measures.h"
 
+#include "uniform_series.h"
+
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <vector>
 
 namespace {
+
+// Degrees: far below any printed precision, far above the rounding of the covariance.
+constexpr double kTiltResidue = 1e-7;
 
 bool allFinite(std::span<const PointD> path) {
     return std::all_of(path.begin(), path.end(),
@@ -71,11 +78,24 @@ std::optional<PredictionEllipse> predictionEllipse(std::span<const PointD> path)
         // Direction of the eigenvector of lambda1: atan2(lambda1 - sxx, sxy) or, the same
         // in a stable form, half the angle of (sxx - syy, 2 sxy).
         double tilt = 0.5 * std::atan2(2.0 * sxy, sxx - syy) * 180.0 / std::numbers::pi;
-        if (tilt <= -90.0)
-            tilt += 180.0;
+        // An axis at -90 is the one at 90. Rounding in the covariance turns exactly vertical
+        // paths into -89.9999999999... for some points and 89.9999999999... for others.
+        if (tilt <= -90.0 + kTiltResidue || tilt >= 90.0 - kTiltResidue)
+            tilt = 90.0;
         e.tiltDegrees = tilt;
     }
     return e;
+}
+
+double printedTilt(double degrees, int decimals) {
+    char buffer[64];
+    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, degrees,
+                                         std::chars_format::fixed, std::clamp(decimals, 0, 17));
+    double printed = 0.0;
+    if (ec == std::errc{} && std::from_chars(buffer, end, printed).ec == std::errc{} &&
+        printed == -90.0)
+        return 90.0;
+    return degrees;
 }
 
 std::optional<SwayMeasures> swayMeasures(std::span<const PointD> path, double duration) {
@@ -114,4 +134,35 @@ std::optional<SwayMeasures> swayMeasures(std::span<const PointD> path, double du
         m.meanVelocity = m.pathLength / duration;
     }
     return m;
+}
+
+std::optional<FrequencyMeasures> frequencyMeasures(std::span<const PointD> path,
+                                                   std::span<const double> times,
+                                                   const SwayMeasures& measures) {
+    if (path.size() < 2 || times.size() != path.size() ||
+        !std::all_of(times.begin(), times.end(), [](double t) { return std::isfinite(t); }))
+        return std::nullopt;
+    FrequencyMeasures f;
+    f.duration = times.back() - times.front();
+    if (!(f.duration > 0.0))
+        return std::nullopt;
+    if (measures.meanDistance > 0.0)
+        f.meanFrequency =
+            measures.pathLength / (2.0 * std::numbers::pi * measures.meanDistance * f.duration);
+
+    std::vector<double> xs, ys;
+    for (const PointD& p : path) {
+        xs.push_back(p.x);
+        ys.push_back(p.y);
+    }
+    const std::vector<double> x = resampleToMeanInterval(times, xs);
+    const std::vector<double> y = resampleToMeanInterval(times, ys);
+    if (x.empty())
+        return f;
+    const PointD centre = measures.ellipse.centre;
+    std::vector<double> distance(x.size());
+    for (std::size_t i = 0; i < x.size(); ++i)
+        distance[i] = std::hypot(x[i] - centre.x, y[i] - centre.y);
+    f.spectrum = spectralMeasures(distance, 1.0 / meanInterval(times));
+    return f;
 }

@@ -103,6 +103,8 @@ PointTrajectory pointTrajectory(const SwayRecord& sway, int point, const SwayUni
         if (std::isnan(t.interval) && std::isfinite(duration) && duration > 0.0)
             t.interval = duration / static_cast<double>(t.entries.back() - t.entries.front());
         t.measures = swayMeasures(t.positions, duration);
+        if (t.measures)
+            t.frequency = frequencyMeasures(t.positions, t.times, *t.measures);
     }
     return t;
 }

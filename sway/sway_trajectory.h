@@ -45,7 +45,8 @@ struct PointTrajectory {
     // Seconds between successive positions: the typed interval for photos, the mean frame
     // spacing for a video; NaN while unknown.
     double interval = 0.0;
-    std::optional<SwayMeasures> measures; // from 3 positions on
+    std::optional<SwayMeasures> measures;       // from 3 positions on
+    std::optional<FrequencyMeasures> frequency; // with the measures, once the times are known
     int fellBack = 0; // entries measured on the display picture, scaled up (SwayEntry::fellBack)
 };
 [[nodiscard]] PointTrajectory pointTrajectory(const SwayRecord& sway, int point,

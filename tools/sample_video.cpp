@@ -9,6 +9,7 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include <QBuffer>
 #include <QFile>
 
 #include <algorithm>
@@ -88,19 +89,22 @@ std::unique_ptr<VideoWriter> VideoWriter::create(const QString& path,
         return fail(QString::fromStdString(ffmpegErrorText(result)));
     p.stream->time_base = encoder.time_base;
     p.stream->sample_aspect_ratio = encoder.sample_aspect_ratio;
-    if (options.rotation != 0) {
+    if (options.rotation != 0 || options.hflip || options.vflip) {
         auto* matrix = reinterpret_cast<int32_t*>(
             av_stream_new_side_data(p.stream, AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(int32_t)));
         if (!matrix)
             return fail(QStringLiteral("out of memory"));
         // Set with the clockwise angle; read back it gives the counter-clockwise one.
         av_display_rotation_set(matrix, options.rotation);
+        av_display_matrix_flip(matrix, options.hflip, options.vflip);
     }
 
     if (!(format->oformat->flags & AVFMT_NOFILE) &&
         (result = avio_open(&format->pb, url.constData(), AVIO_FLAG_WRITE)) < 0)
         return fail(QStringLiteral("cannot write %1: %2")
                         .arg(path, QString::fromStdString(ffmpegErrorText(result))));
+    for (const auto& [key, value] : options.metadata)
+        av_dict_set(&format->metadata, key.constData(), value.constData(), 0);
     if ((result = avformat_write_header(format, nullptr)) < 0)
         return fail(QString::fromStdString(ffmpegErrorText(result)));
 
@@ -183,5 +187,58 @@ bool writeSampleVideo(const QString& path, int frames, const SampleOptions& figu
             *error = QStringLiteral("cannot complete %1").arg(path);
         return false;
     }
+    return true;
+}
+
+bool writeSoundWithCover(const QString& path, const QImage& cover, QString* error) {
+    const auto fail = [error](const QString& why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !cover.save(&buffer, "PNG"))
+        return fail(QStringLiteral("cannot encode the cover"));
+    AVFormatContext* raw = nullptr;
+    if (avformat_alloc_output_context2(&raw, nullptr, "matroska", nullptr) < 0 || !raw)
+        return fail(QStringLiteral("no Matroska muxer"));
+    AVOutputContextPtr format(raw);
+    AVStream* sound = avformat_new_stream(raw, nullptr);
+    AVStream* picture = avformat_new_stream(raw, nullptr);
+    if (!sound || !picture)
+        return fail(QStringLiteral("out of memory"));
+    constexpr int kRate = 8000;
+    sound->codecpar->codec_type = AVMEDIA_TYPE_AUDIO;
+    sound->codecpar->codec_id = AV_CODEC_ID_PCM_S16LE;
+    sound->codecpar->sample_rate = kRate;
+    av_channel_layout_default(&sound->codecpar->ch_layout, 1);
+    sound->time_base = {1, kRate};
+    // Matroska keeps an attachment's bytes as the stream's extra data.
+    picture->codecpar->codec_type = AVMEDIA_TYPE_ATTACHMENT;
+    picture->codecpar->codec_id = AV_CODEC_ID_PNG;
+    picture->codecpar->extradata =
+        static_cast<uint8_t*>(av_mallocz(png.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+    if (!picture->codecpar->extradata)
+        return fail(QStringLiteral("out of memory"));
+    std::memcpy(picture->codecpar->extradata, png.constData(), png.size());
+    picture->codecpar->extradata_size = static_cast<int>(png.size());
+    av_dict_set(&picture->metadata, "filename", "cover.png", 0);
+    av_dict_set(&picture->metadata, "mimetype", "image/png", 0);
+    const QByteArray url = "file:" + QFile::encodeName(path);
+    int result = avio_open(&raw->pb, url.constData(), AVIO_FLAG_WRITE);
+    if (result < 0 || (result = avformat_write_header(raw, nullptr)) < 0)
+        return fail(QString::fromStdString(ffmpegErrorText(result)));
+    AVPacketPtr packet = makePacket();
+    if (!packet || av_new_packet(packet.get(), kRate * 2) < 0)
+        return fail(QStringLiteral("out of memory"));
+    std::memset(packet->data, 0, kRate * 2);
+    packet->stream_index = sound->index;
+    packet->pts = packet->dts = 0;
+    packet->duration = kRate;
+    av_packet_rescale_ts(packet.get(), {1, kRate}, sound->time_base);
+    if (av_interleaved_write_frame(raw, packet.get()) < 0 || av_write_trailer(raw) < 0 ||
+        avio_closep(&raw->pb) < 0)
+        return fail(QStringLiteral("cannot complete %1").arg(path));
     return true;
 }

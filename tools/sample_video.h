@@ -21,11 +21,14 @@ struct VideoWriteOptions {
     int timeBaseDen = 30;
     int framesPerSecond = 30; // nominal rate told to the encoder
     int rotation = 0;         // clockwise degrees a player turns the frames to show them upright
+    bool hflip = false;       // and then mirrors them left to right (a front camera)
+    bool vflip = false;       // or upside down
     int aspectNum = 1;        // sample aspect ratio (width of a pixel against its height)
     int aspectDen = 1;
     QString pixelFormat; // empty: the encoder's usual one
     int gop = 12;
     QList<std::pair<QByteArray, QByteArray>> encoderOptions; // for example {"crf", "18"}
+    QList<std::pair<QByteArray, QByteArray>> metadata;       // container tags, e.g. creation_time
 };
 
 class VideoWriter {
@@ -52,3 +55,7 @@ private:
 // The sample figure of sampleFrame, swaying, as `frames` frames at 30 per second.
 [[nodiscard]] bool writeSampleVideo(const QString& path, int frames, const SampleOptions& figure,
                                     const VideoWriteOptions& options, QString* error);
+
+// A second of silence with `cover` as its cover art (an attached picture), as a Matroska audio
+// file: the kind of file that holds a picture but no video.
+[[nodiscard]] bool writeSoundWithCover(const QString& path, const QImage& cover, QString* error);

@@ -197,6 +197,40 @@ TEST(Document, AWriteThatStopsShortSaysWhyAndKeepsTheOldFile) {
               QStringLiteral("ディスクの空きが足りません（No space left on device）"));
 }
 
+TEST(Document, SubjectReadsBackAndOlderFilesHaveNone) {
+    Random random{std::mt19937_64(19)};
+    const auto day = [&random]() -> CalendarDate {
+        if (random.pick(0, 3) == 0)
+            return {};
+        return {int32_t(random.pick(1, 9999)), int32_t(random.pick(1, 12)),
+                int32_t(random.pick(1, 28))};
+    };
+    for (int i = 0; i < 40; ++i) {
+        AnalysisDocument d;
+        d.picture = {1, 1, {}};
+        SubjectRecord s;
+        for (std::string* text : {&s.name, &s.id, &s.examiner, &s.memo})
+            random.fill(*text);
+        s.birthDate = day();
+        s.testDate = day();
+        s.sex = static_cast<SubjectRecord::Sex>(random.pick(0, 3));
+        s.stance = static_cast<SubjectRecord::Stance>(random.pick(0, 4));
+        s.vision = static_cast<SubjectRecord::Vision>(random.pick(0, 1));
+        s.surface = static_cast<SubjectRecord::Surface>(random.pick(0, 1));
+        d.subject = s;
+        const auto read = parseAnalysisFile(analysisFileBytes(d, kFolder), kFolder);
+        ASSERT_TRUE(read.document) << read.error.toStdString();
+        EXPECT_TRUE(read.document->subject == s) << i;
+    }
+    AnalysisDocument none; // written without a subject, as older files are
+    none.picture = {1, 1, {}};
+    const QByteArray bytes = analysisFileBytes(none, kFolder);
+    EXPECT_FALSE(bytes.contains("subject"));
+    const auto read = parseAnalysisFile(bytes, kFolder);
+    ASSERT_TRUE(read.document);
+    EXPECT_FALSE(read.document->subject);
+}
+
 TEST(Document, PathsRelativeInsideTheFolderAbsoluteElsewhere) {
     // {photo, read back after the folder moved}: "../" and a look-alike folder stay absolute.
     const std::pair<QString, QString> rows[] = {
@@ -226,6 +260,8 @@ QByteArray changed(std::initializer_list<std::pair<QByteArray, QByteArray>> edit
     d.sway.entries[0].fellBack = 2;
     d.sway.scale = {1080, 1920, 270, 480};
     d.picture = {20, 10, {{1, 2, 3, 0x800000}}};
+    d.subject = SubjectRecord{};
+    d.subject->birthDate = {1950, 4, 1};
     QByteArray bytes = analysisFileBytes(d, kFolder);
     for (const auto& [from, to] : edits) {
         EXPECT_EQ(bytes.count(from), 1) << from.toStdString();
@@ -283,6 +319,15 @@ TEST(Reading, RefusesWhatDoesNotFit) {
         {"width\":20", "width\":641", "「picture.width」"},
         {"[1,2,3,", "[1,2,20,", "「picture.marks[2]」"},
         {"8388608]", "16777216]", "「picture.marks[3]」"},
+        {"\"subject\":{", "\"subject\":[],\"x\":{", "「subject」"},
+        {"birthDate\":\"1950-04-01", "birthDate\":\"1950-02-30", "「subject.birthDate」"},
+        {"birthDate\":\"1950-04-01", "birthDate\":\"1950-4-1", "「subject.birthDate」"},
+        {"testDate\":\"\"", "testDate\":0", "「subject.testDate」"},
+        {"sex\":\"unrecorded", "sex\":\"male ", "「subject.sex」"},
+        {"stance\":\"bothFeet", "stance\":\"oneFoot", "「subject.stance」"},
+        {",\"vision\":\"eyesOpen\"", "", "「subject.vision」がありません"},
+        {"surface\":\"firm", "surface\":\"Foam", "「subject.surface」"},
+        {"memo\":\"\"", "memo\":null", "「subject.memo」"},
     };
     const QByteArray whole = changed({});
     ASSERT_TRUE(parseAnalysisFile(whole, kFolder).document);

@@ -52,6 +52,15 @@ TEST(CommandLine, Parses) {
     }
 }
 
+TEST(CommandLine, HelpPointsToTheGuideAndTheSamples) {
+    const QString guide = QStringLiteral("/usr/share/doc/vestra2007/html/index.html");
+    const QString help = parseCommandLine({"vestra2007", "--help"}, guide).text;
+    for (const QString& told :
+         {QStringLiteral("ヘルプ → 使い方 (F1);\nit is the file ") + guide + '.',
+          QStringLiteral("samples/sample.mp4"), QStringLiteral("--user-data")})
+        EXPECT_TRUE(help.contains(told)) << told.toStdString() << "\n" << help.toStdString();
+}
+
 TEST(CommandLine, AnswersOnTheRightStreamWithTheirExitCodes) {
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();

@@ -46,10 +46,20 @@ private slots:
     }
 
     void withoutOptionsTheCurrentFolderIsStartDirAndNeedsPcol() {
+        // Without pcol.dat the reason says how to start in the user's data folder instead.
         const ProgramStart failed = start({});
         QVERIFY(!failed.window);
-        QCOMPARE(failed.error, readToleranceFile(path(QStringLiteral("pcol.dat"))).error);
+        QCOMPARE(failed.error,
+                 readToleranceFile(path(QStringLiteral("pcol.dat"))).error +
+                     QStringLiteral("\n\nこのフォルダには pcol.dat がありません。データフォルダ %1 "
+                                    "で始めるには、デスクトップのメニューから Vestra2007 を選ぶか、"
+                                    "vestra2007 --user-data と入力してください（初めての起動で "
+                                    "pcol.dat と見本の写真・動画が用意されます）。")
+                         .arg(path(QStringLiteral("xdg/vestra2007"))));
         QVERIFY(entries(mRoot->path()).isEmpty()); // nothing is created
+        // A pcol.dat that is there but broken only says what is wrong with it.
+        writeBytes(path(QStringLiteral("pcol.dat")), "7");
+        QCOMPARE(start({}).error, readToleranceFile(path(QStringLiteral("pcol.dat"))).error);
         writeBytes(path(QStringLiteral("pcol.dat")), "7,9\r\n");
         const ProgramStart started = start({});
         QVERIFY2(started.window && started.window->isVisible(), qPrintable(started.error));

@@ -10,6 +10,7 @@
 #include "press.h"
 #include "sway_tracking.h"
 #include "video_clips.h"
+#include "video_creation_time.h"
 #include "video_reader.h"
 #include "video_source.h"
 
@@ -63,10 +64,9 @@ public:
         for (const QPoint& marker : sampleMarkerCentres(0)) {
             if (!placeMarkerPoint(state, photo, view, marker.x(), marker.y()))
                 qFatal("cannot place a point");
-            recordPlacedPoint(sway, state,
-                              ArgbPicture{photo.bits, photo.width, photo.height, photo.stride},
-                              state.pointCount, marker.x(), marker.y(), SwayEntry::kNone,
-                              SwayEntry::kNoSequence);
+            recordPlacedPoint(
+                sway, state, ArgbPicture{photo.bits, photo.width, photo.height, photo.stride},
+                state.pointCount, marker.x(), marker.y(), SwayEntry::kNone, SwayEntry::kNoSequence);
         }
         state.mmPerPoint = 20;
     }
@@ -154,6 +154,25 @@ INSTANTIATE_TEST_SUITE_P(
         CodecRow{"mjpeg.mov", "mjpeg", "yuvj420p", {{"q", "2"}}, 270}),
     [](const auto& row) { return QString(row.param.file).replace('.', '_').toStdString(); });
 
+using Step = std::pair<std::string, SourceItem>; // photoPath as it stood, and the item taken
+
+// Takes items until the first that is no picture, or `limit` items.
+std::vector<Step> takeAll(FrameSource& source, int limit = 1000,
+                          const std::string& photoPath = {}) {
+    std::vector<Step> steps;
+    while (int(steps.size()) < limit && source.advance()) {
+        std::optional<SourceItem> item;
+        while (!(item = source.take(std::chrono::milliseconds(5)))) {
+        }
+        // A copy: the source may decode later photos into this one's memory, as in a run.
+        item->picture = item->picture.copy();
+        steps.emplace_back(photoPath, *item);
+        if (item->kind != SourceItem::Kind::Picture)
+            break;
+    }
+    return steps;
+}
+
 TEST(BrokenVideoTest, isRefusedWithAReasonOrEndsWhereItBreaks) {
     const QByteArray mov = readBytes(writeClip(file("whole.mov"), sampleFrames(6), losslessClip()));
     ASSERT_TRUE(sampleFrame(0).save(file("photo.jpg")));
@@ -191,6 +210,19 @@ TEST(BrokenVideoTest, isRefusedWithAReasonOrEndsWhereItBreaks) {
     writeBytes(file("damaged.avi"), damaged);
     EXPECT_EQ(Analysis(sampleFrame(0)).runVideo(file("damaged.avi")).toStdString(),
               "7コマを追跡しました。0.700秒より後のコマを読み込めないため終了しました");
+    // A seek to the exact time of the frame before the damaged one stands on that frame; the
+    // damage comes with the next, though the decoder's threads may have met it already.
+    auto beforeDamage = VideoReader::open(file("damaged.avi"));
+    ASSERT_TRUE(beforeDamage.reader);
+    ASSERT_EQ(beforeDamage.reader->seekToFrameAt(7), VideoReader::Status::Frame);
+    EXPECT_LT(meanDifference(beforeDamage.reader->picture(QSize(640, 480)), sampleFrame(7)), 6.0);
+    EXPECT_EQ(beforeDamage.reader->next(), VideoReader::Status::Failed);
+    AnalysisSource placedBefore = videoFrom(7);
+    VideoSource fromBefore(placedBefore, file("damaged.avi"), QSize(640, 480));
+    const std::vector<Step> afterIt = takeAll(fromBefore);
+    ASSERT_EQ(afterIt.size(), 1u);
+    EXPECT_EQ(afterIt[0].second.kind, SourceItem::Kind::Unreadable);
+    EXPECT_NEAR(afterIt[0].second.seconds, 0.7, 1e-9);
     // A recording that broke off gives its whole frames, then ends.
     const QList<QImage> frames = sampleFrames(20, {.width = 160, .height = 120, .markerRadius = 3});
     const QByteArray whole =
@@ -210,23 +242,30 @@ TEST(BrokenVideoTest, isRefusedWithAReasonOrEndsWhereItBreaks) {
     }
 }
 
-using Step = std::pair<std::string, SourceItem>; // photoPath as it stood, and the item taken
-
-// Takes items until the first that is no picture, or `limit` items.
-std::vector<Step> takeAll(FrameSource& source, int limit = 1000,
-                          const std::string& photoPath = {}) {
-    std::vector<Step> steps;
-    while (int(steps.size()) < limit && source.advance()) {
-        std::optional<SourceItem> item;
-        while (!(item = source.take(std::chrono::milliseconds(5)))) {
-        }
-        // A copy: the source may decode later photos into this one's memory, as in a run.
-        item->picture = item->picture.copy();
-        steps.emplace_back(photoPath, *item);
-        if (item->kind != SourceItem::Kind::Picture)
-            break;
+TEST(VideoCreationTimeTest, fromTheContainersTagOrNothing) {
+    // {tag, seconds since 1970 UTC, or -1 for nothing}: a phone's date keeps its zone; muxers
+    // write 1970 (or 1904) when they know no time.
+    const std::pair<const char*, qint64> rows[] = {{"2024-05-01T09:30:00.000000Z", 1714555800},
+                                                   {"2024-05-01 09:30:00", 1714555800},
+                                                   {"2024-05-01T18:30:00+0900", 1714555800},
+                                                   {"2024-05-01T18:30:00+09:00", 1714555800},
+                                                   {"1970-01-01T00:00:00.000000Z", -1},
+                                                   {"2024-02-30T00:00:00Z", -1},
+                                                   {"yesterday", -1},
+                                                   {"", -1}};
+    for (const auto& [tag, seconds] : rows) {
+        const auto time = parseCreationTime(QString::fromUtf8(tag));
+        EXPECT_EQ(time ? time->toSecsSinceEpoch() : -1, seconds) << tag;
     }
-    return steps;
+    VideoWriteOptions tagged = losslessClip(160, 120);
+    tagged.metadata = {{"creation_time", "2023-11-02T08:15:00.000000Z"}};
+    const auto time = videoCreationTime(writeClip(file("tagged.mov"), sampleFrames(2), tagged));
+    ASSERT_TRUE(time);
+    EXPECT_EQ(time->toUTC(), QDateTime(QDate(2023, 11, 2), QTime(8, 15), Qt::UTC));
+    EXPECT_FALSE(videoCreationTime(writeClip(file("plain.mkv"), sampleFrames(2), losslessClip())));
+    writeBytes(file("no video.mp4"), "not a video");
+    EXPECT_FALSE(videoCreationTime(file("no video.mp4")));
+    EXPECT_FALSE(videoCreationTime(file("missing.mp4")));
 }
 
 TEST(VideoSourceTest, goesOnFromWhereTheAnalysisStandsEveryStepFrames) {
@@ -377,11 +416,34 @@ TEST(ContinuationTest, progressAndEndTexts) {
     EXPECT_EQ(continuationEndText(video, longRun),
               QStringLiteral("1800コマを追跡しました（解析終了のCSVは最初の901コマ）。"
                              "終了位置に達したため終了しました"));
+    // While it runs: Esc stops it, and a video tells its frames when it knows them (a photo
+    // sequence never does).
     SourceItem item;
     item.name = QStringLiteral("x(002).bmp");
-    EXPECT_EQ(continuationProgressText(photo, 1, item), QStringLiteral("解析中… 1枚目 x(002).bmp"));
-    item.seconds = 12.3456;
-    EXPECT_EQ(continuationProgressText(video, 7, item), QStringLiteral("解析中… 7コマ目 12.346秒"));
+    const QList<std::tuple<AnalysisSource::Kind, VideoLength, const char*, const char*>> running = {
+        {photo, {}, "解析中… 1枚目 x(002).bmp（Escキーで中止）", "解析中…（Escキーで中止）"},
+        {photo,
+         {900, false},
+         "解析中… 1枚目 x(002).bmp（Escキーで中止）",
+         "解析中…（Escキーで中止）"},
+        {video,
+         {900, false},
+         "解析中… 7コマ目 12.346秒（全900コマ、Escキーで中止）",
+         "解析中…（全900コマ、Escキーで中止）"},
+        {video,
+         {31, true},
+         "解析中… 7コマ目 12.346秒（全約31コマ、Escキーで中止）",
+         "解析中…（全約31コマ、Escキーで中止）"},
+        {video,
+         {0, true},
+         "解析中… 7コマ目 12.346秒（Escキーで中止）",
+         "解析中…（Escキーで中止）"}};
+    for (const auto& [kind, length, progress, start] : running) {
+        item.seconds = kind == video ? 12.3456 : NAN;
+        EXPECT_EQ(continuationProgressText(kind, kind == video ? 7 : 1, item, length),
+                  QString::fromUtf8(progress));
+        EXPECT_EQ(continuationStartText(kind, length), QString::fromUtf8(start));
+    }
 }
 
 TEST(ParityTest, aLosslessVideoGivesThePhotoSequencesPointsSeriesAndFiles) {

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The end-of-analysis window, driven through its real save dialog.
+// The end-of-analysis window, driven through its real save dialog, and what it tells of the
+// files it wrote.
 #include "analysis_state.h"
 #include "end_window.h"
 #include "file_bytes.h"
@@ -8,6 +9,7 @@
 #include <QAbstractButton>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -69,12 +71,22 @@ private slots:
                 mMessage = box->text();
                 box->accept();
             });
+            QSignalSpy written(mWindow.data(), &EndWindow::filesWritten);
             QTest::mouseClick(mWindow->findChild<QAbstractButton*>(button), Qt::LeftButton);
             // Only success closes the window, and only a write failure is reported.
             QCOMPARE(mWindow && mWindow->isVisible(), !blocked.isEmpty() || !chosen.contains('.'));
             QVERIFY2(blocked.isEmpty() ? mMessage.isEmpty() : mMessage.contains(blocked),
                      qPrintable(mMessage));
             QCOMPARE(entries(dir.path()).join(' '), files);
+            // The window tells the files it wrote, the blocking folder not among them.
+            QStringList expected;
+            for (const QString& name : files.split(' ', Qt::SkipEmptyParts))
+                if (name != blocked)
+                    expected.append(dir.filePath(name));
+            QCOMPARE(written.isEmpty() ? QStringList()
+                                       : written.constFirst().constFirst().toStringList(),
+                     expected);
+            QVERIFY(written.size() == (expected.isEmpty() ? 0 : 1));
         }
     }
 };

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main window as the user drives it: its start state, opening photos, presses on the
-// picture, starting the analysis, the grid, the scale and the continuation through a sequence.
+// picture, starting the analysis, the grid, the scale and the continuation through a sequence;
+// the guide and the notes under the picture.
 #include "display_size.h"
 #include "file_bytes.h"
+#include "file_dialog_input.h"
+#include "guide_window.h"
 #include "photo_bytes.h"
 #include "sample_photos.h"
 #include "window_test.h"
@@ -10,10 +13,15 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
+#include <QInputMethodEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRadioButton>
+#include <QTextBlock>
+#include <QTextBrowser>
 
 constexpr QRgb kDarkRed = 0xFF800000; // as stored in the picture: 0xAARRGGBB
 constexpr QRgb kWhite = 0xFFFFFFFF;
@@ -198,7 +206,189 @@ private slots:
         QVERIFY(child(w(), "Command3")->isVisible());
     }
 
+    void helpMenuOpensTheGuide() {
+        const QList<QAction*> help = child<QMenu>(w(), "Help")->actions();
+        QCOMPARE(help.size(), 2); // the guide before the version
+        QCOMPARE(help[0]->objectName(), QStringLiteral("mnuHelpGuide"));
+        QCOMPARE(help[0]->text(), QStringLiteral("使い方"));
+        QCOMPARE(help[1]->objectName(), QStringLiteral("Ver"));
+        // The fixed window offers no maximise button, but still minimise and close.
+        const Qt::WindowFlags flags = w()->windowFlags();
+        QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+        QVERIFY((flags & Qt::WindowMinimizeButtonHint) && (flags & Qt::WindowCloseButtonHint));
+
+        activate();
+        QTest::keyClick(w(), Qt::Key_F1);
+        QWidget* guide = topLevel("frmGuide");
+        QVERIFY(guide);
+        help[0]->trigger(); // one guide window
+        QCOMPARE(topLevel("frmGuide"), guide);
+        const QTextDocument* text = child<QTextBrowser>(guide, "txtGuide")->document();
+        QVERIFY(text->toPlainText().startsWith(QStringLiteral("Vestra2007 の使い方")));
+
+        // Every link of the contents leads to a place in the guide.
+        QSet<QString> links;
+        QStringList anchors;
+        for (QTextBlock block = text->begin(); block.isValid(); block = block.next())
+            for (auto part = block.begin(); !part.atEnd(); ++part) {
+                const QTextCharFormat format = part.fragment().charFormat();
+                if (format.isAnchor() && !format.anchorHref().isEmpty())
+                    links.insert(format.anchorHref());
+                anchors += format.anchorNames();
+            }
+        QCOMPARE(links.size(), 17);
+        for (const QString& link : links)
+            QVERIFY2(link.startsWith('#') && anchors.contains(link.mid(1)), qPrintable(link));
+        // It tells of every item of the menus (a menu added later needs its words here).
+        const QString plain = text->toPlainText();
+        for (QAction* action : w()->findChildren<QAction*>()) {
+            const QString caption = action->text().remove(QStringLiteral("...")).remove('&');
+            QVERIFY2(action->isSeparator() || caption.isEmpty() || plain.contains(caption),
+                     qPrintable(caption));
+        }
+    }
+
+    void guideFinds() {
+        auto* guide = new GuideWindow(guideFileFor(QCoreApplication::applicationDirPath()));
+        guide->show();
+        QVERIFY(QTest::qWaitForWindowActive(guide));
+        auto* find = child<QLineEdit>(guide, "txtFind");
+        auto* status = child<QLabel>(guide, "lblFindStatus");
+        const QTextDocument* text = child<QTextBrowser>(guide, "txtGuide")->document();
+        // Where "F95" stands in the guide, counted as the cursor counts.
+        QList<int> at;
+        for (qsizetype i = 0; (i = text->toRawText().indexOf("F95", i)) >= 0; ++i)
+            at.append(int(i));
+        QCOMPARE(at.size(), 2);
+        const auto selection = [guide] {
+            const QTextCursor c = child<QTextBrowser>(guide, "txtGuide")->textCursor();
+            return std::pair(c.selectionStart(), c.selectedText());
+        };
+        // {what the user does, where the selection starts, the status line}. Typing finds the
+        // first; Enter and F3 go on and wrap, Shift with them and 前へ go back; a word not in the
+        // guide leaves the selection; a full-width query finds the half-width text, from where
+        // the selection starts.
+        const std::function<void()> typeF95 = [find] { QTest::keyClicks(find, "F95"); };
+        const std::tuple<std::function<void()>, int, const char*> rows[] = {
+            {typeF95, at[0], ""},
+            {[find] { QTest::keyClick(find, Qt::Key_Return); }, at[1], ""},
+            {[guide] { QTest::keyClick(guide, Qt::Key_F3); }, at[0], "先頭に戻って検索しました"},
+            {[find] { QTest::keyClick(find, Qt::Key_Return, Qt::ShiftModifier); }, at[1],
+             "末尾に戻って検索しました"},
+            {[guide] { QTest::mouseClick(child(guide, "cmdFindPrevious"), Qt::LeftButton); }, at[0],
+             ""},
+            {[guide] { QTest::mouseClick(child(guide, "cmdFindNext"), Qt::LeftButton); }, at[1],
+             ""},
+            {[find] { QTest::keyClicks(find, "zq"); }, at[1], "見つかりません"},
+            {[find] {
+                 find->clear();
+                 QInputMethodEvent typed; // as an input method left on hands it over
+                 typed.setCommitString(QStringLiteral("Ｆ９５"));
+                 QApplication::sendEvent(find, &typed);
+             },
+             at[1], ""},
+        };
+        for (const auto& [act, start, said] : rows) {
+            act();
+            QCOMPARE(selection(), std::pair(start, QStringLiteral("F95")));
+            QCOMPARE(status->text(), QString::fromUtf8(said));
+        }
+        // Ctrl+F from the text goes back to the find field, its text selected for a new word.
+        child(guide, "txtGuide")->setFocus();
+        QTest::keyClick(guide, Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(find->hasFocus() && find->selectedText() == find->text());
+        guide->close();
+    }
+
+    void guideFileAndAMissingGuide() {
+        // Installed, the guide lies in the package's documentation beside the bin folder.
+        QCOMPARE(guideFileFor("/usr/bin"),
+                 QStringLiteral("/usr/share/doc/vestra2007/html/index.html"));
+        QCOMPARE(guideFileFor("/tmp/root/usr/local/bin/"),
+                 QStringLiteral("/tmp/root/usr/local/share/doc/vestra2007/html/index.html"));
+        GuideWindow missing(mDir->filePath("gone/index.html"));
+        const QString said = child<QTextBrowser>(&missing, "txtGuide")->toPlainText();
+        QVERIFY2(said.contains(QStringLiteral("見つかりません")) &&
+                     said.contains(mDir->filePath("gone/index.html")),
+                 qPrintable(said));
+    }
+
+    void aPhotoThatDoesNotOpenIsSaidUnderThePicture() {
+        QVERIFY(sampleFrame(0).save(mDir->filePath("a(001).bmp")));
+        QVERIFY(mWindow->loadPhoto(mDir->filePath("a(001).bmp")));
+        writeBytes(mDir->filePath("notes.bmp"), "BM but no bitmap");
+        const QImage before = shownPicture();
+        const std::pair<const char*, const char*> rows[] = {
+            {"notes.bmp", "写真 notes.bmp を読み込めません（BMP、GIF、JPEG の写真ではないか、壊れ"
+                          "ているか、大きすぎます）"},
+            {"gone.jpg", "写真 gone.jpg が見つかりません"}};
+        for (const auto& [name, said] : rows) {
+            bool boxShown = false; // a message box would be up when the timer runs
+            QTimer::singleShot(0, [&boxShown] {
+                if (QWidget* box = QApplication::activeModalWidget()) {
+                    boxShown = true;
+                    box->close();
+                }
+            });
+            QVERIFY(!mWindow->loadPhoto(mDir->filePath(name)));
+            QCoreApplication::processEvents();
+            QVERIFY(!boxShown);
+            QCOMPARE(progress()->text(), QString::fromUtf8(said));
+            QVERIFY(progress()->isVisible());
+            QCOMPARE(QString::fromStdString(mState->photoPath), mDir->filePath("a(001).bmp"));
+            QCOMPARE(shownPicture(), before);
+            QVERIFY(child<QAction>(w(), "kaiseki")->isEnabled());
+        }
+    }
+
+    void aPressThatMeetsNoMarkerIsPlacedAndSaid() {
+        QVERIFY(writeSampleSequence(mDir->path(), "a", SampleOptions{1}, nullptr) &&
+                mWindow->loadPhoto(mDir->filePath(sampleFileName("a", 0))));
+        const QList<QPoint> markers = sampleMarkerCentres(0);
+        const QPoint grey(20, 20);
+        activate();
+        // {press (or Ctrl+Z), the point it places, the line afterwards}. A later press that finds
+        // its marker clears the note, and so does taking back the point it was about.
+        const std::tuple<QPoint, QPoint, const char*> rows[] = {
+            {markers[0], markers[0], nullptr}, // the line stays hidden
+            {grey, grey,
+             "点2はマーカーが見つからないため、押した位置に置きました（Ctrl+Zで取り消"
+             "せます）"},
+            {markers[1], markers[1], ""},
+            {grey + QPoint(1, 1), grey + QPoint(1, 1),
+             "点4はマーカーが見つからないため、押した"
+             "位置に置きました（Ctrl+Zで取り消せます）"},
+            {{-1, -1}, markers[1], ""}, // Ctrl+Z
+        };
+        for (const auto& [at, placed, said] : rows) {
+            if (at.x() < 0)
+                QTest::keyClick(w(), Qt::Key_Z, Qt::ControlModifier);
+            else
+                press(at);
+            QCOMPARE(point(mState->pointCount), placed);
+            QCOMPARE(progress()->isVisible(), said != nullptr);
+            if (said)
+                QCOMPARE(progress()->text(), QString::fromUtf8(said));
+        }
+    }
+
+    void theLineNamesTheExportFile() {
+        mState->pointCount = 1;
+        mState->frameCount = 2;
+        mWindow->finishAnalysis();
+        QWidget* end = topLevel("DEnd");
+        QVERIFY(end);
+        answerNextFileDialog("SaveData", mDir->filePath("walk.csv"));
+        QTest::mouseClick(child(end, "Command4"), Qt::LeftButton);
+        QVERIFY(QFileInfo::exists(mDir->filePath("walk_1.csv")));
+        QCOMPARE(progress()->text(),
+                 QStringLiteral("解析結果を walk_1.csv に保存しました\n保存先: ") +
+                     QDir::toNativeSeparators(mDir->path()));
+        QVERIFY(progress()->isVisible());
+    }
+
 private:
+    QLabel* progress() const { return child<QLabel>(w(), "lblProgress"); }
     PictureArea* source() const { return child<PictureArea>(w(), "picSource"); }
     QRgb shown(QPoint p) const { return source()->image().pixel(p); }
 };

@@ -108,6 +108,14 @@ TEST(Search, SameAsThePlainSearchOnRandomPictures) {
         ASSERT_EQ(findMarkerCentre(state, photo.photo(), canvas.view, x, y),
                   reference::findMarkerCentre(state, photo.photo(), plain.view, x, y));
         ASSERT_TRUE(canvas.bits == plain.bits);
+        // The search met a marker when it painted one dark blue on a clean canvas of the photo's
+        // size, or when its centre, painted over that, is a marker pixel.
+        Picture clean(photo.width, photo.height, 0);
+        const PixelPoint c = reference::findMarkerCentre(state, photo.photo(), clean.view, x, y);
+        const bool met = std::count(clean.bits.begin(), clean.bits.end(),
+                                    argbFromColour(colours::kDarkBlue)) > 0 ||
+                         reference::isMarker(state, photo.photo(), c.x, c.y);
+        ASSERT_EQ(pressMeetsMarker(state, photo.photo(), x, y), met);
         if (!canvas.view.journal)
             continue;
         const PixelPatch patch = journal.finish(canvas.view);

@@ -2,6 +2,7 @@
 #include "analysis_state.h"
 #include "cp932.h"
 #include "file_bytes.h"
+#include "sway_charts.h"
 #include "sway_csv.h"
 #include "sway_record.h"
 #include "sway_report.h"
@@ -11,7 +12,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
+#include <random>
+#include <regex>
 
 namespace {
 
@@ -39,6 +43,91 @@ TEST(SwayPointName, LandmarkNameOrNumber) {
         EXPECT_EQ(swayPointName(state, k), expected[k]) << k;
 }
 
+TEST(SwayPointName, NumberTextMeansWhatTheRegexMeant) {
+    // The pattern the names were once matched with, as the slow reference.
+    const std::regex number(R"(\s*[-+]?(\d+\.?\d*|\.\d+)([eE][-+]?\d+)?\s*)");
+    const char alphabet[] = {' ', '\t', '\n', '\v', '0', '7', '.', '+', '-', 'e', 'E', 'x', '\xe7'};
+    std::mt19937 rng(314159);
+    std::uniform_int_distribution<std::size_t> pick(0, std::size(alphabet) - 1), length(0, 9);
+    int numbers = 0;
+    for (int i = 0; i < 30000; ++i) {
+        std::string text;
+        for (std::size_t n = length(rng); n > 0; --n)
+            text += alphabet[pick(rng)];
+        const bool expected = std::regex_match(text, number);
+        numbers += expected;
+        ASSERT_EQ(isNumberText(text), expected) << '"' << text << '"';
+    }
+    EXPECT_GT(numbers, 500); // the draw reaches both answers
+}
+
+TEST(SwayPointName, LongNamesTakeNoStack) {
+    // 29,000 digits overflowed the stack of the regex matcher when the report opened.
+    AnalysisState state;
+    state.landmarkNames[1] = std::string(100000, '7');
+    state.landmarkNames[2] = std::string(99999, '7') + "x";
+    state.landmarkNames[3] =
+        " -" + std::string(50000, '1') + "." + std::string(49990, '2') + "E-7 ";
+    EXPECT_EQ(swayPointName(state, 1), "点1");
+    EXPECT_EQ(swayPointName(state, 2), state.landmarkNames[2]);
+    EXPECT_EQ(swayPointName(state, 3), "点3");
+}
+
+TEST(FrameInterval, TypedTextInRangeOrNothing) {
+    // {typed, seconds; 0 = refused}
+    const std::pair<const char*, double> rows[] = {
+        {"0.1", 0.1},       {" 2 ", 2},      {"+0.5", 0.5},
+        {".25", 0.25},      {"5.", 5},       {"1e-3", 0.001},
+        {"0.0001", 0.0001}, {"3600", 3600},  {"0.0333333", 0.0333333},
+        {"0.00009999", 0},  {"3600.001", 0}, {"1e-300", 0},
+        {"1e300", 0},       {"0", 0},        {"-0.1", 0},
+        {"0,1", 0},         {"0.x", 0},      {"", 0},
+        {"inf", 0},         {"nan", 0},      {"1e", 0},
+        {"0x10", 0},        {"++1", 0}};
+    for (const auto& [text, seconds] : rows)
+        EXPECT_EQ(frameIntervalFromText(text).value_or(0), seconds) << text;
+    // Shown and written with every digit typed, never with an exponent.
+    const std::pair<double, const char*> shown[] = {{0.0333333, "0.0333333"},
+                                                    {0.0001, "0.0001"},
+                                                    {3600, "3600"},
+                                                    {0.1 + 0.2, "0.30000000000000004"}};
+    for (const auto& [seconds, text] : shown)
+        EXPECT_EQ(intervalText(seconds), text);
+}
+
+TEST(SwayCharts, AtLeastThreeLabelledTicks) {
+    // {low, high, intervals, step}: sway of +-4 mm once got the step 5 and a lone "0".
+    const std::tuple<double, double, int, double> rows[] = {
+        {-4.2, 4.2, 4, 2}, {0, 1, 4, 0.5}, {-0.013, 0.004, 4, 0.005}, {3, 97, 8, 20}};
+    for (const auto& [low, high, intervals, step] : rows)
+        EXPECT_DOUBLE_EQ(tickStep(low, high, intervals), step) << low << " " << high;
+    // Against a slow walk down the 1-2-5 ladder from above the nice step, counting by hand.
+    const auto ticks = [](double low, double high, double step) {
+        int count = 0;
+        for (double m = std::floor(low / step) - 2; m <= std::ceil(high / step) + 2; ++m)
+            count += m * step >= low - 1e-9 * step && m * step <= high + 1e-9 * step;
+        return count;
+    };
+    std::mt19937 rng(2718);
+    std::uniform_real_distribution<double> centre(-1, 1), exponent(-3, 3);
+    for (int i = 0; i < 2000; ++i) {
+        const double span = std::pow(10.0, exponent(rng));
+        const double low = centre(rng) * 3 * span, high = low + span;
+        const int intervals = 2 + i % 8;
+        const double nice = niceStep(span, intervals);
+        double expected = 0;
+        for (int power = 4; power > -8 && expected == 0; --power)
+            for (const double factor : {5.0, 2.0, 1.0}) {
+                const double step = factor * std::pow(10.0, power);
+                if (step <= nice * (1 + 1e-9) && ticks(low, high, step) >= 3) {
+                    expected = step;
+                    break;
+                }
+            }
+        ASSERT_NEAR(tickStep(low, high, intervals) / expected, 1, 1e-9) << low << " " << high;
+    }
+}
+
 // Point 1 on a square of 2 pixels, point 2 placed on the second photo; 2 mm per pixel once the
 // scale is confirmed.
 SwayReport smallCase(bool scaleConfirmed, double frameInterval, const char* name1) {
@@ -58,16 +147,19 @@ SwayReport smallCase(bool scaleConfirmed, double frameInterval, const char* name
 }
 
 TEST(SwayFiles, ByteForByte) {
-    // Worked out by hand: point 1 is a 4 mm square (S = 16/3 I, k = 71.25, area 380 pi); point
-    // 2 moves (0, 0), (1, 0), (2.5, 1) mm (k = 1064).
+    // Worked out by hand: point 1 is a 4 mm square (S = 16/3 I, k = 71.25, area 380 pi; mean
+    // frequency (8 + 4 sqrt 2) / (2 pi 2 sqrt 2 1.5)); point 2 moves (0, 0), (1, 0), (2.5, 1) mm
+    // (k = 1064). Too few positions for a spectrum.
     const SwayReport report = smallCase(true, 0.5, "頭頂部");
     EXPECT_EQ(
         measuresFileBytes(report),
         toCp932("点,部位,n,Δt(s),軌跡長(mm),平均速度(mm/s),範囲X(mm),範囲Y(mm),RMS X(mm),RMS Y(mm),"
-                "平均距離(mm),楕円面積(mm2),楕円長半径(mm),楕円短半径(mm),楕円傾き(°)\r\n"
-                "1,頭頂部,4,0.5,13.6569,9.1046,4,4,2,2,2.8284,1193.8052,19.4936,19.4936,0\r\n"
+                "平均距離(mm),楕円面積(mm2),楕円長半径(mm),楕円短半径(mm),楕円傾き(°),T(s),"
+                "平均周波数(Hz),F50(Hz),F95(Hz),総パワー(mm2)\r\n"
+                "1,頭頂部,4,0.5,13.6569,9.1046,4,4,2,2,2.8284,1193.8052,19.4936,19.4936,0,1.5,"
+                "0.5123,,,\r\n"
                 "2,点2,3,0.5,2.8028,2.8028,2.5,1,1.0274,0.4714,1.0256,964.9413,44.6315,6.8819,"
-                "23.4238\r\n"
+                "23.4238,1,0.4349,,,\r\n"
                 "\r\n"
                 "単位,mm,縮尺(mm/pixel),2\r\n"));
     EXPECT_EQ(trajectoryFileBytes(report),
@@ -84,10 +176,12 @@ TEST(SwayFiles, PixelsAndUnknownTimesSaySo) {
     EXPECT_EQ(measuresFileBytes(report),
               toCp932("点,部位,n,Δt(s),軌跡長(pixel),平均速度(pixel/s),範囲X(pixel),範囲Y(pixel),"
                       "RMS X(pixel),RMS Y(pixel),平均距離(pixel),楕円面積(pixel2),"
-                      "楕円長半径(pixel),楕円短半径(pixel),楕円傾き(°)\r\n"
-                      "1,\"頭, \"\"上\"\"\",4,,6.8284,,2,2,1,1,1.4142,298.4513,9.7468,9.7468,0\r\n"
+                      "楕円長半径(pixel),楕円短半径(pixel),楕円傾き(°),T(s),平均周波数(Hz),F50(Hz),"
+                      "F95(Hz),総パワー(pixel2)\r\n"
+                      "1,\"頭, \"\"上\"\"\",4,,6.8284,,2,2,1,1,1.4142,298.4513,9.7468,9.7468,0,,,,,"
+                      "\r\n"
                       "2,点2,3,,1.4014,,1.25,0.5,0.5137,0.2357,0.5128,241.2353,22.3158,3.441,"
-                      "23.4238\r\n"
+                      "23.4238,,,,,\r\n"
                       "\r\n"
                       "単位,pixel,縮尺(mm/pixel),未確定\r\n"));
     EXPECT_EQ(trajectoryFileBytes(report),
@@ -97,6 +191,51 @@ TEST(SwayFiles, PixelsAndUnknownTimesSaySo) {
                       "1,,2,0,0,0\r\n"
                       "2,,0,-2,0.5,0\r\n"
                       "3,,2,-2,1.25,0.5\r\n"));
+}
+
+TEST(SwayFiles, CellsOfTheMeasuresFile) {
+    // {what, change to the square of point 1 timed 0.0333333 s apart, column, cell}
+    using Change = std::function<void(SwayReport&)>;
+    const auto tilt = [](double degrees) {
+        return [degrees](SwayReport& r) { r.points[0].measures->ellipse.tiltDegrees = degrees; };
+    };
+    const Change spectrum = [](SwayReport& r) {
+        r.points[0].frequency->spectrum = SpectralMeasures{2.5, 0.375, 1.25, 0.125, 8, 3};
+    };
+    const std::tuple<const char*, Change, int, const char*> rows[] = {
+        {"a quote without a comma is quoted too", [](SwayReport& r) { r.names[1] = "頭\"上"; }, 1,
+         "\"頭\"\"上\""},
+        // The interval and the velocity once went out as 0.0333 and 13.6569 / 0.0999999.
+        {"the typed interval in full", [](SwayReport&) {}, 3, "0.0333333"},
+        {"velocity from that interval", [](SwayReport&) {}, 5, "136.5687"},
+        {"a video's mean frame spacing",
+         [](SwayReport& r) {
+             r.timing = SwayTiming::VideoTimestamps;
+             r.points[0].interval = 0.0333666;
+         },
+         3, "0.0334"},
+        {"a tilt printing as -90", tilt(-89.99996), 14, "90"},
+        {"a tilt just above", tilt(-89.99994), 14, "-89.9999"},
+        {"T", [](SwayReport&) {}, 15, "0.1"},
+        {"F50", spectrum, 17, "0.375"},
+        {"F95", spectrum, 18, "1.25"},
+        {"total power", spectrum, 19, "2.5"},
+    };
+    for (const auto& [what, change, column, expected] : rows) {
+        SwayReport report = smallCase(true, 0.0333333, "頭");
+        change(report);
+        const std::string bytes = measuresFileBytes(report);
+        const std::size_t start = bytes.find("\r\n") + 2;
+        std::vector<std::string> cells(1);
+        for (std::size_t i = start; bytes.compare(i, 2, "\r\n") != 0; ++i) {
+            if (bytes[i] == ',')
+                cells.emplace_back();
+            else
+                cells.back() += bytes[i];
+        }
+        ASSERT_GT(cells.size(), static_cast<std::size_t>(column)) << what;
+        EXPECT_EQ(cells[static_cast<std::size_t>(column)], toCp932(expected)) << what;
+    }
 }
 
 TEST(SwayFiles, WrittenWholeOrNotAtAll) {

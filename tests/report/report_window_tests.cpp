@@ -13,22 +13,31 @@
 #include "window_test.h"
 
 #include <QAction>
+#include <QChartView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QSvgRenderer>
 #include <QTableWidget>
+#include <QValueAxis>
 
 class ReportWindowTests : public WindowTest {
     Q_OBJECT
 
 private slots:
     void init() { setUpWindow(); }
-    void cleanup() { closeWindows(); }
+    void cleanup() {
+        closeWindows();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
     void squareRoadThroughTheReport();
+    void intervalBoxNotesAndTicks();
     void knownSubPixelPathGivesTheTrueMeasures();
 
 private:
+    // The record of a report opened on its own, kept until the test object goes.
+    AnalysisState mOwnState;
+    SwayRecord mOwnSway;
     void writePhoto(int number, const QImage& image) {
         QVERIFY(image.save(mDir->filePath(QStringLiteral("s(%1).bmp").arg(number))));
     }
@@ -71,7 +80,7 @@ void ReportWindowTests::squareRoadThroughTheReport() {
     for (int c = 0; c < 15; ++c)
         row1 << cell(report, 0, c);
     QCOMPARE(row1.join(' '),
-             "1 点1 4 — 6.828 — 2.000 2.000 1.000 1.000 1.414 298.451 9.747 9.747 0.0");
+             "1 点1 4 ※ — 6.828 — 2.000 2.000 1.000 1.000 1.414 298.451 9.747 9.747 0.0");
     QCOMPARE(cell(report, 1, 1) + ' ' + cell(report, 1, 11), "点2 0.000"); // no names; no area
     auto* path = child<EqualScaleChartView>(report, "chartPath"); // X and Y on the same scale
     QTRY_VERIFY(std::abs(path->pixelsPerUnit().x() / path->pixelsPerUnit().y() - 1) < 0.01);
@@ -152,8 +161,12 @@ void ReportWindowTests::knownSubPixelPathGivesTheTrueMeasures() {
         for (int f = 0; f < kPhotos; ++f)
             path.push_back({(disc(k, f).x - disc(k, 0).x) * 2, (disc(k, 0).y - disc(k, f).y) * 2});
         const auto truth = swayMeasures(path, (kPhotos - 1) * 0.1);
+        std::vector<double> times;
+        for (int f = 0; f < kPhotos; ++f)
+            times.push_back(f * 0.1);
+        const auto frequency = frequencyMeasures(path, times, *truth);
         const QList<QByteArray> cells = lines[k + 1].trimmed().split(',');
-        QCOMPARE(cells.size(), 15);
+        QCOMPARE(cells.size(), 20);
         QCOMPARE(cells.mid(2, 2), (QList<QByteArray>{"40", "0.1"}));
         const double expected[] = {
             truth->pathLength,       *truth->meanVelocity, truth->rangeX,
@@ -166,7 +179,73 @@ void ReportWindowTests::knownSubPixelPathGivesTheTrueMeasures() {
             QVERIFY(std::abs(error) <= (i == 7 ? 0.05 : 0.03)); // the area within 5 %
         }
         QVERIFY(std::abs(cells[14].toDouble() - truth->ellipse.tiltDegrees) < 2.0);
+        // T, mean frequency, F50, F95 (on bins 0.625 Hz apart) and total power.
+        QCOMPARE(cells[15], QByteArray("3.9"));
+        const double meanFrequency = cells[16].toDouble() / *frequency->meanFrequency - 1;
+        const double power = cells[19].toDouble() / frequency->spectrum->totalPower - 1;
+        qInfo("point %d: mean frequency %+.2f %%, total power %+.2f %% from the true path", k + 1,
+              100 * meanFrequency, 100 * power);
+        QVERIFY(std::abs(meanFrequency) <= 0.005 && std::abs(power) <= 0.01); // 0.3 %, 0.5 %
+        QCOMPARE(cells[17].toDouble(), frequency->spectrum->f50);
+        QCOMPARE(cells[18].toDouble(), frequency->spectrum->f95);
     }
+}
+
+// Point 1 sways up and down by 4 pixels in 8 photos; point 2 joins at the fifth.
+void ReportWindowTests::intervalBoxNotesAndTicks() {
+    mOwnState = AnalysisState{};
+    mOwnSway = SwayRecord{};
+    mOwnSway.entries.resize(8);
+    for (std::size_t e = 0; e < 8; ++e) {
+        SwayEntry& entry = mOwnSway.entries[e];
+        std::tie(entry.x[1], entry.y[1]) = std::pair(100.0, 100 + 4 * std::sin(e * 0.9));
+        if (e >= 4)
+            std::tie(entry.x[2], entry.y[2]) = std::pair(50.0 + e, 60.0 + e % 2);
+    }
+    auto* report = new SwayWindow(mOwnState, mOwnSway);
+    report->show();
+    QVERIFY(QTest::qWaitForWindowExposed(report));
+    // Four positions make an ellipse too wide to trust at a glance: marked, and said why.
+    QCOMPARE(cell(report, 0, 2) + '|' + cell(report, 1, 2), QStringLiteral("8|4 ※"));
+    QVERIFY(child(report, "lblFewPositions")->isVisible());
+    QVERIFY(child<QLabel>(report, "lblPathNote")->text().contains(QStringLiteral("整数画素")));
+    // Y(t) spans about +-4: its axis once labelled "0" alone.
+    auto* axis = qobject_cast<QValueAxis*>(
+        child<QChartView>(report, "chartY")->chart()->axes(Qt::Vertical).constFirst());
+    QVERIFY(axis && axis->tickType() == QValueAxis::TicksDynamic);
+    QVERIFY(ticksWithin(axis->min(), axis->max(), axis->tickInterval()) >= kMinTicks);
+
+    // The box keeps what was typed, and the table shows the interval the velocity used.
+    auto* interval = child<QLineEdit>(report, "txtInterval");
+    QTest::keyClicks(interval, QStringLiteral("0.0333333"));
+    report->refresh();
+    QCOMPARE(interval->text(), QStringLiteral("0.0333333"));
+    QCOMPARE(cell(report, 0, 3), QStringLiteral("0.0333333"));
+    QCOMPARE(mOwnSway.frameInterval, 0.0333333);
+    interval->selectAll();
+    QTest::keyClicks(interval, QStringLiteral("1e-300")); // refused: no 300-digit velocity
+    QCOMPARE(mOwnSway.frameInterval, 0.0);
+    QCOMPARE(cell(report, 0, 5), QStringLiteral("—"));
+    QCOMPARE(interval->text(), QStringLiteral("1e-300"));
+    QVERIFY(child<QLabel>(report, "lblIntervalNote")->text().contains(QStringLiteral("3600")));
+    // The record changed elsewhere (an undo, a file): the box follows, and refuses there too
+    // what it refuses when typed; the record keeps it.
+    mOwnSway.frameInterval = 0.25;
+    report->refresh();
+    QCOMPARE(interval->text(), QStringLiteral("0.25"));
+    mOwnSway.frameInterval = 1e-300;
+    report->refresh();
+    QCOMPARE(interval->text() + ' ' + cell(report, 0, 3), QStringLiteral("1e-300 —"));
+    QCOMPARE(mOwnSway.frameInterval, 1e-300);
+
+    // A video brings its times: the caption says so and asks for nothing.
+    for (std::size_t e = 0; e < 8; ++e)
+        mOwnSway.entries[e].seconds = 0.04 * e;
+    report->refresh();
+    QCOMPARE(child<QLabel>(report, "lblInterval")->text(),
+             QStringLiteral("時間: 動画のフレーム時刻を使用"));
+    QVERIFY(!interval->isVisible());
+    QCOMPARE(cell(report, 0, 3), QStringLiteral("0.04"));
 }
 
 QTEST_MAIN(ReportWindowTests)

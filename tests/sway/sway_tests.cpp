@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <numbers>
 #include <random>
 #include <vector>
@@ -78,6 +79,107 @@ TEST(SwayMeasures, LinesLeaveNoAreaDespiteRounding) {
         EXPECT_EQ(e->semiMinor, 0.0) << slope;
         EXPECT_NEAR(e->tiltDegrees, std::atan(slope) * 180 / kPi, 1e-6) << slope;
     }
+}
+
+TEST(SwayMeasures, VerticalPathsReadNinety) {
+    // The same vertical sway at other x offsets and scales: the rounding of (c + y) s - y s
+    // made the tilt +-89.9999999999 for two thirds of them, half of which print as -90.
+    std::mt19937 rng(20240917);
+    std::uniform_real_distribution<double> uniform(-5, 5);
+    int others = 0;
+    for (int trial = 0; trial < 300; ++trial) {
+        const double c = 37 * uniform(rng), s = 0.1 + 0.13 * (trial % 7);
+        std::vector<PointD> path;
+        for (int i = 0; i < 3 + trial % 20; ++i) {
+            const double y = uniform(rng);
+            path.push_back({(c + y) * s - y * s, y * s});
+        }
+        others += predictionEllipse(path)->tiltDegrees != 90.0;
+    }
+    EXPECT_EQ(others, 0);
+}
+
+TEST(SwayMeasures, PrintedTiltNeverReadsMinusNinety) {
+    // {tilt, decimals, printed as}: what would print as -90 reads 90; the rest is kept.
+    const std::tuple<double, int, double> rows[] = {
+        {-89.96, 1, 90},  {-89.94, 1, -89.94}, {-89.99996, 4, 90}, {-89.99994, 4, -89.99994},
+        {-89.6, 0, 90},   {-89.4, 0, -89.4},   {90, 1, 90},        {-12.34, 1, -12.34},
+        {89.99, 1, 89.99}};
+    for (const auto& [tilt, decimals, printed] : rows)
+        EXPECT_EQ(printedTilt(tilt, decimals), printed) << tilt << " " << decimals;
+}
+
+TEST(FrequencyMeasures, SwayOfKnownShape) {
+    // 300 positions at 30 Hz, {what, motion, mean frequency, F50, total power}. Prieto's mean
+    // frequency of a sine of frequency f along a line is f: path 4 A f T, mean distance 2 A / pi.
+    // Its distance from the mean, A |sin|, repeats at 2 f with variance A^2 (1/2 - 4 / pi^2).
+    // Round a circle the distance stays R: no power, and the mean frequency is the turn rate.
+    using Motion = std::function<PointD(double)>;
+    const double a = 3, f = 0.5, sineVariance = a * a * (0.5 - 4 / (kPi * kPi));
+    const std::tuple<const char*, Motion, double, double, double> rows[] = {
+        {"sine along X",
+         [=](double t) {
+             return PointD{a * std::sin(2 * kPi * f * t + 1), 0};
+         },
+         f, 2 * f, sineVariance},
+        {"sine at 30 degrees",
+         [=](double t) {
+             const double s = a * std::sin(2 * kPi * f * t + 1);
+             return PointD{s * std::cos(kPi / 6), s * std::sin(kPi / 6)};
+         },
+         f, 2 * f, sineVariance},
+        {"circle, two turns",
+         [](double t) {
+             return PointD{2 * std::cos(0.4 * kPi * t), 2 * std::sin(0.4 * kPi * t)};
+         },
+         0.2, kNaN, kNaN},
+    };
+    for (const auto& [what, motion, meanFrequency, f50, power] : rows) {
+        SCOPED_TRACE(what);
+        std::vector<PointD> path;
+        std::vector<double> times;
+        for (int i = 0; i < 300; ++i) {
+            times.push_back(i / 30.0);
+            const PointD p = motion(times.back());
+            path.push_back(
+                {p.x + 5, p.y - 2}); // away from the origin: the distance is from the mean
+        }
+        const auto measures = swayMeasures(path, times.back());
+        const auto m = frequencyMeasures(path, times, *measures);
+        ASSERT_TRUE(m && m->meanFrequency);
+        EXPECT_EQ(m->duration, 299 / 30.0);
+        // Measured: 0.1 % off, from the sampling of one sine period in 60 positions.
+        EXPECT_NEAR(*m->meanFrequency / meanFrequency, 1, 0.0015);
+        ASSERT_EQ(m->spectrum.has_value(), !std::isnan(f50));
+        if (m->spectrum) {
+            EXPECT_LE(std::abs(m->spectrum->f50 - f50), m->spectrum->binWidth);
+            EXPECT_NEAR(m->spectrum->totalPower / power, 1, 0.01); // measured: 0.8 %
+        }
+    }
+}
+
+TEST(FrequencyMeasures, OnlyWithTimes) {
+    std::vector<PointD> path;
+    std::vector<double> times;
+    for (int i = 0; i < 20; ++i) {
+        path.push_back({std::sin(i * 0.7), std::cos(i * 1.3)});
+        times.push_back(i * 0.1);
+    }
+    const SwayMeasures measures = *swayMeasures(path, 1.9);
+    EXPECT_TRUE(frequencyMeasures(path, times, measures)->spectrum);
+    // Photos 0.1 s apart with some skipped: resampled, so the spectrum stays.
+    for (int i = 12; i < 20; ++i)
+        times[i] += 0.3;
+    EXPECT_TRUE(frequencyMeasures(path, times, measures)->spectrum);
+    // 15 positions are too few for a spectrum; the mean frequency needs none.
+    const auto fifteen =
+        frequencyMeasures(std::span(path).first(15), std::span(times).first(15), measures);
+    EXPECT_TRUE(fifteen && fifteen->meanFrequency && !fifteen->spectrum);
+    times[5] = times[4]; // two photos at one time: no grid to resample onto
+    EXPECT_FALSE(frequencyMeasures(path, times, measures)->spectrum);
+    times[5] = kNaN;
+    EXPECT_FALSE(frequencyMeasures(path, times, measures));
+    EXPECT_FALSE(frequencyMeasures(path, std::vector<double>(20, 1.0), measures));
 }
 
 // A grey picture, `gradient` levels brighter per 10 pixels to the right, with white discs.
@@ -347,6 +449,7 @@ TEST(SwayTrajectory, TimesFromTheSequenceNumbersOrTheVideoFrames) {
         std::tie(sway.entries[e].x[3], sway.entries[e].y[3]) = std::pair(50.0 + e, 5.0);
     EXPECT_EQ(swayTiming(sway), SwayTiming::Unknown);
     EXPECT_TRUE(std::isnan(pointTrajectory(sway, 3, SwayUnits{}).times[1]));
+    EXPECT_FALSE(pointTrajectory(sway, 3, SwayUnits{}).frequency);
     sway.frameInterval = 0.25;
     // {sequence numbers, intervals from entry 0}
     const std::pair<std::array<int32_t, 4>, std::array<double, 4>> rows[] = {
@@ -368,6 +471,7 @@ TEST(SwayTrajectory, TimesFromTheSequenceNumbersOrTheVideoFrames) {
         EXPECT_EQ(t.interval, 0.25);
         EXPECT_EQ(*t.measures->duration, (steps[3] - steps[1]) * 0.25) << sequence[1];
         EXPECT_DOUBLE_EQ(*t.measures->meanVelocity, 2 / *t.measures->duration) << sequence[1];
+        EXPECT_EQ(t.frequency->duration, *t.measures->duration) << sequence[1];
     }
     // Frame times of a video win over a typed interval; their spacing may vary.
     const double seconds[] = {10.0, 10.04, 10.12, 10.16};

@@ -1,0 +1,306 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The printed report as a reader meets it: what pdftotext, pdffonts, pdfimages and pdfinfo find
+// in the PDF, and the words' boxes, which must stay apart and on the paper whatever the texts.
+#include "analysis_state.h"
+#include "file_bytes.h"
+#include "report_document.h"
+#include "report_measures.h"
+#include "sway_record.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QPainter>
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+namespace {
+
+// A poppler tool's standard output; fails the test when it does not run.
+QString run(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
+        ADD_FAILURE() << program.toStdString()
+                      << " failed: " << process.readAllStandardError().toStdString();
+        return {};
+    }
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// Seven points swaying on circles and lines over `entries` video frames at 30 per second, 2 mm
+// per pixel.
+SwayReport swayingReport(int entries, std::uint32_t seed = 7) {
+    AnalysisState state;
+    state.pointCount = 7;
+    state.mmPerPoint = 20.0f;
+    const char* names[] = {"",
+                           "頭頂部",
+                           "肩峰 (前額左)",
+                           "肩峰 (前額右)",
+                           "腸骨棘 (前額左)",
+                           "腸骨棘 (前額右)",
+                           "膝関節 (前額左)",
+                           "膝関節 (前額右)"};
+    for (int k = 1; k <= 7; ++k)
+        state.landmarkNames[static_cast<std::size_t>(k)] = names[k];
+    SwayRecord sway;
+    sway.scaleConfirmed = true;
+    std::mt19937 rng(seed);
+    std::normal_distribution<double> noise(0.0, 0.3);
+    for (int e = 0; e < entries; ++e) {
+        SwayEntry entry;
+        entry.seconds = e / 30.0;
+        for (int k = 1; k <= 7; ++k) {
+            const double t = e / 30.0;
+            entry.x[static_cast<std::size_t>(k)] =
+                100 + 60 * k + (8 - k) * std::sin(t * (0.7 + 0.1 * k)) + noise(rng);
+            entry.y[static_cast<std::size_t>(k)] =
+                60 + 50 * k + 0.5 * (8 - k) * std::cos(t * 0.9) + noise(rng);
+        }
+        sway.entries.push_back(entry);
+    }
+    return makeSwayReport(state, sway);
+}
+
+QImage placementPicture() {
+    QImage image(640, 480, QImage::Format_RGB32);
+    image.fill(QColor(90, 110, 130));
+    QPainter painter(&image);
+    painter.fillRect(QRect(200, 40, 240, 420), QColor(200, 170, 150));
+    return image;
+}
+
+ReportContent fullContent() {
+    ReportContent c;
+    c.report = swayingReport(300);
+    SubjectRecord s;
+    s.name = "山田 太郎";
+    s.id = "A-0042";
+    s.birthDate = {1950, 4, 1};
+    s.sex = SubjectRecord::Sex::Male;
+    s.testDate = {2024, 3, 31};
+    s.examiner = "佐藤 花子";
+    s.stance = SubjectRecord::Stance::Tandem;
+    s.vision = SubjectRecord::Vision::EyesClosed;
+    s.surface = SubjectRecord::Surface::Foam;
+    s.memo = "転倒歴あり。\n2回目の測定。";
+    c.context.subject = s;
+    c.context.recording.fileName = QStringLiteral("sample.mp4");
+    c.context.recording.video = true;
+    c.context.recording.recorded = QDateTime(QDate(2024, 3, 31), QTime(10, 15));
+    c.context.recording.sourceSize = QSize(1920, 1440);
+    c.context.recording.displaySize = QSize(640, 480);
+    c.context.recording.typedMillimetres = 500;
+    c.context.recording.referencePixels = 250;
+    c.context.picture = placementPicture();
+    for (const PointTrajectory& p : c.report.points)
+        c.context.markers.push_back({p.point, QPointF(100 + 60 * p.point, 60 + 50 * p.point)});
+    c.plottedPoints = {1};
+    c.version = QStringLiteral("9.8.7");
+    c.created = QDateTime(QDate(2024, 4, 1), QTime(9, 0));
+    return c;
+}
+
+class ReportPdf : public ::testing::Test {
+protected:
+    QString write(const ReportContent& content, const QString& name = QStringLiteral("r.pdf")) {
+        const QString path = mDir.filePath(name);
+        const WriteResult written = writeReportPdf(path, content);
+        EXPECT_TRUE(written.ok) << written.error.toStdString();
+        return path;
+    }
+    static QString text(const QString& pdf) {
+        return run(QStringLiteral("pdftotext"),
+                   {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    }
+    QTemporaryDir mDir;
+};
+
+TEST_F(ReportPdf, HoldsTheFieldsTheMeasuresAndThePictureInEmbeddedFonts) {
+    const ReportContent content = fullContent();
+    const QString pdf = write(content);
+    const QString words = text(pdf);
+    for (const char* expected :
+         {"山田 太郎", "A-0042", "1950/04/01（73歳）", "2024/03/31", "佐藤 花子", "タンデム",
+          "閉眼", "フォーム", "転倒歴あり。", "2回目の測定。", "sample.mp4", "2024/03/31 10:15",
+          "1920 × 1440 pixel（表示 640 × 480）", "300 コマ", "30.00 コマ/秒", "9.97 s",
+          "2 mm/pixel（基準点2点の距離 500 mm を入力、画面上 250.0 pixel）", "Vestra2007 9.8.7",
+          "Schubert & Kirchner 2014"})
+        EXPECT_TRUE(words.contains(QString::fromUtf8(expected))) << expected;
+    // Every measure of every point, at the table's decimals.
+    for (const PointTrajectory& p : content.report.points)
+        for (const ReportMeasure& m : reportMeasures()) {
+            const QString value = measureText(m, content.report, m.value(p));
+            EXPECT_TRUE(words.contains(value))
+                << p.point << ' ' << m.heading << ' ' << value.toStdString();
+        }
+
+    const QString info = run(QStringLiteral("pdfinfo"), {pdf});
+    EXPECT_TRUE(info.contains(QStringLiteral("(A4)"))) << info.toStdString();
+    const QStringList fonts = run(QStringLiteral("pdffonts"), {pdf}).split(QLatin1Char('\n'));
+    ASSERT_GT(fonts.size(), 3);
+    for (const QString& row : fonts.mid(2)) { // under the heading and its rule
+        if (row.trimmed().isEmpty())
+            continue;
+        // name, type (one or two words), encoding, emb, sub, uni, object, generation
+        const QStringList cells = row.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        ASSERT_GE(cells.size(), 7) << row.toStdString();
+        EXPECT_EQ(cells[cells.size() - 5], QStringLiteral("yes")) << row.toStdString();
+    }
+    EXPECT_TRUE(fonts.join(' ').contains(QStringLiteral("IPAPGothic")));
+    const QStringList images =
+        run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf}).split(QLatin1Char('\n'));
+    int pictures = 0;
+    for (const QString& row : images.mid(2))
+        pictures += row.contains(QRegularExpression(QStringLiteral("\\s640\\s+480\\s")));
+    EXPECT_EQ(pictures, 1);
+}
+
+// Words with their boxes as pdftotext finds them, in points from the top left of their page.
+struct Word {
+    int page;
+    QRectF box;
+    QString text;
+};
+std::vector<Word> words(const QString& pdf, QSizeF* pageSize) {
+    const QString html =
+        run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+    std::vector<Word> out;
+    int page = 0;
+    static const QRegularExpression tag(
+        QStringLiteral(R"re(<page width="([\d.]+)" height="([\d.]+)">|<word xMin="([\d.]+)" )re"
+                       R"re(yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re"));
+    for (auto it = tag.globalMatch(html); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        if (!m.captured(1).isEmpty()) {
+            ++page;
+            *pageSize = {m.captured(1).toDouble(), m.captured(2).toDouble()};
+            continue;
+        }
+        out.push_back({page,
+                       QRectF(QPointF(m.captured(3).toDouble(), m.captured(4).toDouble()),
+                              QPointF(m.captured(5).toDouble(), m.captured(6).toDouble())),
+                       m.captured(7)});
+    }
+    return out;
+}
+
+// Every word inside the margins, and no two words on each other.
+void expectApartAndOnThePaper(const QString& pdf) {
+    QSizeF paper;
+    const std::vector<Word> all = words(pdf, &paper);
+    ASSERT_GT(all.size(), 50u);
+    const QRectF inside(QPointF(28, 28), QPointF(paper.width() - 28, paper.height() - 20));
+    int overlaps = 0;
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        EXPECT_TRUE(inside.contains(all[i].box)) << all[i].text.toStdString();
+        for (std::size_t j = i + 1; j < all.size(); ++j) {
+            if (all[i].page != all[j].page)
+                continue;
+            // Boxes run from the font's ascent to its descent: lines may touch by a point.
+            const QRectF both = all[i].box.intersected(all[j].box);
+            if (both.width() > 0.5 && both.height() > 1.0 && overlaps++ < 10)
+                ADD_FAILURE() << all[i].text.toStdString() << " on " << all[j].text.toStdString();
+        }
+    }
+}
+
+TEST_F(ReportPdf, NothingOverlapsOrLeavesThePaperWhateverTheTexts) {
+    ReportContent content = fullContent();
+    SubjectRecord& s = *content.context.subject;
+    // Names that never end, without a blank to break at; characters code page 932 lacks.
+    s.name = std::string(120, 'W');
+    for (int i = 0; i < 60; ++i)
+        s.name += "長";
+    s.name += " Müller José ♥";
+    s.id = std::string(200, '9');
+    s.examiner = "Müller José ♥ Ørsted " + std::string(150, 'x');
+    s.memo.clear();
+    for (int i = 0; i < 400; ++i)
+        s.memo += "転倒歴あり、めまい (Schwindel) ";
+    s.memo += "\n\n\n最終行";
+    content.report.names[3] = std::string(80, 'N');
+    content.context.recording.fileName = QString(150, QLatin1Char('f')) + QStringLiteral(".mp4");
+    content.plottedPoints = {1, 2, 3, 4, 5, 6, 7};
+    const QString pdf = write(content);
+    expectApartAndOnThePaper(pdf);
+    const QString text = ReportPdf::text(pdf);
+    EXPECT_TRUE(text.contains(QStringLiteral("Müller José ♥")));
+    EXPECT_TRUE(text.contains(QStringLiteral("…"))); // what did not fit is marked
+    EXPECT_FALSE(text.contains(QStringLiteral("最終行")));
+    EXPECT_TRUE(text.contains(QStringLiteral("点3 NNNNNNNNNN"))); // a heading keeps its start
+}
+
+TEST_F(ReportPdf, WithoutItsPictureTheReportSaysSo) {
+    ReportContent content = fullContent();
+    content.context.picture = QImage();
+    content.context.pictureProblem = QStringLiteral("動画 /data/閉眼.mp4 が見つかりません。");
+    content.context.subject.reset();
+    const QString pdf = write(content);
+    const QString text = ReportPdf::text(pdf);
+    EXPECT_TRUE(text.contains(QStringLiteral("画像を読み込めないため")));
+    EXPECT_TRUE(text.contains(QStringLiteral("動画 /data/閉眼.mp4 が見つかりません。")));
+    EXPECT_TRUE(text.contains(QStringLiteral("未記入です")));
+    const QStringList images =
+        run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf}).split(QLatin1Char('\n'));
+    EXPECT_TRUE(images.size() < 3 || images[2].trimmed().isEmpty())
+        << images.join('\n').toStdString();
+    // A folder that is not there: a clear reason, and no file.
+    const QString nowhere = mDir.filePath(QStringLiteral("なし/r.pdf"));
+    const WriteResult refused = writeReportPdf(nowhere, content);
+    EXPECT_TRUE(!refused.ok && refused.error.contains(QStringLiteral("r.pdf")));
+    EXPECT_FALSE(QFileInfo::exists(nowhere));
+}
+
+TEST_F(ReportPdf, PagesAreNumberedAndThePrinterGetsTheSameReport) {
+    ReportContent content = fullContent();
+    content.plottedPoints = {7, 3, 1};
+    content.trial =
+        ComparisonTrial{swayingReport(200, 99), std::nullopt, QStringLiteral("/data/閉眼.vestra")};
+    const QString pdf = write(content);
+    const QString info = run(QStringLiteral("pdfinfo"), {pdf});
+    const int pages =
+        QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info).captured(1).toInt();
+    EXPECT_EQ(pages, 3); // measures; two plots; a plot and the comparison
+    for (int page = 1; page <= pages; ++page) {
+        const QString text = run(QStringLiteral("pdftotext"),
+                                 {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
+                                  QString::number(page), pdf, QStringLiteral("-")});
+        EXPECT_TRUE(
+            text.contains(QRegularExpression(QStringLiteral("%1\\s*/\\s*%2").arg(page).arg(pages))))
+            << page;
+    }
+    const QString text = ReportPdf::text(pdf);
+    EXPECT_TRUE(text.contains(QStringLiteral("試行2: 閉眼.vestra")));
+    const ComparisonResult compared = compareTrials(content.report, content.trial->report);
+    for (const ComparedPoint& p : compared.comparison->points)
+        EXPECT_TRUE(text.contains(fixedText(p.ratio[7], 2))) << p.point; // ellipse area
+
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    const QString printed = mDir.filePath(QStringLiteral("printed.pdf"));
+    printer.setOutputFileName(printed);
+    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, {}));
+    QString error;
+    ASSERT_TRUE(printReport(printer, content, &error)) << error.toStdString();
+    // The same words in the same order; only the spacing that -layout guesses may differ.
+    const auto plain = [](const QString& file) {
+        return run(QStringLiteral("pdftotext"), {file, QStringLiteral("-")});
+    };
+    EXPECT_EQ(plain(printed), plain(pdf));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
