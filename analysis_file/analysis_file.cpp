@@ -757,6 +757,12 @@ std::optional<QString> overlongText(QByteArrayView json) {
     return std::nullopt;
 }
 
+QString tooLong(const QString& where) {
+    return QStringLiteral("「%1」の文字数が多すぎます（%2 文字までです）")
+        .arg(where)
+        .arg(kMaxAnalysisTextLength);
+}
+
 QString cannotOpen(const QString& path, const QString& reason) {
     return QStringLiteral("解析ファイル %1 を開けません。\n%2")
         .arg(QDir::toNativeSeparators(path), reason);
@@ -782,9 +788,7 @@ AnalysisReadResult parseAnalysisFile(const QByteArray& bytes, const QString& fol
     if (bytes.size() > kMaxAnalysisFileBytes)
         return {std::nullopt, QStringLiteral("ファイルが大きすぎます")};
     if (const auto where = overlongText(bytes))
-        return {std::nullopt, QStringLiteral("「%1」の文字数が多すぎます（%2 文字までです）")
-                                  .arg(*where)
-                                  .arg(kMaxAnalysisTextLength)};
+        return {std::nullopt, tooLong(*where)};
     QJsonParseError parsed;
     const QJsonDocument json = QJsonDocument::fromJson(bytes, &parsed);
     if (parsed.error != QJsonParseError::NoError)
@@ -831,7 +835,13 @@ AnalysisReadResult readAnalysisFile(const QString& path) {
 WriteResult writeAnalysisFile(const QString& path, const AnalysisDocument& document) {
     const QString absolute = QFileInfo(path).absoluteFilePath();
     const QByteArray bytes = analysisFileBytes(document, QFileInfo(absolute).absolutePath());
-    WriteResult written = writeWholeFile(absolute, bytes);
+    // What reading would refuse is not written (a memo has no length limit in its window): the
+    // old file stays, and the analysis in the window.
+    WriteResult written;
+    if (const auto where = overlongText(bytes))
+        written.reason = tooLong(*where);
+    else
+        written = writeWholeFile(absolute, bytes);
     if (!written.ok)
         written.error = QStringLiteral("解析ファイル %1 を保存できません。\n理由: %2")
                             .arg(QDir::toNativeSeparators(absolute), written.reason);

@@ -36,5 +36,6 @@ struct AnalysisReadResult {
 // Reads the file; the error names it.
 [[nodiscard]] AnalysisReadResult readAnalysisFile(const QString& path);
 
-// Writes the whole file or nothing (a crash or a full disk leaves any old file as it was).
+// Writes the whole file or nothing (a crash or a full disk leaves any old file as it was). A
+// document with a text longer than kMaxAnalysisTextLength is refused, as reading would.
 [[nodiscard]] WriteResult writeAnalysisFile(const QString& path, const AnalysisDocument& document);

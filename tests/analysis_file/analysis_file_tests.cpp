@@ -377,6 +377,21 @@ TEST(Reading, TextsOfAtMost32767Characters) {
     const AnalysisReadResult key =
         parseAnalysisFile(changed({{R"("format")", '"' + QByteArray(100000, 'k') + '"'}}), kFolder);
     EXPECT_TRUE(key.error.startsWith("「" + QString(40, 'k') + "」")) << key.error.toStdString();
+
+    // What reading refuses is not written; a memo has no limit in its window.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("m.vestra");
+    AnalysisDocument d;
+    d.picture = {1, 1, {}};
+    d.subject = SubjectRecord{};
+    d.subject->memo = std::string(32768, 'm');
+    EXPECT_EQ(writeAnalysisFile(path, d).error,
+              "解析ファイル " + path +
+                  " を保存できません。\n理由: 「subject.memo」の文字数が多すぎ"
+                  "ます（32767 文字までです）");
+    EXPECT_TRUE(entries(dir.path()).isEmpty());
+    d.subject->memo.pop_back();
+    EXPECT_TRUE(writeAnalysisFile(path, d).ok);
 }
 
 } // namespace
