@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the seeds of fuzz_analysis_file: analyses as the main window saves them after a user's
-// presses, one per mode: ROM, static balance followed through photos, alignment, and a video
-// followed through its frames. Short sequences keep the seeds small.
+// presses, one per mode: ROM, static balance followed through photos (with the subject entered),
+// alignment, and a video followed through its frames. Short sequences keep the seeds small.
 //   cmake --build build-fuzz --target analysis_seeds
 //   QT_QPA_PLATFORM=offscreen build-fuzz/fuzz/analysis_seeds fuzz/corpus/fuzz_analysis_file
 #include "main_window.h"
@@ -10,11 +10,15 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <cstdio>
 #include <functional>
@@ -34,6 +38,27 @@ void confirmRuler(MainWindow& window) {
     window.pressOnPicture(sampleRulerEnd(), 1);
     control<QLineEdit>(&window, "Text1")->setText(QStringLiteral("500"));
     window.confirmDistance();
+}
+
+// The subject and test conditions typed into their dialog; the test date too, which would
+// otherwise follow the photo's file time.
+void enterSubject(MainWindow& window) {
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            qFatal("no subject dialog");
+        const std::pair<const char*, const char*> texts[] = {{"txtName", "山田 太郎"},
+                                                             {"txtId", "A-0012"},
+                                                             {"txtBirthDate", "1950/04/01"},
+                                                             {"txtTestDate", "2024/05/01"},
+                                                             {"txtExaminer", "佐藤"}};
+        for (const auto& [name, text] : texts)
+            control<QLineEdit>(dialog, name)->setText(QString::fromUtf8(text));
+        control<QComboBox>(dialog, "cboStance")->setCurrentIndex(2);
+        control<QPlainTextEdit>(dialog, "txtMemo")->setPlainText(QStringLiteral("閉眼\n2回目"));
+        dialog->accept();
+    });
+    window.editSubject();
 }
 
 void pressMarkers(MainWindow& window, int frame) {
@@ -80,6 +105,7 @@ int main(int argc, char* argv[]) {
              window.applyFrontalPreset();
              confirmRuler(window);
              window.continueAnalysis(); // through the sequence to its end
+             enterSubject(window);
          }},
         {"alignment",
          [&](MainWindow& window) {

@@ -25,6 +25,8 @@ bool textsFit(const AnalysisDocument& d) {
         ok = ok && fits(r.landmarkNames[k]) && fits(w.listTexts[k - 1]);
     for (const std::string& name : w.shownControls)
         ok = ok && fits(name);
+    if (const auto& s = d.subject)
+        ok = ok && fits(s->name) && fits(s->id) && fits(s->examiner) && fits(s->memo);
     return ok;
 }
 
