@@ -58,3 +58,13 @@ VideoFrameResult loadVideoFrameAtSeconds(const QString& path, double seconds) {
 VideoFrameResult loadVideoFrameAt(const QString& path, int64_t pts, QSize size) {
     return frameAt(path, size, [pts](const VideoReader&) { return pts; });
 }
+
+QString tooLargeToMeasure(const VideoInfo& info) {
+    if (qint64{info.width} * info.height <= kMaxSourcePixels)
+        return {};
+    return QStringLiteral("映像が大きすぎて測定できません（%1 × %2 ピクセル。%3万画素までの動画を"
+                          "開けます）")
+        .arg(info.width)
+        .arg(info.height)
+        .arg(kMaxSourcePixels / 10000);
+}

@@ -58,3 +58,7 @@ struct VideoProbeResult {
 // An empty size means the video's display size. Used to show a saved analysis's placement frame
 // again.
 [[nodiscard]] VideoFrameResult loadVideoFrameAt(const QString& path, int64_t pts, QSize size);
+
+// Why a video cannot be measured at its own size within the memory the program allows itself
+// (more than kMaxSourcePixels a frame, such as 8K); empty when it can.
+[[nodiscard]] QString tooLargeToMeasure(const VideoInfo& info);

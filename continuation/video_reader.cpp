@@ -155,39 +155,6 @@ double rateOf(const AVStream& stream) {
     return 0.0;
 }
 
-// The pixel formats of old JPEG-range YUV are the plain formats with full range; swscale warns
-// about the old names and handles the range only through the colour details.
-AVPixelFormat withoutJpegRange(AVPixelFormat format, bool* fullRange) {
-    switch (format) {
-    case AV_PIX_FMT_YUVJ420P:
-        *fullRange = true;
-        return AV_PIX_FMT_YUV420P;
-    case AV_PIX_FMT_YUVJ422P:
-        *fullRange = true;
-        return AV_PIX_FMT_YUV422P;
-    case AV_PIX_FMT_YUVJ444P:
-        *fullRange = true;
-        return AV_PIX_FMT_YUV444P;
-    case AV_PIX_FMT_YUVJ440P:
-        *fullRange = true;
-        return AV_PIX_FMT_YUV440P;
-    case AV_PIX_FMT_YUVJ411P:
-        *fullRange = true;
-        return AV_PIX_FMT_YUV411P;
-    default:
-        return format;
-    }
-}
-
-// Decoders may leave values outside their C enumeration in a frame's fields; they are read as
-// the plain integers they are.
-template <typename Enum> int rawValue(const Enum& field) {
-    static_assert(sizeof(Enum) == sizeof(int));
-    int value = 0;
-    std::memcpy(&value, &field, sizeof value);
-    return value;
-}
-
 bool isCorrupt(const AVFrame& frame) {
     return (frame.flags & AV_FRAME_FLAG_CORRUPT) || frame.decode_error_flags != 0;
 }
@@ -584,46 +551,14 @@ QImage VideoReader::picture(QSize size) {
         int64_t{frame.width} * frame.height > mMaxPixels)
         return {};
     const VideoOrientation orientation = mInfo.orientation();
-    const QSize target = orientation.storedSize(size);
-    if (frame.format < 0 || frame.format >= AV_PIX_FMT_NB)
-        return {};
-    bool fullRange = rawValue(frame.color_range) == AVCOL_RANGE_JPEG;
-    const AVPixelFormat format =
-        withoutJpegRange(static_cast<AVPixelFormat>(frame.format), &fullRange);
-    if (format == AV_PIX_FMT_NONE)
-        return {};
-    SwsContext* before = mScaler.get();
-    mScaler.reset(sws_getCachedContext(mScaler.release(), frame.width, frame.height, format,
-                                       target.width(), target.height(), AV_PIX_FMT_BGRA,
-                                       SWS_BILINEAR, nullptr, nullptr, nullptr));
-    if (!mScaler)
-        return {};
-    // Unlabelled high-definition video is BT.709, standard definition BT.601, as players assume.
-    int colorspace = rawValue(frame.colorspace);
-    if (colorspace == AVCOL_SPC_UNSPECIFIED || colorspace == AVCOL_SPC_RGB ||
-        colorspace == AVCOL_SPC_RESERVED || colorspace < 0 || colorspace >= AVCOL_SPC_NB)
-        colorspace = frame.height >= 720 ? SWS_CS_ITU709 : SWS_CS_DEFAULT;
-    const int range = fullRange ? 1 : 0;
-    if (mScaler.get() != before || colorspace != mScalerColorspace || range != mScalerRange) {
-        sws_setColorspaceDetails(mScaler.get(), sws_getCoefficients(colorspace), range,
-                                 sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
-        mScalerColorspace = colorspace;
-        mScalerRange = range;
-    }
-    QImage image(target, QImage::Format_RGB32);
-    if (image.isNull())
-        return {};
-    uint8_t* planes[4] = {image.bits(), nullptr, nullptr, nullptr};
-    const int strides[4] = {static_cast<int>(image.bytesPerLine()), 0, 0, 0};
-    if (sws_scale(mScaler.get(), frame.data, frame.linesize, 0, frame.height, planes, strides) <= 0)
-        return {};
-    // Opaque whatever the source's alpha or padding byte held, as a loaded photo is.
-    const int width = image.width();
-    const int height = image.height();
-    for (int y = 0; y < height; ++y) {
-        auto* row = reinterpret_cast<uint32_t*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x)
-            row[x] |= 0xFF000000u;
-    }
-    return orientation.apply(image);
+    const QImage stored = mConverter.convert(frame, orientation.storedSize(size));
+    return stored.isNull() ? QImage() : orientation.apply(stored);
+}
+
+QSize VideoReader::frameSize() const {
+    return {mFrame->width, mFrame->height};
+}
+
+AVFramePtr VideoReader::frameReference() const {
+    return AVFramePtr(av_frame_clone(mFrame.get()));
 }

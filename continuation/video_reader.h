@@ -2,6 +2,7 @@
 #pragma once
 
 #include "ffmpeg_raii.h"
+#include "frame_converter.h"
 #include "video_info.h"
 
 #include <QSize>
@@ -68,6 +69,10 @@ public:
     // The current frame at `size`, upright, as a Format_RGB32 picture; null when it cannot be
     // converted.
     [[nodiscard]] QImage picture(QSize size);
+    // The current frame's decoded size, as stored.
+    [[nodiscard]] QSize frameSize() const;
+    // A new reference to the current frame's decoded pixels, which stay valid while it lives.
+    [[nodiscard]] AVFramePtr frameReference() const;
 
 private:
     VideoReader();
@@ -84,7 +89,7 @@ private:
     AVIOContextPtr mIo;
     AVFormatContextPtr mFormat;
     AVCodecContextPtr mDecoder;
-    SwsContextPtr mScaler;
+    FrameConverter mConverter;
     AVPacketPtr mPacket;
     AVFramePtr mFrame;   // the current frame
     AVFramePtr mPending; // a frame decoded ahead while seeking, handed out by the next next()
@@ -106,7 +111,5 @@ private:
     bool mFailedInput = false;
     int mMaxPacketsPerFrame = 0;
     int64_t mMaxPixels = 0;
-    int mScalerColorspace = -1;
-    int mScalerRange = -1;
     VideoInfo mInfo;
 };

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "video_source.h"
 
+#include "photo_loader.h"
+#include "video_windows.h"
+
 #include <QFileInfo>
 
 namespace {
@@ -18,7 +21,7 @@ VideoSource::VideoSource(AnalysisSource& where, const QString& path, QSize size,
     const int64_t anchor =
         where.lastPts != AnalysisSource::kNoFrame ? where.lastPts : where.placementPts;
     mWorker = std::thread(&VideoSource::decodeAhead, this, path, anchor, where.startSeconds,
-                          std::max(1, where.frameStep), limits);
+                          std::max(1, where.frameStep), where.endSeconds, limits);
 }
 
 VideoSource::~VideoSource() {
@@ -42,7 +45,7 @@ bool VideoSource::hand(Decoded decoded) {
 }
 
 void VideoSource::decodeAhead(const QString& path, int64_t anchor, double anchorSeconds, int step,
-                              VideoLimits limits) {
+                              double endSeconds, VideoLimits limits) {
     const auto end = [this](SourceItem::Kind kind, double seconds) {
         Decoded last;
         last.item.kind = kind;
@@ -77,6 +80,12 @@ void VideoSource::decodeAhead(const QString& path, int64_t anchor, double anchor
         return end(SourceItem::Kind::Unreadable, SourceItem().seconds);
     }
     double lastSeconds = reader.seconds();
+    // Larger than the display: each frame goes with its decoded pixels, measured and followed at
+    // the video's own resolution.
+    const VideoInfo& info = reader.info();
+    const QSize own(info.width, info.height);
+    const bool atSource = measuredAtSource(own, mSize);
+    const QSize frameSize = reader.frameSize();
     for (int skipped = 0;;) {
         {
             const std::lock_guard lock(mMutex);
@@ -91,6 +100,10 @@ void VideoSource::decodeAhead(const QString& path, int64_t anchor, double anchor
         case VideoReader::Status::Failed:
             return end(SourceItem::Kind::Unreadable, lastSeconds);
         }
+        if (reader.frameSize() != frameSize)
+            return end(SourceItem::Kind::SizeChanged, reader.seconds());
+        if (reader.seconds() > endSeconds)
+            return end(SourceItem::Kind::EndPosition, lastSeconds);
         lastSeconds = reader.seconds();
         if (++skipped < step)
             continue;
@@ -99,6 +112,12 @@ void VideoSource::decodeAhead(const QString& path, int64_t anchor, double anchor
         decoded.item.picture = reader.picture(mSize);
         if (decoded.item.picture.isNull())
             return end(SourceItem::Kind::Unreadable, lastSeconds);
+        if (atSource) {
+            decoded.item.source =
+                std::make_shared<VideoFrameWindows>(reader.frameReference(), info);
+            decoded.item.scale = {own.width(), own.height(), mSize.width(), mSize.height()};
+            decoded.item.followAtSource = true;
+        }
         decoded.item.name = mName;
         decoded.item.seconds = lastSeconds;
         decoded.pts = reader.pts();

@@ -39,7 +39,7 @@ private:
         int64_t pts = AnalysisSource::kNoFrame;
     };
     void decodeAhead(const QString& path, int64_t anchor, double anchorSeconds, int step,
-                     VideoLimits limits);
+                     double endSeconds, VideoLimits limits);
     bool hand(Decoded decoded); // false once the source is being destroyed
 
     AnalysisSource& mWhere;

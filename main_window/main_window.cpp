@@ -432,17 +432,24 @@ void MainWindow::openVideoFile() {
     const VideoProbeResult probe = probeVideo(path);
     if (!probe.info)
         return refuse(probe.error);
+    if (const QString tooLarge = tooLargeToMeasure(*probe.info); !tooLarge.isEmpty())
+        return refuse(tooLarge);
     VideoStartDialog start(path, *probe.info, this);
     if (start.exec() != QDialog::Accepted)
         return;
     QString error;
-    if (!openVideo(path, start.startSeconds(), start.frameStep(), &error))
+    if (!openVideo(path, start.startSeconds(), start.frameStep(), &error, start.endSeconds()))
         refuse(error);
 }
 
-bool MainWindow::openVideo(const QString& path, double startSeconds, int frameStep,
-                           QString* error) {
+bool MainWindow::openVideo(const QString& path, double startSeconds, int frameStep, QString* error,
+                           double endSeconds) {
     VideoFrameResult loaded = loadVideoStartFrame(path, startSeconds);
+    if (loaded.frame)
+        if (const QString tooLarge = tooLargeToMeasure(loaded.info); !tooLarge.isEmpty()) {
+            loaded.frame.reset();
+            loaded.error = tooLarge;
+        }
     if (!loaded.frame) {
         if (error)
             *error = loaded.error;
@@ -453,6 +460,7 @@ bool MainWindow::openVideo(const QString& path, double startSeconds, int frameSt
     mSource.startSeconds = startSeconds;
     mSource.frameStep = std::max(1, frameStep);
     mSource.placementPts = loaded.frame->pts;
+    mSource.endSeconds = endSeconds;
     mShownSeconds = loaded.frame->seconds;
     mShownSequence = SwayEntry::kNoSequence;
     return true;

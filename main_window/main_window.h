@@ -18,11 +18,13 @@
 
 #include <array>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <vector>
 
 class AboutWindow;
+class DetectionPanel;
 class SourceFrame;
 struct SwayPictures;
 class EndWindow;
@@ -69,6 +71,9 @@ public:
     void showVersion();
     void showGuide();
     void showSwayReport();
+    // マーカーを自動検出: the panel of candidates, or a message when there are none or too many
+    // (main_window_detection.cpp).
+    void detectMarkers();
     // After a run lost a marker (lost_frame_view.cpp): the picture where it was lost, shown in
     // place of the trail to place the lost markers by hand ("このコマで指定して続ける"), or left
     // out ("このコマを飛ばす").
@@ -84,7 +89,8 @@ public:
     // when the file cannot be opened as a video or that frame cannot be decoded; nothing changes
     // then.
     bool openVideo(const QString& path, double startSeconds, int frameStep,
-                   QString* error = nullptr);
+                   QString* error = nullptr,
+                   double endSeconds = std::numeric_limits<double>::infinity());
 
     // What the window keeps beside the record: the sub-pixel trajectories and the source of
     // the pictures.
@@ -178,6 +184,12 @@ private:
     [[nodiscard]] bool askToSaveChanges();
     void updateTitle();
     void updateEditActions();
+    // A picture is open, no point has been placed on it since, no panel is open and no lost
+    // frame is shown.
+    [[nodiscard]] bool detectionAllowed() const;
+    // The panel's presses, each as a plain click on the picture.
+    void placeDetectedMarkers(const QList<QPointF>& presses);
+    void closeDetectionPanel();
     void addReportActions(QMenu* results);
     void attachReportPanel(SwayWindow* window);
 
@@ -231,6 +243,7 @@ private:
     QAction* mUndo = nullptr;
     QAction* mRedo = nullptr;
     QAction* mSwayAction = nullptr;
+    QAction* mDetect = nullptr;
     QAction* mReportPdfAction = nullptr;
     QAction* mPrintAction = nullptr;
     QElapsedTimer mProgressClock;
@@ -248,4 +261,7 @@ private:
     QPointer<GuideWindow> mGuide;
     QPointer<EndWindow> mEnd;
     QPointer<SwayWindow> mSwayWindow;
+    QPointer<DetectionPanel> mDetectionPanel;
+    // The record's points when the picture was opened; -1 before one is.
+    int mPointsAtOpening = -1;
 };

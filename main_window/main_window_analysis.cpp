@@ -91,6 +91,11 @@ void MainWindow::addEditMenu() {
     mRedo->setObjectName(QStringLiteral("mnuEditRedo"));
     mRedo->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    edit->addSeparator();
+    mDetect =
+        edit->addAction(QStringLiteral("マーカーを自動検出"), this, &MainWindow::detectMarkers);
+    mDetect->setObjectName(QStringLiteral("mnuEditDetect"));
+    mDetect->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
 }
 
 // ---- history
@@ -171,6 +176,8 @@ void MainWindow::redo() {
 }
 
 void MainWindow::clearHistory() {
+    // The picture is replaced or trails are coming: the panel's candidates no longer apply.
+    closeDetectionPanel();
     // What the history held stays unsaved work after it is gone.
     if (!mHistory.isClean())
         mUnsavedOutsideHistory = true;
@@ -184,6 +191,7 @@ void MainWindow::markUnsaved() {
 }
 
 void MainWindow::pictureReplaced() {
+    mPointsAtOpening = mState.pointCount;
     mBasePicture = mPicSource->image();
     clearHistory();
     markUnsaved();
@@ -202,6 +210,7 @@ void MainWindow::updateTitle() {
 void MainWindow::updateEditActions() {
     mUndo->setEnabled(mHistory.canUndo());
     mRedo->setEnabled(mHistory.canRedo());
+    mDetect->setEnabled(detectionAllowed());
 }
 
 // ---- documents
@@ -275,6 +284,8 @@ QString MainWindow::applyDocument(const AnalysisDocument& document) {
     mPicOld->setPalette(mStartupSwatch);
     offerLostFrame();
     closeAnalysisWindows();
+    closeDetectionPanel();
+    mPointsAtOpening = mState.pointCount;
     mHistory.clear();
     mUnsavedOutsideHistory = false;
     updateEditActions();
@@ -305,6 +316,8 @@ void MainWindow::resetToStartup() {
     mPicOld->setPalette(mStartupSwatch);
     offerLostFrame();
     closeAnalysisWindows();
+    closeDetectionPanel();
+    mPointsAtOpening = -1;
     mHistory.clear();
     mUnsavedOutsideHistory = false;
     mFilePath.clear();

@@ -11,7 +11,8 @@
 namespace {
 
 PlacementPicture withoutPicture(const QString& reason) {
-    return {std::nullopt, reason + QStringLiteral("\n解析は画像なしで開きました。")};
+    return {std::nullopt, reason + QStringLiteral("\n解析は画像なしで開きました。"),
+            SwayEntry::kNone, QImage()};
 }
 
 } // namespace

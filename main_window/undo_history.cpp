@@ -84,8 +84,7 @@ bool sameState(const UndoState& a, const UndoState& b) {
     const bool sameWindow = a.window.label4 == b.window.label4 &&
                             a.window.label7 == b.window.label7 &&
                             a.window.shown == b.window.shown && a.window.swatch == b.window.swatch;
-    return sameRecord && sameSway && sameWindow && a.placed == b.placed &&
-           a.subject == b.subject;
+    return sameRecord && sameSway && sameWindow && a.placed == b.placed && a.subject == b.subject;
 }
 
 void UndoHistory::push(UndoStep step) {

@@ -19,6 +19,9 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <limits>
+
+#include <cmath>
 #include <thread>
 
 namespace {
@@ -200,12 +203,29 @@ VideoStartDialog::VideoStartDialog(const QString& path, const VideoInfo& info, Q
     mStart->setLocale(QLocale::c());
     form->addRow(QStringLiteral("開始位置 (秒)"), mStart);
 
+    mDuration = info.durationSeconds;
+    mFrameRate = info.frameRate;
+    mEnd = new StartSecondsBox(info.frameRate, this);
+    mEnd->setObjectName(QStringLiteral("spnVideoEnd"));
+    mEnd->setDecimals(3);
+    mEnd->setRange(0.0, mStart->maximum());
+    mEnd->setSingleStep(mStart->singleStep());
+    mEnd->setValue(mEnd->maximum());
+    mEnd->setLocale(QLocale::c());
+    mEnd->setToolTip(QStringLiteral("この時刻までのコマを追跡します"));
+    form->addRow(QStringLiteral("終了位置 (秒)"), mEnd);
+
     mStep = new QSpinBox(this);
     mStep->setObjectName(QStringLiteral("spnVideoStep"));
     mStep->setRange(1, 1000);
     mStep->setValue(1);
     mStep->setToolTip(QStringLiteral("1 = すべてのコマ、2 = 1コマおき"));
     form->addRow(QStringLiteral("コマ間隔"), mStep);
+    mTracked = readOut("lblVideoTracked", QString(), this);
+    form->addRow(QStringLiteral("追跡するコマ"), mTracked);
+    mRangeError = new QLabel(QStringLiteral("終了位置は開始位置より後にしてください"), this);
+    mRangeError->setObjectName(QStringLiteral("lblVideoRangeError"));
+    mRangeError->setStyleSheet(QStringLiteral("color: #b00000"));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->setObjectName(QStringLiteral("buttons"));
@@ -213,6 +233,7 @@ VideoStartDialog::VideoStartDialog(const QString& path, const VideoInfo& info, Q
     ok->setObjectName(QStringLiteral("cmdOK"));
     ok->setText(QStringLiteral("OK"));
     ok->setDefault(true);
+    mOk = ok;
     QPushButton* cancel = buttons->button(QDialogButtonBox::Cancel);
     cancel->setObjectName(QStringLiteral("cmdCancel"));
     cancel->setText(QStringLiteral("キャンセル"));
@@ -222,8 +243,13 @@ VideoStartDialog::VideoStartDialog(const QString& path, const VideoInfo& info, Q
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(file);
     layout->addLayout(form);
+    layout->addWidget(mRangeError);
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    for (QDoubleSpinBox* box : {mStart, mEnd})
+        connect(box, &QDoubleSpinBox::valueChanged, this, &VideoStartDialog::updateRange);
+    connect(mStep, &QSpinBox::valueChanged, this, &VideoStartDialog::updateRange);
+    updateRange();
     mStart->setFocus();
     mStart->selectAll();
 }
@@ -234,4 +260,32 @@ double VideoStartDialog::startSeconds() const {
 
 int VideoStartDialog::frameStep() const {
     return mStep->value();
+}
+
+double VideoStartDialog::endSeconds() const {
+    return mEnd->value() >= mEnd->maximum() ? std::numeric_limits<double>::infinity()
+                                            : mEnd->value();
+}
+
+void VideoStartDialog::updateRange() {
+    const bool valid = mEnd->value() > mStart->value();
+    mRangeError->setVisible(!valid);
+    mOk->setEnabled(valid);
+    const int64_t frames =
+        framesToTrack(startSeconds(), endSeconds(), frameStep(), mFrameRate, mDuration);
+    mTracked->setText(!valid       ? QStringLiteral("なし")
+                      : frames < 0 ? QStringLiteral("不明")
+                                   : QStringLiteral("約 %1 コマ").arg(frames));
+}
+
+int64_t framesToTrack(double start, double end, int step, double frameRate, double duration) {
+    const bool toTheEnd = std::isinf(end) && end > 0;
+    if (!(frameRate > 0) || step < 1 || (toTheEnd ? !(duration > 0) : !std::isfinite(end)))
+        return -1;
+    // The frames after the one on screen at the start, up to the last that starts by the end:
+    // the video's last frame starts one frame before its end.
+    const double first = std::floor(std::max(0.0, start) * frameRate + 1e-6);
+    const double last =
+        toTheEnd ? std::ceil(duration * frameRate - 1e-6) - 1 : std::floor(end * frameRate + 1e-6);
+    return last > first ? static_cast<int64_t>((last - first) / step) : 0;
 }

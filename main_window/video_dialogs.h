@@ -10,6 +10,8 @@
 
 class QDoubleSpinBox;
 class QSpinBox;
+class QLabel;
+class QPushButton;
 
 // The open dialog "dlgOpenVideo" for videos; an empty text when cancelled.
 [[nodiscard]] QString chooseVideoFile(QWidget* parent);
@@ -26,12 +28,27 @@ public:
     VideoStartDialog(const QString& path, const VideoInfo& info, QWidget* parent = nullptr);
 
     [[nodiscard]] double startSeconds() const;
+    // Infinity while the end position stands at the end of the video.
+    [[nodiscard]] double endSeconds() const;
     [[nodiscard]] int frameStep() const;
 
 private:
+    void updateRange();
+
+    double mDuration = 0.0;
+    double mFrameRate = 0.0;
     QDoubleSpinBox* mStart = nullptr;
+    QDoubleSpinBox* mEnd = nullptr;
     QSpinBox* mStep = nullptr;
+    QLabel* mTracked = nullptr;
+    QLabel* mRangeError = nullptr;
+    QPushButton* mOk = nullptr;
 };
+
+// Frames a run tracks from the frame at `start` to `end` seconds (infinity: the end of a video of
+// `duration`), every `step`-th, at `frameRate`; -1 while the rate or the length is unknown.
+[[nodiscard]] int64_t framesToTrack(double start, double end, int step, double frameRate,
+                                    double duration);
 
 // Where 開始位置's arrows go: `steps` frames on (or back, when negative) from the frame on screen
 // at `seconds`, for a video of `frameRate` frames a second. The time is rounded up to the

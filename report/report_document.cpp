@@ -56,6 +56,10 @@ QString pointName(const SwayReport& report, int point) {
 // ---- the page: millimetres in, device units out
 
 class Sheet {
+    static constexpr int kReferenceDpi = 600;
+    // Reference dots per millimetre, as the reference picture rounds its resolution.
+    static double referenceUnit() { return metrics(QFont()).fontDpi() / 25.4; }
+
 public:
     Sheet(QPainter& painter, QPagedPaintDevice& device) : mPainter(painter), mDevice(device) {
         mUnitX = device.logicalDpiX() / 25.4;
@@ -76,12 +80,28 @@ public:
     }
     [[nodiscard]] QPointF toDevice(QPointF mm) const { return {mm.x() * mUnitX, mm.y() * mUnitY}; }
 
-    [[nodiscard]] QFontMetricsF metrics(const QFont& font) { return QFontMetricsF(font, &mDevice); }
+    // Text is measured at one resolution whatever the device, so that a printer lays out the
+    // pages exactly as the PDF writer does: the same line breaks, the same table parts.
+    [[nodiscard]] static const QImage& reference() {
+        static const QImage image = [] {
+            QImage picture(1, 1, QImage::Format_RGB32);
+            picture.setDotsPerMeterX(kReferenceDpi * 10000 / 254);
+            picture.setDotsPerMeterY(kReferenceDpi * 10000 / 254);
+            return picture;
+        }();
+        return image;
+    }
+    [[nodiscard]] static QFontMetricsF metrics(const QFont& font) {
+        return QFontMetricsF(font, &reference());
+    }
+    [[nodiscard]] QFontMetricsF deviceMetrics(const QFont& font) {
+        return QFontMetricsF(font, &mDevice);
+    }
     [[nodiscard]] double lineHeight(const QFont& font) {
-        return metrics(font).lineSpacing() / mUnitY;
+        return metrics(font).lineSpacing() / referenceUnit();
     }
     [[nodiscard]] double textWidth(const QString& text, const QFont& font) {
-        return metrics(font).horizontalAdvance(text) / mUnitX;
+        return metrics(font).horizontalAdvance(text) / referenceUnit();
     }
 
     // `text` broken into lines no wider than `width` mm, at word boundaries where it can and
@@ -89,7 +109,7 @@ public:
     // text is left out the last line ends in "…".
     QStringList lines(const QString& text, const QFont& font, double width, int maxLines) {
         QStringList out;
-        const double limit = std::max(1.0, width * mUnitX);
+        const double limit = std::max(1.0, width * referenceUnit());
         QString plain = text;
         plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         plain.replace(QLatin1Char('\r'), QLatin1Char('\n'));
@@ -108,7 +128,7 @@ public:
                 out << QString();
                 continue;
             }
-            QTextLayout layout(paragraph, font, &mDevice);
+            QTextLayout layout(paragraph, font, const_cast<QImage*>(&reference()));
             QTextOption option;
             option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
             layout.setTextOption(option);
@@ -141,7 +161,7 @@ public:
                    Qt::Alignment align = Qt::AlignLeft, const QColor& colour = kText) {
         mPainter.setFont(font);
         mPainter.setPen(colour);
-        const QFontMetricsF fm = metrics(font);
+        const QFontMetricsF fm = deviceMetrics(font);
         double y = at.y() * mUnitY + fm.ascent();
         for (QString line : lines) {
             while (line.endsWith(QLatin1Char(' ')))
@@ -816,7 +836,6 @@ private:
 };
 
 QString definitionsText() {
-    // The spectral settings join these with the frequency measures.
     return QStringLiteral(
         "定義　n: 位置の数。軌跡長: 隣り合う位置の距離の和。平均速度 = 軌跡長 ÷ 時間。範囲: 最大 − "
         "最小。RMS: 平均位置からの偏差の二乗平均の平方根（n で割る）。平均距離: "
@@ -824,7 +843,12 @@ QString definitionsText() {
         "平均。95%予測楕円（Schubert & Kirchner 2014）: 面積 = πk√det S、半径 = √(kλ)、S "
         "は標本共分散"
         "行列（n − 1 で割る）、k = 2(n + 1)(n − 1) / (n(n − 2))·F0.95(2, n − 2)。傾きは長軸の +X "
-        "からの角度。X は右、Y は上が正。");
+        "からの角度。X は右、Y は上が正。T: 最初から最後の位置までの時間。平均周波数 = 軌跡長 ÷ "
+        "(2π × 平均距離 × T)（Prieto 1996）。周波数は平均位置からの距離について、平均間隔に線形補間"
+        "で並べ直し、一次のトレンドを除き、Welch 法（Hann 窓、50% 重なり、区間長は n/2 以下で最大の"
+        "2 のべき）で求めたパワースペクトルの直流成分を除いた部分から: 総パワー = その和、F50・F95 "
+        "= "
+        "累積が 50%・95% に達する周波数。");
 }
 
 } // namespace

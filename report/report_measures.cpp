@@ -14,8 +14,12 @@ template <typename F> double measured(const PointTrajectory& p, F f) {
 
 using U = ReportMeasure::Unit;
 
-// The frequency measures (duration, mean frequency, F50, F95, total power) join here once
-// PointTrajectory carries them.
+// One of the frequency values (frequencyValues: T, mean frequency, F50, F95, total power).
+template <std::size_t I> double frequency(const PointTrajectory& p) {
+    return frequencyValues(p)[I];
+}
+
+// The columns of the report window's table, in its order.
 const ReportMeasure kMeasures[] = {
     {"軌跡長", U::Length, 2, true,
      [](const PointTrajectory& p) { return measured(p, [](auto& m) { return m.pathLength; }); }},
@@ -47,6 +51,11 @@ const ReportMeasure kMeasures[] = {
      [](const PointTrajectory& p) {
          return measured(p, [](auto& m) { return m.ellipse.tiltDegrees; });
      }},
+    {"T", U::Seconds, 2, false, frequency<0>},
+    {"平均周波数", U::Hertz, 2, true, frequency<1>},
+    {"F50", U::Hertz, 2, true, frequency<2>},
+    {"F95", U::Hertz, 2, true, frequency<3>},
+    {"総パワー", U::Power, 2, true, frequency<4>},
 };
 
 } // namespace

@@ -45,11 +45,12 @@ QString file(const QString& name) {
 
 AnalysisSource videoFrom(int64_t placementPts, int step = 1,
                          int64_t lastPts = AnalysisSource::kNoFrame) {
-    return {.kind = AnalysisSource::Kind::Video,
-            .placementPath = {},
-            .frameStep = step,
-            .placementPts = placementPts,
-            .lastPts = lastPts};
+    AnalysisSource where;
+    where.kind = AnalysisSource::Kind::Video;
+    where.frameStep = step;
+    where.placementPts = placementPts;
+    where.lastPts = lastPts;
+    return where;
 }
 
 // The analysis as a user leaves it before continuing (the seven markers of sample frame 0
@@ -406,13 +407,13 @@ TEST(ContinuationTest, progressAndEndTexts) {
         {video, End::SizeChanged, 2.5, "2.500秒のコマで映像の大きさが変わったため終了しました"},
     };
     for (const auto& [kind, end, seconds, reason] : rows) {
-        const ContinuationOutcome outcome{end, 12, "x(013).bmp", seconds, 3, 12};
+        const ContinuationOutcome outcome{end, 12, "x(013).bmp", seconds, 3, 12, {}};
         EXPECT_EQ(continuationEndText(kind, outcome),
                   (kind == photo ? "12枚の写真を追跡しました。" : "12コマを追跡しました。") +
                       QString::fromUtf8(reason));
     }
     // A video that went on past the series says how much of it the series holds.
-    const ContinuationOutcome longRun{End::EndPosition, 1800, "a.mp4", 30.0, 0, 901};
+    const ContinuationOutcome longRun{End::EndPosition, 1800, "a.mp4", 30.0, 0, 901, {}};
     EXPECT_EQ(continuationEndText(video, longRun),
               QStringLiteral("1800コマを追跡しました（解析終了のCSVは最初の901コマ）。"
                              "終了位置に達したため終了しました"));

@@ -122,7 +122,8 @@ private slots:
         QCOMPARE(items,
                  QStringList({"新しい解析 Ctrl+N", "開く ", "動画を開く... ", "解析を開く... ",
                               "解析を保存... Ctrl+S", "名前を付けて保存... ", " ", "終了 ",
-                              "元に戻す Ctrl+Z", "やり直し Ctrl+Y; Ctrl+Shift+Z"}));
+                              "元に戻す Ctrl+Z", "やり直し Ctrl+Y; Ctrl+Shift+Z", " ",
+                              "マーカーを自動検出 Ctrl+D"}));
         mState->startDir = "/start";
         const QByteArray fresh = stateBytes();
         const QImage blank = shownPicture();

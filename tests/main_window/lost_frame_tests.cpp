@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Carrying on past a lost marker: the picture where it was lost, the lost marker placed by hand
-// and the run going on from that picture, or the picture left out; also after saving and
-// opening the analysis again.
+// Going on with an analysis: past a lost marker (the picture where it was lost, the lost marker
+// placed by hand and the run going on from that picture, or the picture left out, also after
+// saving and opening the analysis again), and a second run keeping the landmark names.
 #include "marker_scene.h"
+#include "sway_report.h"
 #include "window_test.h"
 
+#include <QComboBox>
+#include <QFile>
 #include <QLabel>
 
 namespace {
@@ -118,6 +121,37 @@ private slots:
         for (const SwayEntry& e : mWindow->sway().entries)
             sequences.push_back(e.sequence);
         QCOMPARE(sequences, (std::vector<int32_t>{1, 2, 3, 5, 6}));
+    }
+
+    // The lists show the path totals after a run; a second run keeps the names the user gave,
+    // and takes a name typed over a total.
+    void namesKeptWhenGoingOn() {
+        writeSequence({}, 6);
+        QVERIFY(QFile::remove(photo(2))); // the first run ends before photo 3
+        mWindow->startAnalysis();
+        mWindow->applyFrontalPreset();
+        startRun();
+        QCOMPARE(listTexts()[0], QStringLiteral("2")); // one pixel at 2 mm per pixel
+        QCOMPARE(QString::fromStdString(mState->landmarkNames[2]), QStringLiteral("肩峰 (前額左)"));
+        child<QComboBox>(w(), "Combo3")->setEditText(QStringLiteral("右肩"));
+        mWindow->continueAnalysis();
+        QCOMPARE(int(mState->frameCount), 4);
+        QCOMPARE(QString::fromStdString(mState->landmarkNames[1]), QStringLiteral("頭頂部"));
+        QCOMPARE(QString::fromStdString(mState->landmarkNames[2]), QStringLiteral("肩峰 (前額左)"));
+        QCOMPARE(QString::fromStdString(mState->landmarkNames[3]), QStringLiteral("右肩"));
+        const SwayReport report = makeSwayReport(*mState, mWindow->sway());
+        QCOMPARE(report.names[2], std::string("肩峰 (前額左)"));
+        // Saved and opened again, a third run still keeps them.
+        const QString file = mDir->filePath("names.vestra");
+        QVERIFY(mWindow->saveAnalysisFile(file));
+        openWindow();
+        QVERIFY(mWindow->openAnalysisFileQuietly(file).opened);
+        QVERIFY(QFile::copy(photo(5), mDir->filePath("s(008).bmp"))); // after the one that failed
+        mWindow->continueAnalysis();
+        QCOMPARE(int(mState->frameCount), 5);
+        QCOMPARE(QString::fromStdString(mState->landmarkNames[3]), QStringLiteral("右肩"));
+        QCOMPARE(QString::fromStdString(mState->landmarkNames[4]),
+                 QStringLiteral("腸骨棘 (前額左)"));
     }
 };
 
