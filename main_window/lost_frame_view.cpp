@@ -22,6 +22,8 @@ namespace {
 
 const QString kPlaceLink = QStringLiteral("<a href=\"place\">このコマで指定して続ける</a>");
 const QString kSkipLink = QStringLiteral("<a href=\"skip\">このコマを飛ばす</a>");
+// The marks of the points found on the frame: yellow stands out on skin, clothes and walls.
+constexpr uint32_t kFoundMark = 0x00FFFF; // 0x00BBGGRR
 
 ArgbPicture argbOf(const PhotoView& photo) {
     return {photo.bits, photo.width, photo.height, photo.stride};
@@ -171,7 +173,7 @@ void MainWindow::showLostFrame() {
         if (k > lost.lostPoint)
             if (const auto at = trackMarker(mState, photo, k))
                 std::tie(x, y) = std::pair(int(at->x), int(at->y));
-        markPoint(mPicSource, x, y, k, colours::kGreen);
+        markPoint(mPicSource, x, y, k, kFoundMark);
     }
     mPicSource->update();
     offerLostFrame();

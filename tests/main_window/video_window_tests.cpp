@@ -193,6 +193,41 @@ private slots:
         QCOMPARE(picture("picSource")->image(), sampleFrame(frame));
     }
 
+    // 終了位置: the dialog counts the frames a run will track and refuses an end before the
+    // start; the run ends after the last frame that starts by the end.
+    void endPositionBoundsTheRun() {
+        // {start, end, step, rate, length, frames}: to the end of the video, to a frame's own
+        // start, every second frame, an unknown rate, an end before the start.
+        const std::tuple<double, double, int, double, double, int64_t> rows[] = {
+            {0, INFINITY, 1, 30, 10, 299}, {0, 2.0, 1, 30, 10, 60}, {0, 2.0, 2, 30, 10, 30},
+            {1.0, 2.0, 1, 30, 10, 30},     {0, 2.0, 1, 0, 10, -1},  {2.0, 1.0, 1, 30, 10, 0}};
+        for (const auto& [start, end, step, rate, length, frames] : rows)
+            QCOMPARE(framesToTrack(start, end, step, rate, length), frames);
+
+        const QString path = clip(QStringLiteral("end.mkv"), 20);
+        const VideoProbeResult probe = probeVideo(path);
+        QVERIFY(probe.info);
+        VideoStartDialog dialog(path, *probe.info, w());
+        dialog.show();
+        auto* end = child<QDoubleSpinBox>(&dialog, "spnVideoEnd");
+        QCOMPARE(dialog.endSeconds(), INFINITY); // at the end of the video
+        QCOMPARE(child<QLabel>(&dialog, "lblVideoTracked")->text(), QStringLiteral("約 19 コマ"));
+        child<QDoubleSpinBox>(&dialog, "spnVideoStart")->setValue(0.5);
+        end->setValue(0.4);
+        QVERIFY(child(&dialog, "lblVideoRangeError")->isVisible());
+        QVERIFY(!child(&dialog, "cmdOK")->isEnabled());
+        end->setValue(1.0);
+        QVERIFY(!child(&dialog, "lblVideoRangeError")->isVisible());
+        QCOMPARE(child<QLabel>(&dialog, "lblVideoTracked")->text(), QStringLiteral("約 5 コマ"));
+
+        QVERIFY(mWindow->openVideo(path, 0.0, 1, nullptr, 1.0));
+        prepareAnalysis(0);
+        mWindow->continueAnalysis();
+        QCOMPARE(progress(),
+                 QStringLiteral("10コマを追跡しました。終了位置に達したため終了しました"));
+        QCOMPARE(picture("picOrg")->image(), sampleFrame(10));
+    }
+
     // The arrows' time against a slow count through the frames' start times: the frame on
     // screen at the time shown is the one stepped to, for rates from 1 to 480 a second, and the
     // time is one the box can show.
