@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -680,6 +681,88 @@ private:
     QString mError;
 };
 
+// The first text (string value or key) of the JSON longer than kMaxAnalysisTextLength, named as
+// the reader names fields ("record.landmarkNames[3]"); nothing when there is none. One pass over
+// the bytes without building anything, so that a huge text costs no more than its bytes. Only
+// strict enough to find the strings: whatever else is wrong is left to the parser.
+std::optional<QString> overlongText(QByteArrayView json) {
+    struct Level {
+        bool array = false;
+        qsizetype index = 0;
+        QByteArrayView key;
+    };
+    constexpr std::size_t kNamedLevels = 16; // deeper levels are no field of the file
+    std::vector<Level> levels;
+    std::size_t deeper = 0;
+    bool keyNext = false;
+    const qsizetype n = json.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        switch (json[i]) {
+        case '{':
+        case '[':
+            if (levels.size() < kNamedLevels && deeper == 0)
+                levels.push_back({json[i] == '[', 0, {}});
+            else
+                ++deeper;
+            keyNext = json[i] == '{';
+            break;
+        case '}':
+        case ']':
+            if (deeper > 0)
+                --deeper;
+            else if (!levels.empty())
+                levels.pop_back();
+            keyNext = false;
+            break;
+        case ',':
+            if (deeper == 0 && !levels.empty() && levels.back().array)
+                ++levels.back().index;
+            keyNext = deeper == 0 && !levels.empty() && !levels.back().array;
+            break;
+        case '"': {
+            // UTF-16 units: one per character, two from four UTF-8 bytes, one per escape.
+            const qsizetype start = ++i;
+            qsizetype units = 0;
+            for (; i < n && json[i] != '"'; ++i) {
+                const auto byte = static_cast<unsigned char>(json[i]);
+                if (byte == '\\') {
+                    if (++i < n && json[i] == 'u')
+                        i += 4;
+                    ++units;
+                } else if ((byte & 0xC0) != 0x80) {
+                    units += byte >= 0xF0 ? 2 : 1;
+                }
+            }
+            const bool key = keyNext;
+            keyNext = false;
+            if (key && deeper == 0 && !levels.empty())
+                levels.back().key = json.sliced(start, std::min(i, n) - start);
+            if (units <= kMaxAnalysisTextLength)
+                break;
+            QString where; // empty for a bare string, which is no analysis file anyway
+            for (const Level& level : levels) {
+                if (level.array)
+                    where += QStringLiteral("[%1]").arg(level.index);
+                else if (!level.key.isNull())
+                    where += (where.isEmpty() ? QString() : QStringLiteral(".")) +
+                             QString::fromUtf8(
+                                 level.key.first(std::min<qsizetype>(level.key.size(), 40)));
+            }
+            return where.isEmpty() ? std::nullopt : std::optional(where);
+        }
+        default:
+            break;
+        }
+    }
+    return std::nullopt;
+}
+
+QString tooLong(const QString& where) {
+    return QStringLiteral("「%1」の文字数が多すぎます（%2 文字までです）")
+        .arg(where)
+        .arg(kMaxAnalysisTextLength);
+}
+
 QString cannotOpen(const QString& path, const QString& reason) {
     return QStringLiteral("解析ファイル %1 を開けません。\n%2")
         .arg(QDir::toNativeSeparators(path), reason);
@@ -704,6 +787,8 @@ QByteArray analysisFileBytes(const AnalysisDocument& document, const QString& fo
 AnalysisReadResult parseAnalysisFile(const QByteArray& bytes, const QString& folder) {
     if (bytes.size() > kMaxAnalysisFileBytes)
         return {std::nullopt, QStringLiteral("ファイルが大きすぎます")};
+    if (const auto where = overlongText(bytes))
+        return {std::nullopt, tooLong(*where)};
     QJsonParseError parsed;
     const QJsonDocument json = QJsonDocument::fromJson(bytes, &parsed);
     if (parsed.error != QJsonParseError::NoError)
@@ -750,9 +835,15 @@ AnalysisReadResult readAnalysisFile(const QString& path) {
 WriteResult writeAnalysisFile(const QString& path, const AnalysisDocument& document) {
     const QString absolute = QFileInfo(path).absoluteFilePath();
     const QByteArray bytes = analysisFileBytes(document, QFileInfo(absolute).absolutePath());
-    WriteResult written = writeWholeFile(absolute, bytes);
+    // What reading would refuse is not written (a memo has no length limit in its window): the
+    // old file stays, and the analysis in the window.
+    WriteResult written;
+    if (const auto where = overlongText(bytes))
+        written.reason = tooLong(*where);
+    else
+        written = writeWholeFile(absolute, bytes);
     if (!written.ok)
-        written.error = QStringLiteral("解析ファイル %1 を保存できません（%2）。")
-                            .arg(QDir::toNativeSeparators(absolute), written.systemText);
+        written.error = QStringLiteral("解析ファイル %1 を保存できません。\n理由: %2")
+                            .arg(QDir::toNativeSeparators(absolute), written.reason);
     return written;
 }

@@ -18,6 +18,9 @@ inline constexpr int kAnalysisFormat = 2;
 // Room for a trajectory of two hours of video at 60 frames a second (about 70 MB an hour);
 // refuses absurd files early.
 inline constexpr qint64 kMaxAnalysisFileBytes = qint64{192} * 1024 * 1024;
+// The longest text (in UTF-16 units, as Qt counts) a file may hold anywhere: what a list box or
+// a line edit takes. A longer one is refused before the file is parsed, whatever the file's size.
+inline constexpr qsizetype kMaxAnalysisTextLength = 32767;
 
 // The file's content for a file in `folder`.
 [[nodiscard]] QByteArray analysisFileBytes(const AnalysisDocument& document, const QString& folder);
@@ -27,11 +30,12 @@ struct AnalysisReadResult {
     QString error; // Japanese, for the user; empty on success
 };
 
-// Reads the content of a file in `folder`. A broken, cut-off, newer or wrongly typed content is
-// refused with the reason.
+// Reads the content of a file in `folder`. A broken, cut-off, newer or wrongly typed content, or
+// one with a text longer than kMaxAnalysisTextLength, is refused with the reason.
 [[nodiscard]] AnalysisReadResult parseAnalysisFile(const QByteArray& bytes, const QString& folder);
 // Reads the file; the error names it.
 [[nodiscard]] AnalysisReadResult readAnalysisFile(const QString& path);
 
-// Writes the whole file or nothing (a crash or a full disk leaves any old file as it was).
+// Writes the whole file or nothing (a crash or a full disk leaves any old file as it was). A
+// document with a text longer than kMaxAnalysisTextLength is refused, as reading would.
 [[nodiscard]] WriteResult writeAnalysisFile(const QString& path, const AnalysisDocument& document);

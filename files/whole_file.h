@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFileDevice>
 #include <QString>
 
 // Where a file may be written when it cannot be written aside.
@@ -15,6 +16,8 @@ struct WriteResult {
     QString error; // Japanese, names the file and the reason; empty on success
     // The system's own words for the failure, for a caller that words its own message.
     QString systemText;
+    // The reason in Japanese with the system's words (writeReason), for such a caller.
+    QString reason;
 };
 
 // Writes `bytes` as the whole file at `path` or nothing: QSaveFile writes aside and renames only
@@ -23,6 +26,10 @@ struct WriteResult {
 // written in place instead, since nothing can be written aside there.
 [[nodiscard]] WriteResult writeWholeFile(const QString& path, const QByteArray& bytes,
                                          InPlace inPlace = InPlace::Never);
+
+// Why a file could not be written, in Japanese ("ディスクの空きが足りません"), followed by the
+// system's own words in brackets unless there are none.
+[[nodiscard]] QString writeReason(QFileDevice::FileError error, const QString& systemText);
 
 // The failure text for a file refused before anything was written:
 // "ファイル「path」を書き込めませんでした。\n理由: reason".

@@ -97,7 +97,7 @@ void UndoHistory::push(UndoStep step) {
     mBytes += stepBytes(step);
     mSteps.push_back(std::move(step));
     ++mPosition;
-    while (mBytes > kBudgetBytes && mSteps.size() > 1) {
+    while (mBytes > mBudgetBytes && mSteps.size() > 1) {
         mBytes -= stepBytes(mSteps.front());
         mSteps.pop_front();
         --mPosition;

@@ -78,6 +78,9 @@ public:
     // paints every pixel).
     static constexpr std::size_t kBudgetBytes = std::size_t{256} << 20;
 
+    // A smaller budget lets a test reach it with a few steps.
+    explicit UndoHistory(std::size_t budgetBytes = kBudgetBytes) : mBudgetBytes(budgetBytes) {}
+
     // Drops the undone steps and adds the step as done.
     void push(UndoStep step);
     // The step to take back (or make again), moving the position; nothing when there is none.
@@ -93,6 +96,7 @@ public:
     [[nodiscard]] bool isClean() const { return mClean == mPosition; }
 
 private:
+    std::size_t mBudgetBytes;
     std::deque<UndoStep> mSteps;
     std::size_t mPosition = 0;
     std::optional<std::size_t> mClean = 0; // none when that position is gone

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis_file.h"
+#include "file_bytes.h"
 #include "picture_marks.h"
 
 #include <QDir>
@@ -9,11 +10,16 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cerrno>
 #include <cfloat>
 #include <cmath>
+#include <csignal>
+#include <cstring>
 #include <limits>
 #include <numeric>
 #include <random>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -73,8 +79,9 @@ struct Random {
         v = pick(0, 1) ? near[pick(0, 8)] : std::bit_cast<double>(rng());
     }
     void fill(float& v) {
-        const float near[] = {0.1f, 16777217.0f, -0.0f, 1.0f / 3.0f, -INFINITY, 0x1p-149f};
-        v = pick(0, 1) ? near[pick(0, 5)] : std::bit_cast<float>(static_cast<uint32_t>(rng()));
+        const float near[] = {0.1f,      16777217.0f, -0.0f,   1.0f / 3.0f,
+                              -INFINITY, 0x1p-149f,   -FLT_MAX};
+        v = pick(0, 1) ? near[pick(0, 6)] : std::bit_cast<float>(static_cast<uint32_t>(rng()));
     }
     void fill(std::string& v) {
         static const char* const pieces[] = {"頭頂部", "\"", "\\", "\n", "a",
@@ -100,7 +107,7 @@ AnalysisDocument randomDocument(Random& random) {
     forEachField(d, [&random](auto&... v) { (random.fill(v), ...); });
     AnalysisState& r = d.record;
     r.pointCount = random.pick(0, 60);
-    r.frameCount = random.pick(0, 901);
+    r.frameCount = random.pick(0, 1) ? 901 : random.pick(0, 900); // 901: every entry filled
     for (int k = 0; k <= 60; ++k)
         if (k == 0 || k > r.pointCount)
             r.pointX[k] = r.pointY[k] = 0;
@@ -114,7 +121,7 @@ AnalysisDocument randomDocument(Random& random) {
     d.source.kind = static_cast<AnalysisSource::Kind>(random.pick(0, 2));
     d.source.frameStep = random.pick(1, std::numeric_limits<int>::max());
     d.window.mode = static_cast<AnalysisMode>(random.pick(0, 2));
-    d.sway.seriesStart = random.pick(0, 901);
+    d.sway.seriesStart = random.pick(0, 1) ? 901 : random.pick(0, 900);
     for (SwayEntry& e : d.sway.entries) {
         e.x[0] = e.y[0] = SwayEntry::kNone;
         e.sequence = random.pick(-1, std::numeric_limits<int32_t>::max());
@@ -158,6 +165,36 @@ TEST(Document, EveryFieldReadsBackBitForBit) {
     const QString nowhere = dir.filePath("missing/a.vestra");
     EXPECT_TRUE(writeAnalysisFile(nowhere, {}).error.contains(QDir::toNativeSeparators(nowhere)));
     EXPECT_FALSE(readAnalysisFile(dir.path()).document);
+}
+
+TEST(Document, AWriteThatStopsShortSaysWhyAndKeepsTheOldFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("a.vestra");
+    AnalysisDocument d;
+    d.picture = {1, 1, {}};
+    ASSERT_TRUE(writeAnalysisFile(path, d).ok);
+    const QByteArray old = readBytes(path);
+    // Files may grow to 4 KiB only: the write stops short there, as on a nearly full disk, and
+    // only the next one tells why.
+    d.record.landmarkNames[1] = std::string(20000, 'a');
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+    const rlim_t before = limit.rlim_cur;
+    limit.rlim_cur = 4096;
+    const auto signal = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    const WriteResult written = writeAnalysisFile(path, d);
+    limit.rlim_cur = before;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, signal);
+    EXPECT_EQ(written.error, QStringLiteral("解析ファイル %1 を保存できません。\n理由: "
+                                            "書き込みに失敗しました（%2）")
+                                 .arg(path, QString::fromLocal8Bit(std::strerror(EFBIG))));
+    EXPECT_EQ(readBytes(path), old);
+    EXPECT_EQ(entries(dir.path()), QStringList{"a.vestra"});
+    // What a full disk reports.
+    EXPECT_EQ(writeReason(QFileDevice::ResourceError, "No space left on device"),
+              QStringLiteral("ディスクの空きが足りません（No space left on device）"));
 }
 
 TEST(Document, SubjectReadsBackAndOlderFilesHaveNone) {
@@ -302,6 +339,59 @@ TEST(Reading, RefusesWhatDoesNotFit) {
     }
     for (qsizetype n = 0; n < whole.size(); ++n) // every cut-off file
         ASSERT_FALSE(parseAnalysisFile(whole.left(n), kFolder).document) << n;
+}
+
+TEST(Reading, TextsOfAtMost32767Characters) {
+    // {a piece of a text as it stands in the file, UTF-16 units it makes}: escapes count as the
+    // character they stand for, four UTF-8 bytes as two units.
+    const std::pair<QByteArray, int> pieces[] = {{"a", 1},
+                                                 {"頭", 1},
+                                                 {"😀", 2},
+                                                 {R"(\n)", 1},
+                                                 {R"(\")", 1},
+                                                 {R"(\u00e9)", 1},
+                                                 {R"(\ud83d\ude00)", 2}};
+    // {part of the small file, what the text goes after and before, the field the refusal
+    // names}. Commas and brackets in an earlier text are no structure.
+    const std::tuple<QByteArray, QByteArray, QByteArray, const char*> fields[] = {
+        {R"("landmarkNames":[")", R"("landmarkNames":[")", "", "record.landmarkNames[0]"},
+        {R"("lists":["",")", R"("lists":[",]}\"{[",")", "", "window.lists[1]"},
+        {R"("shown":[)", R"("shown":[")", R"(")", "window.shown[0]"},
+        {R"("label4":")", R"("label4":")", "", "window.label4"},
+        {R"("photoPath":")", R"("photoPath":")", "", "record.photoPath"}};
+    for (const auto& [piece, units] : pieces) {
+        const QByteArray longest = piece.repeated(32767 / units) + QByteArray(32767 % units, 'x');
+        for (const auto& [from, before, after, name] : fields) {
+            const auto with = [&](const QByteArray& text) {
+                return parseAnalysisFile(changed({{from, before + text + after}}), kFolder);
+            };
+            const AnalysisReadResult fits = with(longest);
+            EXPECT_TRUE(fits.document)
+                << name << " " << piece.toStdString() << ": " << fits.error.toStdString();
+            EXPECT_EQ(with(longest + "y").error.toStdString(),
+                      "「" + std::string(name) + "」の文字数が多すぎます（32767 文字までです）")
+                << piece.toStdString();
+        }
+    }
+    // A key, too (here the first of the file), named by its start.
+    const AnalysisReadResult key =
+        parseAnalysisFile(changed({{R"("format")", '"' + QByteArray(100000, 'k') + '"'}}), kFolder);
+    EXPECT_TRUE(key.error.startsWith("「" + QString(40, 'k') + "」")) << key.error.toStdString();
+
+    // What reading refuses is not written; a memo has no limit in its window.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("m.vestra");
+    AnalysisDocument d;
+    d.picture = {1, 1, {}};
+    d.subject = SubjectRecord{};
+    d.subject->memo = std::string(32768, 'm');
+    EXPECT_EQ(writeAnalysisFile(path, d).error,
+              "解析ファイル " + path +
+                  " を保存できません。\n理由: 「subject.memo」の文字数が多すぎ"
+                  "ます（32767 文字までです）");
+    EXPECT_TRUE(entries(dir.path()).isEmpty());
+    d.subject->memo.pop_back();
+    EXPECT_TRUE(writeAnalysisFile(path, d).ok);
 }
 
 } // namespace

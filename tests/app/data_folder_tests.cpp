@@ -52,6 +52,13 @@ TEST(DataFolder, FirstStartFillsItSecondKeepsItACutShortOneIsCompleted) {
     EXPECT_EQ(readBytes(sample(0)), QByteArray("the user's own picture"));
     EXPECT_EQ(QImage(sample(2)).size(), QSize(640, 480));
     EXPECT_EQ(readBytes(dir + "/pcol.dat"), QByteArray("0,40\r\n"));
+
+    // No video frames, no video (nor a half-written one).
+    const QString noVideo = root.filePath("no video");
+    result = prepareDataFolder(noVideo, 2, 0);
+    EXPECT_TRUE(result.ok && result.filled) << result.error.toStdString();
+    EXPECT_EQ(entries(noVideo + "/samples").join(' ').toStdString(),
+              "sample(001).bmp sample(002).bmp");
 }
 
 TEST(DataFolder, RefusalsSayWhyAndWriteNothing) {

@@ -379,6 +379,19 @@ TEST(PhotoSequenceSourceTest, decodingAheadTakesTheSamePhotosAndStopsAtTheSameOn
     }
 }
 
+TEST(PhotoSequenceSourceTest, photosCarryTheNumberOfTheirName) {
+    // The number in the name (the photos need not exist); beyond 32 bits, none.
+    const std::pair<const char*, int32_t> rows[] = {{"n(007).bmp", 7},
+                                                    {"n(2147483647).bmp", 2147483647},
+                                                    {"n(2147483648).bmp", SwayEntry::kNoSequence},
+                                                    {"n(99999999999).bmp", SwayEntry::kNoSequence},
+                                                    {"n.bmp", SwayEntry::kNoSequence}};
+    for (const auto& [name, sequence] : rows)
+        EXPECT_EQ(PhotoSequenceSource::load(file(name).toStdString(), QSize(64, 48)).sequence,
+                  sequence)
+            << name;
+}
+
 TEST(ContinuationTest, progressAndEndTexts) {
     using End = ContinuationOutcome::End;
     const auto photo = AnalysisSource::Kind::Photo;
@@ -473,6 +486,10 @@ TEST(ParityTest, aLosslessVideoGivesThePhotoSequencesPointsSeriesAndFiles) {
                               offsetof(SwayEntry, seconds)),
                   0)
             << e;
+    // Photo p(e + 1) was tracked into entry e; frames have no numbers.
+    for (size_t e = 1; e < byPhotos.sway.entries.size(); ++e)
+        EXPECT_EQ(std::pair(byPhotos.sway.entries[e].sequence, byVideo.sway.entries[e].sequence),
+                  std::pair(int32_t(e + 1), SwayEntry::kNoSequence));
     // The files hold the series.
     for (AxisMapping mapping : {AxisMapping::StandingSide, AxisMapping::StandingFront,
                                 AxisMapping::LyingSide, AxisMapping::LyingFront})

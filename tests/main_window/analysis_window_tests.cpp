@@ -67,11 +67,14 @@ private slots:
         const QImage base = child<PictureArea>(w(), "picOrg")->image();
         const QByteArray state = stateBytes();
 
-        // A cut-off file (its reasons are the analysis file tests').
+        // A file with a landmark name of 100,000 characters (the other reasons are the analysis
+        // file tests').
         const QString bad = mDir->filePath("bad.vestra");
-        writeBytes(bad, readBytes(file).chopped(20));
+        const QByteArray names = "\"landmarkNames\":[\"";
+        writeBytes(bad, readBytes(file).replace(names, names + QByteArray(100000, 'a')));
         const QString refusal = nextMessage([&] { QVERIFY(!mWindow->openAnalysisFile(bad)); });
-        QVERIFY2(refusal.contains("bad.vestra"), qPrintable(refusal));
+        QVERIFY2(refusal.contains("bad.vestra") && refusal.contains("「record.landmarkNames[0]」"),
+                 qPrintable(refusal));
         QCOMPARE(shownPicture(), shown);
         QCOMPARE(stateBytes(), state);
         QCOMPARE(w()->windowTitle(), QStringLiteral("Vestra2007 - rom.vestra"));

@@ -149,7 +149,7 @@ TEST(Tracking, FollowsMarkers) {
     Picture photo(120, 40);
     photo.rect(8, 8, 12, 12).rect(20, 20, 26, 28).rect(0, 0, 4, 4).rect(115, 0, 119, 4);
     photo.rect(80, 30, 105, 30).rect(80, 10, 80, 30); // lines to and beyond the reach
-    photo.rect(35, 36, 60, 36).rect(60, 34, 60, 36);
+    photo.rect(35, 36, 60, 36).rect(60, 34, 60, 36).rect(110, 5, 110, 39);
     // {name, points, frameCount before and after, (deltaX, deltaY) of the points found}. Past a
     // lost point nothing is looked at or counted. Outside entries 0..900 nothing is recorded.
     using Pairs = std::vector<std::pair<int, int>>;
@@ -160,6 +160,7 @@ TEST(Tracking, FollowsMarkers) {
         {"eight points", Pairs(8, {9, 10}), 0, 1, Pairs(8, {1, 0})},
         {"lines of 20 and 25 pixels, sums truncated", {{80, 30}}, 0, 1, {{5, 6}}},
         {"20 pixels left, mean x - 9.13 truncated", {{60, 36}}, 0, 1, {{-10, 1}}},
+        {"a line 20 pixels down and beyond", {{110, 5}}, 0, 1, {{0, -10}}},
         {"edges: only the visible part counts", {{116, 2}, {1, 1}}, 0, 1, {{1, 0}, {1, -1}}},
         {"series full", {{9, 10}}, 901, 901, {{1, 0}}},
         {"negative frame", {{9, 10}}, -1, 0, {{1, 0}}}};

@@ -54,6 +54,7 @@ private slots:
             {"1,2" + QByteArray(64 * 1024 - 2, ' '), ""},
             {"", ""},
             {"30,\r\n", ""},
+            {"32767,0", "32767,0"},
             {"32767.5,0", ""}};
         for (const auto& [content, expected] : rows) {
             QFile::remove(pcolPath());

@@ -57,13 +57,15 @@ std::array<double, 6> rmsErrors(unsigned seed, int jpegQuality) {
 }
 
 TEST(SubPixelAccuracy, DiscsOnTexturedBackgroundPlainAndThroughJpeg) {
-    for (const auto& [what, seed, quality] :
-         {std::tuple{"plain", 20240611u, 0}, {"JPEG quality 90", 7031u, 90}}) {
+    // {what, seed, JPEG quality, limit}: the limits sit just above today's errors (0.0118 and
+    // 0.0124 px), so a fault in the weights or the background fit that adds a tenth fails.
+    for (const auto& [what, seed, quality, limit] :
+         {std::tuple{"plain", 20240611u, 0, 0.0125}, {"JPEG quality 90", 7031u, 90, 0.0130}}) {
         const std::array<double, 6> e = rmsErrors(seed, quality);
         std::printf("%-16s RMS error x/y: sub-pixel %.4f/%.4f px, after a click %.4f/%.4f px, "
                     "truncated integer centre %.3f/%.3f px (%d discs)\n",
                     what, e[0], e[1], e[2], e[3], e[4], e[5], kDiscs);
-        EXPECT_LE(std::max({e[0], e[1], e[2], e[3]}), 0.02) << what;
+        EXPECT_LE(std::max({e[0], e[1], e[2], e[3]}), limit) << what;
         // Whole pixels bury the signal: the sub-pixel centre must beat them by far.
         EXPECT_GE(e[4], 0.2) << what;
     }

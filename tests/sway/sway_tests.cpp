@@ -190,6 +190,36 @@ QImage scene(int width, int height, double grey, const std::vector<Disc>& discs,
     return renderScene(width, height, background, discs, 0, unused);
 }
 
+// A grey picture with hand-set pixels: {x, y, grey or 0xRRGGBB} rectangles, later ones on top.
+struct Paint {
+    int left, top, right, bottom;
+    QRgb colour;
+};
+QImage painted(int width, int height, QRgb background, std::initializer_list<Paint> paints) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(background);
+    for (const Paint& p : paints)
+        for (int y = p.top; y <= p.bottom; ++y)
+            for (int x = p.left; x <= p.right; ++x)
+                image.setPixel(x, y, p.colour);
+    return image;
+}
+QRgb grey(int v) {
+    return qRgb(v, v, v);
+}
+
+// Where the weights of the visible part of a disc put its centre: the coverage-weighted mean
+// over the pixels of the picture.
+PointD visibleCentre(int width, int height, const Disc& d) {
+    double sw = 0, sx = 0, sy = 0;
+    for (int j = 0; j < height; ++j)
+        for (int i = 0; i < width; ++i) {
+            const double c = discCoverage(i, j, d.x, d.y, d.r);
+            std::tie(sw, sx, sy) = std::tuple(sw + c, sx + c * i, sy + c * j);
+        }
+    return {sx / sw, sy / sw};
+}
+
 TEST(SubPixelCentre, FindsTheMarkerConnectedToTheSeedsInsideTheRegion) {
     const auto disc = [](double x, double y, double r, double gradient = 0) {
         return scene(41, 41, 60, {{x, y, r, 255}}, gradient);
@@ -198,6 +228,43 @@ TEST(SubPixelCentre, FindsTheMarkerConnectedToTheSeedsInsideTheRegion) {
     // the ring.
     QImage two = scene(60, 41, 80, {{20, 20, 4, 255}, {34.4, 22, 4, 255}});
     two.setPixel(26, 20, qRgb(255, 255, 255));
+    // A white square 10..14 with column 15 half covered, on a bright grey: 765 against a ring of
+    // 741 is a contrast of exactly 24, weighted: x = (25 x 12 + 5 x 0.5 x 15) / 27.5.
+    const auto halfColumn = [](QRgb background) {
+        return painted(30, 30, background,
+                       {{10, 10, 14, 14, grey(255)}, {15, 10, 15, 14, grey(251)}});
+    };
+    // A white square 8..16 on grey 60; the region cuts it.
+    const QImage square = painted(30, 30, grey(60), {{8, 8, 16, 16, grey(255)}});
+    // A marker of m pixels in the top left corner, the next pixel 300 / 585 covered; its ring of
+    // 4 + m pixels is not flat (two pixels at 62), too small for a plane: the median, 180.
+    const auto corner = [](int m) {
+        return painted(12, 12, grey(60),
+                       {{0, 0, m - 1, 0, grey(255)},
+                        {m, 0, m, 0, grey(160)},
+                        {m + 1, 1, m + 1, 1, grey(62)},
+                        {0, 2, 0, 2, grey(62)}});
+    };
+    const auto cornerCentre = [](int m) {
+        const double w = 300.0 / 585;
+        return PointD{(m * (m - 1) / 2 + w * m) / (m + w), 0};
+    };
+    // Four pixels there on grey 80 - 3x: a ring of 8 is enough for the plane, 240 - 9x, which
+    // leaves (4, 0) at 480 a weight of 276 / 561 and the pixels below none.
+    QImage slopedCorner = painted(12, 12, 0, {{0, 0, 3, 0, grey(255)}});
+    for (int y = 1; y < 12; ++y)
+        for (int x = 0; x < 12; ++x)
+            slopedCorner.setPixel(x, y, grey(80 - 3 * x));
+    slopedCorner.setPixel(4, 0, grey(160));
+    for (int x = 5; x < 12; ++x)
+        slopedCorner.setPixel(x, 0, grey(80 - 3 * x));
+    const double w8 = 276.0 / 561;
+    // Part of a disc in the corner of a picture whose background rises along the diagonal.
+    const Disc cut{1.3, 2.2, 4.6, 255};
+    std::mt19937 unused;
+    const QImage diagonal = renderScene(
+        30, 30, [](int, int x, int y) { return 40 + 6.0 * x + 3.0 * y; }, std::vector{cut}, 0,
+        unused);
     struct Row {
         const char* what;
         QImage picture;
@@ -205,7 +272,16 @@ TEST(SubPixelCentre, FindsTheMarkerConnectedToTheSeedsInsideTheRegion) {
         std::optional<PointD> centre; // nothing: no centre
         double tolerance = 0.01;
         PixelRect region = {0, 0, 40, 40};
+        MarkerBounds bounds = markerBounds(0, 40); // channels 215 .. 255
     };
+    const PixelRect all{0, 0, 40, 40};
+    const MarkerBounds white = markerBounds(0, 0);
+    const QImage shadow =
+        painted(30, 30, grey(60), {{10, 10, 14, 14, grey(255)}, {9, 10, 9, 14, grey(0)}});
+    const Disc edge{1, 39.5, 6, 255};
+    const QImage atEdge = scene(41, 41, 70, {edge});
+    const QImage contrast24 = halfColumn(grey(247));
+    constexpr double exact = 1e-9;
     const Row rows[] = {
         {"small", disc(19.8, 20.2, 2.5), {{20, 20}}, PointD{19.8, 20.2}},
         // A plain median of the ring would pull the centre up the slope by about 0.05 px.
@@ -214,20 +290,33 @@ TEST(SubPixelCentre, FindsTheMarkerConnectedToTheSeedsInsideTheRegion) {
         {"a seed that fails starts nothing", two, {{5, 5}, {34, 22}}, PointD{34.4, 22}},
         {"no seed passes", two, {{5, 5}, {-3, 2}, {1000, 20}}, {}},
         {"seeds outside the region", two, {{20, 20}}, {}, 0, {30, 0, 40, 40}},
+        {"tolerances 0, 0", disc(20.3, 19.6, 5), {{20, 20}}, PointD{20.3, 19.6}, 0.01, all, white},
+        {"contrast 24", contrast24, {{12, 12}}, PointD{337.5 / 27.5, 12}, exact, all, white},
         // Without a ring, or without contrast to it: the plain mean of the marker pixels.
+        {"contrast 23", halfColumn(qRgb(248, 247, 247)), {{12, 12}}, PointD{12, 12}, 0, all, white},
         {"all white", scene(30, 20, 255, {}), {{10, 10}}, PointD{14.5, 9.5}, 0, {-99, -99, 99, 99}},
         {"no contrast", scene(60, 60, 230, {}), {{10, 10}}, PointD{10, 15}, 0, {0, 0, 20, 30}},
-        {"cut by the edge", scene(41, 41, 70, {{1, 39.5, 6, 255}}), {{0, 40}}, PointD{2.5, 38}, 2}};
-    const MarkerBounds bounds = markerBounds(0, 40); // channels 215 .. 255
+        // Weighed: the marker inside the region and its (white) neighbours just outside.
+        {"region cuts left, top", square, {{14, 14}}, PointD{13.5, 13.5}, exact, {12, 12, 29, 29}},
+        {"cuts right, bottom", square, {{10, 10}}, PointD{10.5, 10.5}, exact, {0, 0, 12, 12}},
+        // A darker neighbour is no negative coverage.
+        {"shadow beside", shadow, {{12, 12}}, PointD{12, 12}, exact},
+        {"ring of 5", corner(1), {{0, 0}}, cornerCentre(1), exact},
+        {"ring of 6", corner(2), {{0, 0}}, cornerCentre(2), exact},
+        {"ring of 7", corner(3), {{0, 0}}, cornerCentre(3), exact},
+        {"ring of 8, sloped", slopedCorner, {{0, 0}}, PointD{(6 + 4 * w8) / (4 + w8), 0}, exact},
+        // An asymmetric ring: a wrong sign in the plane's cross terms shows.
+        {"cut by the corner, diagonal slope", diagonal, {{1, 2}}, visibleCentre(30, 30, cut), 1e-3},
+        {"cut by the edge", atEdge, {{0, 40}}, visibleCentre(41, 41, edge), 1e-3}};
     for (const Row& row : rows) {
         const auto c =
-            subPixelCentre(pixelsOf<ArgbPicture>(row.picture), bounds, row.seeds, row.region);
+            subPixelCentre(pixelsOf<ArgbPicture>(row.picture), row.bounds, row.seeds, row.region);
         ASSERT_EQ(c.has_value(), row.centre.has_value()) << row.what;
         const PointD got = c.value_or(PointD{}), expected = row.centre.value_or(PointD{});
         EXPECT_NEAR(got.x, expected.x, row.tolerance) << row.what;
         EXPECT_NEAR(got.y, expected.y, row.tolerance) << row.what;
     }
-    EXPECT_FALSE(subPixelCentre(ArgbPicture{}, bounds, rows[0].seeds, rows[0].region));
+    EXPECT_FALSE(subPixelCentre(ArgbPicture{}, markerBounds(0, 40), rows[0].seeds, rows[0].region));
 }
 
 TEST(SwayRecording, PlacedPointsFillEntryZeroAndTrackedPhotosAppend) {
@@ -283,6 +372,58 @@ TEST(SwayRecording, PlacedPointsFillEntryZeroAndTrackedPhotosAppend) {
     EXPECT_EQ(sway.entries.size(), std::size_t(SwayRecord::kMaxEntries));
 }
 
+TEST(SwayTracking, SeedsAndWindowsAtTheirEdges) {
+    AnalysisState white; // tolerances 0, 0: only pure white is marker
+    // A white square 20..24 on grey 60. Clicks are rounded as the search rounds them, halves to
+    // even, and the search starts at the click and the pixels above and left of it: at 25.5 the
+    // click lands on 26, outside, but 24.5 -> 24 is inside; at 24.5 the click itself is.
+    const QImage square = painted(60, 60, grey(60), {{20, 20, 24, 24, grey(255)}});
+    const std::tuple<const char*, double, double, bool> clicks[] = {
+        {"last column and row + 0.5", 24.5, 24.5, true},
+        {"last column + 1.5", 25.5, 22, true},
+        {"last row + 1.5", 22, 25.5, true},
+        {"last column + 2.5", 26.5, 22, false},
+        {"first column - 0.5", 19.5, 22, true}};
+    for (const auto& [what, x, y, found] : clicks)
+        EXPECT_EQ(clickedCentre(pixelsOf<ArgbPicture>(square), white, x, y),
+                  found ? std::optional(PointD{22, 22}) : std::nullopt)
+            << what;
+    // Bars from 2 pixels before the old position (30, 30) to exactly 20 after it, right or down,
+    // on a bright grey (contrast 15): the plain mean of the marker pixels, which the window cuts.
+    const QImage right = painted(60, 60, grey(250), {{28, 29, 50, 31, grey(255)}});
+    const QImage down = painted(60, 60, grey(250), {{29, 28, 31, 50, grey(255)}});
+    const QImage rightFar = painted(60, 60, grey(250), {{28, 29, 55, 31, grey(255)}});
+    // {what, picture, old position, centre}: the window reaches 20 pixels; the tracking's scans
+    // start at the old position and the pixels left of it and above it.
+    const std::tuple<const char*, QImage, std::pair<int, int>, PointD> tracked[] = {
+        {"20 right", right, {30, 30}, {39, 30}},
+        {"20 down", down, {30, 30}, {30, 39}},
+        {"25 right, cut at 20", rightFar, {30, 30}, {39, 30}},
+        {"from just right of it", square, {25, 22}, {22, 22}},
+        {"from just below it", square, {22, 25}, {22, 22}}};
+    for (const auto& [what, picture, from, centre] : tracked)
+        EXPECT_EQ(trackedCentre(pixelsOf<ArgbPicture>(picture), white, from.first, from.second),
+                  centre)
+            << what;
+
+    // Point 2 has no centre in the last entry (its press was recorded nowhere): it is not
+    // followed, though entry 0 has it.
+    SwayRecord sway;
+    sway.entries.resize(2);
+    for (SwayEntry& e : sway.entries)
+        std::tie(e.x[1], e.y[1], e.x[2], e.y[2]) = std::tuple(22.0, 22.0, 40.0, 40.0);
+    sway.entries[1].x[2] = sway.entries[1].y[2] = kNaN;
+    AnalysisState state;
+    state.pointCount = 2;
+    state.pointX = state.pointY = {0, 22, 40};
+    const QImage both =
+        painted(60, 60, grey(60), {{20, 20, 24, 24, grey(255)}, {38, 38, 42, 42, grey(255)}});
+    recordTrackedFrame(sway, state, pixelsOf<ArgbPicture>(both), trackedFrom(state), kNaN, 3);
+    ASSERT_EQ(sway.entries.size(), 3u);
+    EXPECT_EQ(std::pair(sway.entries[2].x[1], sway.entries[2].y[1]), std::pair(22.0, 22.0));
+    EXPECT_TRUE(std::isnan(sway.entries[2].x[2]) && std::isnan(sway.entries[2].y[2]));
+}
+
 TEST(SwayUnits, MillimetresOnlyOnceTheScaleIsConfirmed) {
     // {mmPerPoint, confirmed, millimetres}: 1000 mm over 100 pixels makes mmPerPoint equal the
     // pixel distance, still a scale; 250 is a pixel distance waiting for its confirmation.
@@ -316,7 +457,9 @@ TEST(SwayTrajectory, TimesFromTheSequenceNumbersOrTheVideoFrames) {
         {{1, 2, 3, 5}, {0, 1, 2, 4}}, // photo 4 lost a marker; the next continuation took 5
         {{7, 8, 9, 10}, {0, 1, 2, 3}},
         {{1, 2, none, 5}, {0, 1, 2, 3}},
-        {{3, 2, 4, 5}, {0, 1, 2, 3}}}; // an earlier photo opened
+        {{3, 2, 4, 5}, {0, 1, 2, 3}},  // an earlier photo opened
+        {{1, 2, 2, 3}, {0, 1, 2, 3}},  // the same photo twice
+        {{0, 1, 2, 4}, {0, 1, 2, 4}}}; // photo 0 is a photo
     for (const auto& [sequence, steps] : rows) {
         for (std::size_t e = 0; e < 4; ++e)
             sway.entries[e].sequence = sequence[e];
