@@ -110,6 +110,7 @@ WriteResult writeCp932File(const QString& path, const std::string& bytes, InPlac
         return {
             false,
             writeFailure(path, QStringLiteral("このシステムでは文字コード CP932 に変換できません")),
+            {},
             {}};
     return writeWholeFile(path, QByteArray::fromStdString(bytes), inPlace);
 }

@@ -144,6 +144,7 @@ WriteResult writeGroupedFile(const QString& path, const AnalysisState& state, in
                                        .arg(groupSize)
                                        .arg(kSmallestGroup)
                                        .arg(kLargestGroup)),
+                {},
                 {}};
     return writeExport(path, groupedFileBytes(state, groupSize));
 }
