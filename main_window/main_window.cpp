@@ -569,6 +569,9 @@ void MainWindow::continueAnalysis() {
     }
     leaveFrameView();
     mSource.lost = LostFrame{};
+    // picOrg takes the run's pictures: the opened picture at its own size goes with it (the
+    // measurement keeps each picture's source beside it).
+    mSourcePicture = QImage();
     // The trails painted from here on are not presses to take back.
     clearHistory();
     markUnsaved();
