@@ -51,8 +51,7 @@ public:
     }
     // A run of `source`; the end text.
     QString run(FrameSource& source, AnalysisSource::Kind kind) {
-        outcome = runContinuation(state, sway, source, *this);
-        return continuationEndText(kind, outcome);
+        return continuationEndText(kind, runContinuation(state, sway, source, *this));
     }
     // A run through the video from the frame at `placementPts`.
     QString runVideo(const QString& path, int64_t placementPts = 0) {
@@ -74,7 +73,6 @@ public:
     SwayRecord sway;
     QImage trail; // the picture on display, with the trail of centres
     QList<QImage> shown;
-    ContinuationOutcome outcome;
 };
 
 // Codecs and containers cameras and phones write, display matrices (a phone held upright, a front

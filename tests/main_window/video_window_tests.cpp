@@ -34,25 +34,20 @@ QStringList listedNames(QFileDialog* dialog) {
     return names;
 }
 
-// A widget that counts how often it was painted, from when it is set to 0.
-class PaintCounter : public QWidget {
+// Paints of a label: how many since `paints` was set to 0, and the text a label showed first.
+class PaintWatch : public QObject {
 public:
-    std::atomic<int> paints{INT_MIN};
-
-protected:
-    void paintEvent(QPaintEvent*) override { ++paints; }
-};
-
-// The first text a label showed on screen after this was made.
-class FirstShown : public QObject {
-public:
-    explicit FirstShown(QLabel* label) : mLabel(label) { label->installEventFilter(this); }
+    explicit PaintWatch(QLabel* label) : mLabel(label) { label->installEventFilter(this); }
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint && text.isNull())
-            text = mLabel->text();
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+            if (first.isNull())
+                first = mLabel->text();
+        }
         return false;
     }
-    QString text;
+    std::atomic<int> paints{INT_MIN};
+    QString first;
 
 private:
     QLabel* mLabel;
@@ -252,9 +247,9 @@ private slots:
     // The start frame loads on a worker thread: the windows are painted meanwhile, show the
     // wait cursor, and a click made while waiting is not taken.
     void waitingForAFrameKeepsTheWindowsPaintedAndTakesNoInput() {
-        PaintCounter painted;
-        painted.resize(50, 50);
-        painted.show();
+        QLabel label(QStringLiteral("待つ"));
+        label.show();
+        PaintWatch painted(&label);
         QPushButton button(QStringLiteral("押す"));
         button.show();
         QVERIFY(QTest::qWaitForWindowExposed(&button));
@@ -266,7 +261,7 @@ private slots:
                 cursor = QApplication::overrideCursor()->shape();
             QTest::mouseClick(&button, Qt::LeftButton);
             painted.paints = 0; // paints before this one asks for do not count
-            painted.update();
+            label.update();
         });
         // Only a user-interface thread that goes on with its events ever paints again.
         runWhileWindowsWait([&] {
@@ -299,12 +294,12 @@ private slots:
             child(w(), "Text1"), new QKeyEvent(QEvent::KeyPress, Qt::Key_7, Qt::NoModifier, "7"));
         QCoreApplication::postEvent(
             w(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
-        const FirstShown started(child<QLabel>(w(), "lblProgress"));
+        const PaintWatch started(child<QLabel>(w(), "lblProgress"));
         mWindow->continueAnalysis();
         // As it started, the line said how to stop it and how many frames the video has
         // (Matroska does not count them: estimated from its length). Later lines are shown as
         // time allows.
-        QCOMPARE(started.text, QStringLiteral("解析中…（全約12コマ、Escキーで中止）"));
+        QCOMPARE(started.first, QStringLiteral("解析中…（全約12コマ、Escキーで中止）"));
         QCOMPARE(int(mState->frameCount), 1);
         QCOMPARE(int(mState->pointCount), 7);
         QCOMPARE(child<QLineEdit>(w(), "Text1")->text(), QStringLiteral("500"));
