@@ -323,16 +323,14 @@ TEST(PhotoSequenceSourceTest, photosCarryTheNumberOfTheirName) {
             << name;
 }
 
-// The texts no run below ends with, and the progress line while one runs: Esc stops it, and a
-// video tells its frames when it knows them (a photo sequence never does).
+// A photo run that can name no further photo gives no reason (the runs here end with theirs);
+// while a run goes on, Esc stops it, and a video tells its frames when it knows them (a photo
+// sequence never does).
 TEST(ContinuationTest, progressAndEndTexts) {
     const auto photo = AnalysisSource::Kind::Photo;
     const auto video = AnalysisSource::Kind::Video;
     EXPECT_EQ(continuationEndText(photo, {End::NoNextName, 12, "x(013).bmp", NAN, 0, 12, {}}),
               QStringLiteral("12枚の写真を追跡しました。"));
-    EXPECT_EQ(
-        continuationEndText(photo, {End::Missing, 12, "x(013).bmp", NAN, 0, 12, {}}),
-        QStringLiteral("12枚の写真を追跡しました。次の写真 x(013).bmp がないため終了しました"));
     SourceItem item;
     item.name = QStringLiteral("x(002).bmp");
     // {a video, its length, how the line tells it}

@@ -220,28 +220,17 @@ private slots:
     }
 
     void sizeTextSaysHowTheVideoIsTurned() {
-        // {rotation, mirrored, coded width (480 high; shown 640 × 480 or 480 × 640), text}
-        const std::tuple<int, bool, int, const char*> rows[] = {
-            {0, false, 640, "640 × 480 ピクセル"},
-            {0, false, 320, "640 × 480 ピクセル（記録は 320 × 480）"}, // wide pixels
-            {90, false, 640, "480 × 640 ピクセル（90°回転して表示）"},
-            {0, true, 640, "640 × 480 ピクセル（左右反転して表示）"}, // a front camera
-            {180, true, 640, "640 × 480 ピクセル（上下反転して表示）"},
-            {270, true, 640, "480 × 640 ピクセル（270°回転し左右反転して表示）"}};
-        QStringList texts, expected;
-        for (const auto& [rotation, mirrored, codedWidth, text] : rows) {
-            VideoInfo info;
-            info.codedWidth = codedWidth;
-            info.codedHeight = 480;
-            info.rotation = rotation;
-            info.mirrored = mirrored;
-            const QSize upright = info.orientation().uprightSize(QSize(640, 480));
-            info.width = upright.width();
-            info.height = upright.height();
-            texts << videoSizeText(info);
-            expected << QString::fromUtf8(text);
-        }
-        QCOMPARE(texts, expected);
+        // {{coded width and height, shown width and height, rotation, mirrored}, text}: as stored,
+        // wide pixels, a phone held upright, a front camera, upside down, both.
+        const std::pair<VideoInfo, const char*> rows[] = {
+            {{640, 480, 640, 480, 0, false}, "640 × 480 ピクセル"},
+            {{320, 480, 640, 480, 0, false}, "640 × 480 ピクセル（記録は 320 × 480）"},
+            {{640, 480, 480, 640, 90, false}, "480 × 640 ピクセル（90°回転して表示）"},
+            {{640, 480, 640, 480, 0, true}, "640 × 480 ピクセル（左右反転して表示）"},
+            {{640, 480, 640, 480, 180, true}, "640 × 480 ピクセル（上下反転して表示）"},
+            {{640, 480, 480, 640, 270, true}, "480 × 640 ピクセル（270°回転し左右反転して表示）"}};
+        for (const auto& [info, text] : rows)
+            QCOMPARE(videoSizeText(info), QString::fromUtf8(text));
     }
 
     // The start frame loads on a worker thread: the windows are painted meanwhile, show the
