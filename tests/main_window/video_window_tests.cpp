@@ -121,7 +121,7 @@ private slots:
         QCOMPARE(QString::fromStdString(mState->photoPath), path);
         QCOMPARE(picture("picOrg")->image(), sampleFrame(5));
         QCOMPARE(picture("picSource")->image(), sampleFrame(5));
-        // Runs from there are the video source's tests; the window's is the next test's.
+        // Runs from there are the video source's tests.
         QCOMPARE(mWindow->source().startSeconds, 0.5);
         QCOMPARE(mWindow->source().placementPts, int64_t(500)); // Matroska counts milliseconds
         QCOMPARE(mWindow->source().frameStep, 2);
