@@ -2,9 +2,8 @@
 // A phone recording measured at its own resolution (fixed seed; prints its figures): a portrait
 // 1080 x 1920 H.264 clip at 60 frames a second, stored on its side with rotation metadata, seven
 // anti-aliased markers 12 pixels across swaying on known sub-pixel paths over a textured
-// background. Every frame is tracked, the trajectory is measured on the decoded frames at their
-// own size, and it is compared with the true paths, beside the centres the display picture
-// (270 x 480) would give.
+// background. The trajectory measured on the decoded frames is compared with the true paths,
+// beside the centres the display picture (270 x 480) would give.
 #include "analysis_file.h"
 #include "continuation.h"
 #include "file_bytes.h"
@@ -15,6 +14,7 @@
 #include "sway_report.h"
 #include "sway_tracking.h"
 #include "sway_trajectory.h"
+#include "video_clips.h"
 #include "video_info.h"
 #include "video_source.h"
 
@@ -83,12 +83,11 @@ QImage texturedBackground() {
     return image;
 }
 
-QString writePhoneClip(const QString& path, int frames) {
+void writePhoneClip(const QString& path, int frames) {
     VideoWriteOptions options;
     options.width = kHeight;
     options.height = kWidth;
-    options.timeBaseDen = kRate;
-    options.framesPerSecond = kRate;
+    options.timeBaseDen = options.framesPerSecond = kRate;
     options.rotation = 90;
     options.gop = kRate;
     options.encoderOptions = {{"crf", "18"}}; // and x264's usual preset, as a phone's encoder
@@ -102,23 +101,21 @@ QString writePhoneClip(const QString& path, int frames) {
             qFatal("cannot write frame %d", i);
     if (!writer->finish())
         qFatal("cannot finish the clip");
-    return path;
 }
 
 // The window around the run: a trail picture, and beside the run the centres the display picture
 // gives around the points' display positions (today's sub-pixel method, scaled up).
-class Host : public ContinuationHost {
-public:
-    Host(AnalysisState& state, QSize display, SourceScale scale)
-        : mState(state), mScale(scale), trail(display, QImage::Format_RGB32) {
+struct Host : ContinuationHost {
+    Host(AnalysisState& analysis, QSize display, SourceScale sourceScale)
+        : state(analysis), scale(sourceScale), trail(display, QImage::Format_RGB32) {
         trail.fill(Qt::black);
     }
     void showPicture(const SourceItem& item) override {
         const ArgbPicture display = pixelsOf<ArgbPicture>(item.picture);
         std::array<PointD, 8> row;
         for (int k = 1; k <= 7; ++k) {
-            const auto c = trackedCentre(display, mState, mState.pointX[k], mState.pointY[k]);
-            row[k] = c ? PointD{mScale.toSourceX(c->x), mScale.toSourceY(c->y)} : PointD{NAN, NAN};
+            const auto c = trackedCentre(display, state, state.pointX[k], state.pointY[k]);
+            row[k] = c ? PointD{scale.toSourceX(c->x), scale.toSourceY(c->y)} : PointD{NAN, NAN};
         }
         displayCentres.push_back(row);
     }
@@ -130,18 +127,15 @@ public:
     void waiting() override {}
     bool stopRequested() override { return false; }
 
-    std::vector<std::array<PointD, 8>> displayCentres;
-
-private:
-    AnalysisState& mState;
-    SourceScale mScale;
-
-public:
+    AnalysisState& state;
+    SourceScale scale;
     QImage trail;
+    std::vector<std::array<PointD, 8>> displayCentres;
 };
 
-double relative(double measured, double expected) {
-    return std::abs(measured - expected) / std::abs(expected);
+// Marker k's move from time 0 to time t.
+PointD moved(int k, double t) {
+    return {truth(k, t).x - truth(k, 0).x, truth(k, t).y - truth(k, 0).y};
 }
 
 TEST(PhoneClipAccuracy, PortraitH264At60FramesMeasuredAtItsOwnSize) {
@@ -152,7 +146,8 @@ TEST(PhoneClipAccuracy, PortraitH264At60FramesMeasuredAtItsOwnSize) {
     constexpr int kFrames = 30 * kRate;
 #endif
     QTemporaryDir dir;
-    const QString path = writePhoneClip(dir.filePath("phone.mp4"), kFrames);
+    const QString path = dir.filePath("phone.mp4");
+    writePhoneClip(path, kFrames);
 
     const VideoFrameResult first = loadVideoFrameAtSeconds(path, 0.0);
     ASSERT_TRUE(first.frame);
@@ -176,10 +171,8 @@ TEST(PhoneClipAccuracy, PortraitH264At60FramesMeasuredAtItsOwnSize) {
         recordPlacedPoint(sway, state, pictures, state.pointCount, x, y, first.frame->seconds,
                           SwayEntry::kNoSequence);
     }
-    AnalysisSource where;
-    where.kind = AnalysisSource::Kind::Video;
+    AnalysisSource where = videoFrom(first.frame->pts);
     where.placementPath = path.toStdString();
-    where.placementPts = first.frame->pts;
     VideoSource video(where, path, display.size());
     const ContinuationOutcome outcome = runContinuation(state, sway, video, host);
     EXPECT_EQ(outcome.end, ContinuationOutcome::End::EndOfStream) << outcome.lostPoint;
@@ -191,26 +184,22 @@ TEST(PhoneClipAccuracy, PortraitH264At60FramesMeasuredAtItsOwnSize) {
     double source2[2] = {}, display2[2] = {};
     int fellBack = 0, counted = 0, displayCounted = 0;
     for (int e = 0; e < kFrames; ++e) {
-        const double t = sway.entries[std::size_t(e)].seconds;
-        EXPECT_NEAR(t, double(e) / kRate, 1e-9);
+        const SwayEntry& entry = sway.entries[std::size_t(e)];
+        EXPECT_NEAR(entry.seconds, double(e) / kRate, 1e-9);
         for (int k = 1; k <= 7; ++k) {
-            const SwayEntry& entry = sway.entries[std::size_t(e)];
-            const PointD move{truth(k - 1, t).x - truth(k - 1, 0).x,
-                              truth(k - 1, t).y - truth(k - 1, 0).y};
+            const PointD move = moved(k - 1, entry.seconds);
             const double dx = entry.x[k] - sway.entries[0].x[k] - move.x;
             const double dy = entry.y[k] - sway.entries[0].y[k] - move.y;
             source2[0] += dx * dx;
             source2[1] += dy * dy;
             ++counted;
             fellBack += (entry.fellBack >> k) & 1;
-            if (e > 0) {
-                const PointD d = host.displayCentres[std::size_t(e - 1)][k];
-                if (std::isfinite(d.x)) {
-                    const double ex = d.x - truth(k - 1, t).x, ey = d.y - truth(k - 1, t).y;
-                    display2[0] += ex * ex;
-                    display2[1] += ey * ey;
-                    ++displayCounted;
-                }
+            const PointD d = e > 0 ? host.displayCentres[std::size_t(e - 1)][k] : PointD{NAN, NAN};
+            if (std::isfinite(d.x)) {
+                const PointD at = truth(k - 1, entry.seconds);
+                display2[0] += (d.x - at.x) * (d.x - at.x);
+                display2[1] += (d.y - at.y) * (d.y - at.y);
+                ++displayCounted;
             }
         }
     }
@@ -230,12 +219,10 @@ TEST(PhoneClipAccuracy, PortraitH264At60FramesMeasuredAtItsOwnSize) {
     const SwayUnits pixels{};
     for (int k = 1; k <= 7; ++k) {
         const PointTrajectory measured = pointTrajectory(sway, k, pixels);
-        std::vector<PointD> truePath;
-        for (int e = 0; e < kFrames; ++e) {
-            const double t = double(e) / kRate;
+        std::vector<PointD> truePath; // forward and up count positive
+        for (int e = 0; e < kFrames; ++e)
             truePath.push_back(
-                {truth(k - 1, t).x - truth(k - 1, 0).x, truth(k - 1, 0).y - truth(k - 1, t).y});
-        }
+                {moved(k - 1, double(e) / kRate).x, -moved(k - 1, double(e) / kRate).y});
         const auto expected = swayMeasures(truePath, double(kFrames - 1) / kRate);
         ASSERT_TRUE(measured.measures && expected);
         const SwayMeasures& m = *measured.measures;
@@ -248,7 +235,8 @@ TEST(PhoneClipAccuracy, PortraitH264At60FramesMeasuredAtItsOwnSize) {
               {"RMS Y", m.rmsY, expected->rmsY},
               {"mean distance", m.meanDistance, expected->meanDistance},
               {"ellipse area", m.ellipse.area, expected->ellipse.area}})
-            EXPECT_LE(relative(got, want), 0.02) << what << ": " << got << " against " << want;
+            EXPECT_LE(std::abs(got - want) / std::abs(want), 0.02)
+                << what << ": " << got << " against " << want;
     }
 
     // Saved and opened again, the report and both of its files hold every entry.

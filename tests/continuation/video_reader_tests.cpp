@@ -1,103 +1,32 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The video reader on clips written by the libraries: where damage ends a stream, seeking
-// against a front-to-back decode, orientation from the display matrix, and files that hold no
-// video.
+// against a front-to-back decode, orientation from the display matrix, and files it refuses.
 #include "ffmpeg_raii.h"
 #include "video_clips.h"
 #include "video_info.h"
 #include "video_orientation.h"
-#include "video_reader.h"
 #include "video_source.h"
 
-#include <QDir>
-#include <QTemporaryDir>
-
 #include <gtest/gtest.h>
-
-#include <random>
 
 #include <sys/stat.h>
 
 namespace {
 
-QString tempFile(const QString& name) {
-    static const QTemporaryDir temp;
-    return QDir(temp.path()).filePath(name);
-}
-
-// Pixels that differ everywhere, so that any turn or mirror shows.
-QImage noise(QSize size, uint32_t seed) {
-    std::mt19937 random(seed);
-    QImage image(size, QImage::Format_RGB32);
-    for (int y = 0; y < size.height(); ++y)
-        for (int x = 0; x < size.width(); ++x)
-            image.setPixel(x, y, 0xFF000000u | (random() & 0xFFFFFFu));
-    return image;
-}
-
-struct Packet {
-    int64_t pos = -1;
-    int size = 0;
-    bool key = false;
-};
-
-// The video packets of a file in file order, read with FFmpeg's demuxer alone.
-QList<Packet> videoPackets(const QString& path) {
+// The key frames' {position, size} in the file, read with FFmpeg's demuxer alone.
+QList<std::pair<int64_t, int>> keyPackets(const QString& path) {
     AVFormatContext* raw = nullptr;
-    const QByteArray name = QFile::encodeName(path);
-    if (avformat_open_input(&raw, name.constData(), nullptr, nullptr) < 0)
-        qFatal("cannot open %s", name.constData());
+    if (avformat_open_input(&raw, QFile::encodeName(path).constData(), nullptr, nullptr) < 0)
+        qFatal("cannot open %s", qPrintable(path));
     AVFormatContextPtr format(raw);
     avformat_find_stream_info(raw, nullptr);
     const int stream = av_find_best_stream(raw, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     AVPacketPtr packet = makePacket();
-    QList<Packet> packets;
-    while (av_read_frame(raw, packet.get()) >= 0) {
-        if (packet->stream_index == stream)
-            packets.append({packet->pos, packet->size, bool(packet->flags & AV_PKT_FLAG_KEY)});
-        av_packet_unref(packet.get());
-    }
-    return packets;
-}
-
-// Reads front to back: the frames handed out and how the stream ended.
-struct Walk {
-    QList<int64_t> pts;
-    QList<QImage> pictures;
-    VideoReader::Status end = VideoReader::Status::Frame;
-    double endSeconds = 0; // the time of the frame that failed or of the last one
-};
-
-Walk walk(const QString& path, QSize size, int threads = 0) {
-    VideoLimits limits;
-    limits.threads = threads;
-    auto opened = VideoReader::open(path, limits);
-    if (!opened.reader)
-        qFatal("cannot read %s: %s", qPrintable(path), qPrintable(opened.error));
-    Walk result;
-    while ((result.end = opened.reader->next()) == VideoReader::Status::Frame) {
-        result.pts.append(opened.reader->pts());
-        result.pictures.append(opened.reader->picture(size));
-    }
-    result.endSeconds = opened.reader->seconds();
-    return result;
-}
-
-// Every item a video source hands out for a run from the first frame on: the pictures' times,
-// then the end's kind and time.
-QList<std::pair<SourceItem::Kind, double>> takeRun(const QString& path) {
-    AnalysisSource where; // placed on the first frame
-    where.kind = AnalysisSource::Kind::Video;
-    VideoSource source(where, path, QSize(160, 120));
-    QList<std::pair<SourceItem::Kind, double>> items;
-    for (;;) {
-        std::optional<SourceItem> item;
-        while (!(item = source.take(std::chrono::milliseconds(50)))) {
-        }
-        items.append({item->kind, item->seconds});
-        if (item->kind != SourceItem::Kind::Picture)
-            return items;
-    }
+    QList<std::pair<int64_t, int>> keys;
+    for (; av_read_frame(raw, packet.get()) >= 0; av_packet_unref(packet.get()))
+        if (packet->stream_index == stream && (packet->flags & AV_PKT_FLAG_KEY))
+            keys.append({packet->pos, packet->size});
+    return keys;
 }
 
 // A key frame in the middle of an H.264 clip overwritten: with frame threads the decoder's
@@ -109,47 +38,50 @@ TEST(DamagedVideoTest, endsAtTheDamagedKeyFrameInEveryRunWithAnyThreads) {
     VideoWriteOptions options;
     options.gop = kKeyFrame;
     for (const char* name : {"key.mp4", "key.mkv"}) {
-        const QString path =
-            writeClip(tempFile(QString("whole ") + name), sampleFrames(kFrames), options);
-        const QList<Packet> packets = videoPackets(path);
-        QList<Packet> keys;
-        for (const Packet& packet : packets)
-            if (packet.key)
-                keys.append(packet);
-        ASSERT_EQ(keys.size(), 2) << name;
-        ASSERT_GT(keys[1].size, 3200) << name; // the damage stays inside the key frame
+        SCOPED_TRACE(name);
+        const QString path = writeClip(tempFile(name), sampleFrames(kFrames), options);
+        const auto keys = keyPackets(path);
+        ASSERT_EQ(keys.size(), 2);
+        ASSERT_GT(keys[1].second, 3200); // the damage stays inside the key frame
         QByteArray bytes = readBytes(path);
-        const qsizetype from = keys[1].pos + keys[1].size / 2 - 1500;
         for (int i = 0; i < 3000; ++i)
-            bytes[from + i] = char((i * 7919) ^ 0x5A);
-        const QString damaged = tempFile(QString("damaged ") + name);
+            bytes[qsizetype(keys[1].first + keys[1].second / 2 - 1500 + i)] =
+                char((i * 7919) ^ 0x5A);
+        const QString damaged = tempFile(QStringLiteral("damaged ") + name);
         writeBytes(damaged, bytes);
 
-        // Undamaged, the clip plays to its end.
+        // Undamaged, the clip plays to its end. Damaged, every frame before the key frame comes
+        // out, then the stream fails there, whatever the number of decoding threads.
         const Walk whole = walk(path, QSize(160, 120));
-        EXPECT_EQ(whole.end, VideoReader::Status::End) << name;
-        EXPECT_EQ(whole.pts.size(), kFrames) << name;
-        // Damaged, every frame before the key frame comes out, then the stream fails there,
-        // whatever the number of decoding threads.
+        EXPECT_EQ(whole.end, VideoReader::Status::End);
+        EXPECT_EQ(whole.pts.size(), kFrames);
         for (const int threads : {1, 2, 8}) {
             const Walk broken = walk(damaged, QSize(160, 120), threads);
-            EXPECT_EQ(broken.end, VideoReader::Status::Failed) << name << threads;
-            ASSERT_EQ(broken.pts.size(), kKeyFrame) << name << " threads " << threads;
-            EXPECT_EQ(broken.pictures, whole.pictures.mid(0, kKeyFrame)) << name << threads;
+            EXPECT_EQ(broken.end, VideoReader::Status::Failed) << threads;
+            EXPECT_EQ(broken.pictures, whole.pictures.mid(0, kKeyFrame)) << threads;
         }
         // A run from the first frame: 44 frames, then the end at the damaged one, ten times.
-        QList<std::pair<SourceItem::Kind, double>> expected;
-        for (int frame = 1; frame < kKeyFrame; ++frame)
-            expected.append({SourceItem::Kind::Picture, frame / 30.0});
-        expected.append({SourceItem::Kind::Unreadable, (kKeyFrame - 1) / 30.0});
         for (int run = 0; run < 10; ++run) {
-            const auto items = takeRun(damaged); // Matroska keeps milliseconds
-            ASSERT_EQ(items.size(), expected.size()) << name << " run " << run;
-            for (qsizetype i = 0; i < items.size(); ++i) {
-                EXPECT_EQ(items[i].first, expected[i].first) << name << " item " << i;
-                EXPECT_NEAR(items[i].second, expected[i].second, 6e-4) << name << " item " << i;
-            }
+            AnalysisSource where = videoFrom();
+            VideoSource source(where, damaged, QSize(160, 120));
+            const std::vector<Step> items = takeAll(source);
+            ASSERT_EQ(items.size(), size_t(kKeyFrame)) << "run " << run;
+            EXPECT_EQ(items.back().second.kind, SourceItem::Kind::Unreadable) << "run " << run;
+            for (int i = 0; i < kKeyFrame; ++i) // Matroska keeps milliseconds
+                EXPECT_NEAR(items[i].second.seconds, std::min(i + 1, kKeyFrame - 1) / 30.0, 6e-4);
         }
+    }
+    // A recording that broke off gives its whole frames, then ends.
+    const QList<QImage> frames = sampleFrames(20, {.width = 160, .height = 120, .markerRadius = 3});
+    const QByteArray whole =
+        readBytes(writeClip(tempFile("whole.mkv"), frames, losslessClip(160, 120)));
+    for (const double kept : {0.35, 0.9}) {
+        const QString path = tempFile(QStringLiteral("cut%1.mkv").arg(kept));
+        writeBytes(path, whole.left(qsizetype(whole.size() * kept)));
+        const Walk cut = walk(path, QSize(160, 120));
+        EXPECT_GT(cut.pictures.size(), 0) << kept;
+        EXPECT_LT(cut.pictures.size(), frames.size()) << kept;
+        EXPECT_EQ(cut.pictures, frames.mid(0, cut.pictures.size())) << kept;
     }
 }
 
@@ -178,152 +110,75 @@ TEST(VideoTimestampsTest, twoFramesWithOneTimestampStayTwoFrames) {
     // Placed on the first of the two, a run goes on with the second; after the second, with
     // the frame after both.
     for (const auto& [lastPts, first] : {std::pair{int64_t(100), 2}, std::pair{int64_t(101), 3}}) {
-        AnalysisSource where;
-        where.kind = AnalysisSource::Kind::Video;
-        where.placementPts = 0;
-        where.lastPts = lastPts;
+        AnalysisSource where = videoFrom(0, 1, lastPts);
         VideoSource source(where, path, QSize(64, 48));
-        for (int frame = first; frame <= 6; ++frame) {
-            std::optional<SourceItem> item;
-            while (!(item = source.take(std::chrono::milliseconds(50)))) {
-            }
-            if (frame == 6) {
-                EXPECT_EQ(item->kind, SourceItem::Kind::EndOfStream);
-            } else {
-                ASSERT_EQ(item->kind, SourceItem::Kind::Picture) << lastPts;
-                EXPECT_EQ(item->picture, frames[frame]) << lastPts << " frame " << frame;
-            }
-        }
+        const std::vector<Step> items = takeAll(source);
+        ASSERT_EQ(items.size(), size_t(7 - first)) << lastPts;
+        for (int frame = first; frame < 6; ++frame)
+            EXPECT_EQ(items[frame - first].second.picture, frames[frame])
+                << lastPts << " " << frame;
+        EXPECT_EQ(items.back().second.kind, SourceItem::Kind::EndOfStream);
     }
 }
-
-// The sample video of the run command and the data folder, written as they write it, plays
-// to its end: no damage is seen where there is none.
-TEST(DamagedVideoTest, theSampleVideoPlaysToItsEnd) {
-    VideoWriteOptions options;
-    options.encoderOptions = {{"preset", "veryfast"}, {"crf", "20"}};
-    QString error;
-    const QString path = tempFile("sample.mp4");
-    ASSERT_TRUE(writeSampleVideo(path, 300, SampleOptions(), options, &error))
-        << error.toStdString();
-    const auto items = takeRun(path);
-    ASSERT_EQ(items.size(), 300);
-    EXPECT_EQ(items.back().first, SourceItem::Kind::EndOfStream);
-    EXPECT_NEAR(items[298].second, 299 / 30.0, 1e-9);
-}
-
-struct SeekRow {
-    const char* file; // the container goes by the extension
-    const char* encoder;
-    QList<std::pair<QByteArray, QByteArray>> options;
-};
-
-class SeekTest : public ::testing::TestWithParam<SeekRow> {};
 
 // Seeks land on the frame a front-to-back decode shows at that time. A transport stream finds
 // a time by searching its bytes and may land after the key frame before the target, or
 // between key frames; an open group's first B-frames refer to pictures before the seek.
-TEST_P(SeekTest, showsTheFrameAFrontToBackDecodeShowsAtThatTime) {
-    const SeekRow& row = GetParam();
-    VideoWriteOptions options;
-    options.encoder = QLatin1String(row.encoder);
-    options.encoderOptions = row.options;
-    options.width = 320;
-    options.height = 240;
-    options.gop = 30;
-    const QString path =
-        writeClip(tempFile(QLatin1String(row.file)),
-                  sampleFrames(150, {.width = 320, .height = 240, .markerRadius = 3}), options);
-    const Walk reference = walk(path, QSize(160, 120));
-    ASSERT_EQ(reference.end, VideoReader::Status::End);
-    ASSERT_EQ(reference.pts.size(), 150);
-    // The frame on screen at `target` in the front-to-back decode.
-    const auto expectedAt = [&reference](int64_t target) {
-        qsizetype frame = 0;
-        while (frame + 1 < reference.pts.size() && reference.pts[frame + 1] <= target)
-            ++frame;
-        return frame;
-    };
-    std::mt19937 random(20261207);
-    const int64_t first = reference.pts.front();
-    const int64_t span = reference.pts.back() - first;
-    QList<int64_t> targets = {first - 1, first, reference.pts.back(), reference.pts.back() + 99};
-    for (int i = 0; i < 24; ++i) {
-        const qsizetype frame = random() % reference.pts.size();
-        targets.append(reference.pts[frame]);                       // exactly a frame's time
-        targets.append(first + int64_t(random() % uint64_t(span))); // between frames
-    }
-    // One reader seeking back and forth, as a continuation does after the start dialog.
-    auto opened = VideoReader::open(path);
-    ASSERT_TRUE(opened.reader);
-    for (const int64_t target : targets) {
-        const qsizetype frame = expectedAt(target);
-        ASSERT_EQ(opened.reader->seekToFrameAt(target), VideoReader::Status::Frame) << target;
-        EXPECT_EQ(opened.reader->pts(), reference.pts[frame]) << target;
-        EXPECT_EQ(opened.reader->picture(QSize(160, 120)), reference.pictures[frame]) << target;
-        // And on from there.
-        if (frame + 1 < reference.pts.size()) {
-            ASSERT_EQ(opened.reader->next(), VideoReader::Status::Frame) << target;
-            EXPECT_EQ(opened.reader->pts(), reference.pts[frame + 1]) << target;
+TEST(SeekTest, showsTheFrameAFrontToBackDecodeShowsAtThatTime) {
+    // {file (the container goes by the extension), encoder, its options}
+    const std::tuple<const char*, const char*, QList<std::pair<QByteArray, QByteArray>>> rows[] = {
+        {"closed.mts", "libx264", {}},
+        {"open.mts", "libx264", {{"x264-params", "open-gop=1"}}},
+        {"hevc.mts", "libx265", {{"x265-params", "log-level=error"}}},
+        {"mpeg2.mts", "mpeg2video", {{"bf", "2"}}},
+        {"open.mp4", "libx264", {{"x264-params", "open-gop=1"}}}};
+    const QList<QImage> frames =
+        sampleFrames(150, {.width = 320, .height = 240, .markerRadius = 3});
+    for (const auto& [file, encoder, encoderOptions] : rows) {
+        SCOPED_TRACE(file);
+        VideoWriteOptions options;
+        options.encoder = QLatin1String(encoder);
+        options.encoderOptions = encoderOptions;
+        options.width = 320;
+        options.height = 240;
+        options.gop = 30;
+        const QString path = writeClip(tempFile(QLatin1String(file)), frames, options);
+        const Walk reference = walk(path, QSize(160, 120));
+        ASSERT_EQ(reference.end, VideoReader::Status::End);
+        ASSERT_EQ(reference.pts.size(), 150);
+        std::mt19937 random(20261207);
+        const int64_t first = reference.pts.front(), last = reference.pts.back();
+        QList<int64_t> targets = {first - 1, first, last, last + 99};
+        for (int i = 0; i < 24; ++i) {
+            targets.append(reference.pts[random() % 150]);                      // a frame's time
+            targets.append(first + int64_t(random() % uint64_t(last - first))); // between frames
         }
-    }
-    // A fresh reader for each, as the start dialog and a reopened analysis load one frame.
-    for (const qsizetype frame : {qsizetype(1), qsizetype(29), qsizetype(61), qsizetype(149)}) {
-        const VideoFrameResult loaded =
-            loadVideoFrameAt(path, reference.pts[frame], QSize(160, 120));
-        ASSERT_TRUE(loaded.frame) << frame << " " << loaded.error.toStdString();
-        EXPECT_EQ(loaded.frame->picture, reference.pictures[frame]) << frame;
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Containers, SeekTest,
-    ::testing::Values(SeekRow{"closed.mts", "libx264", {}},
-                      SeekRow{"open.mts", "libx264", {{"x264-params", "open-gop=1"}}},
-                      SeekRow{"hevc.mts", "libx265", {{"x265-params", "log-level=error"}}},
-                      SeekRow{"mpeg2.mts", "mpeg2video", {{"bf", "2"}}},
-                      SeekRow{"open.mp4", "libx264", {{"x264-params", "open-gop=1"}}}),
-    [](const auto& row) { return QString(row.param.file).replace('.', '_').toStdString(); });
-
-struct MatrixRow {
-    int rotation; // clockwise degrees written into the display matrix
-    bool hflip;   // then mirrored left to right
-    bool vflip;   // or upside down
-    VideoOrientation expected;
-};
-
-// A front camera writes a mirror into the display matrix; read as a turn alone, up and down
-// swapped places in the picture, and so did forward and backward sway.
-TEST(OrientationTest, theDisplayMatrixTurnsAndMirrorsEveryFrameUpright) {
-    const MatrixRow rows[] = {
-        {0, false, false, {0, false}},   {0, true, false, {0, true}},
-        {0, false, true, {180, true}},   {90, true, false, {90, true}},
-        {90, false, true, {270, true}},  {180, true, true, {0, false}},
-        {270, true, false, {270, true}}, {180, false, false, {180, false}},
-    };
-    const QList<QImage> upright = {noise(QSize(48, 32), 1), noise(QSize(48, 32), 2)};
-    for (const MatrixRow& row : rows) {
-        // Stored as the sensor saw it: what a player shows, with the flips and the turn undone.
-        QList<QImage> stored;
-        for (const QImage& picture : upright)
-            stored.append(picture.mirrored(row.hflip, row.vflip)
-                              .transformed(QTransform().rotate(-row.rotation)));
-        VideoWriteOptions options = losslessClip(stored[0].width(), stored[0].height());
-        options.rotation = row.rotation;
-        options.hflip = row.hflip;
-        options.vflip = row.vflip;
-        const QString path = writeClip(
-            tempFile(QStringLiteral("m%1%2%3.mov").arg(row.rotation).arg(row.hflip).arg(row.vflip)),
-            stored, options);
+        // One reader seeking back and forth, as a continuation does after the start dialog.
         auto opened = VideoReader::open(path);
         ASSERT_TRUE(opened.reader);
-        const VideoInfo& info = opened.reader->info();
-        EXPECT_EQ(info.orientation(), row.expected) << row.rotation << row.hflip << row.vflip;
-        EXPECT_EQ(QSize(info.width, info.height), QSize(48, 32));
-        for (const QImage& picture : upright) {
-            ASSERT_EQ(opened.reader->next(), VideoReader::Status::Frame);
-            EXPECT_EQ(opened.reader->picture(QSize(48, 32)), picture)
-                << row.rotation << row.hflip << row.vflip;
+        for (const int64_t target : targets) {
+            // The frame on screen at `target` in the front-to-back decode.
+            qsizetype frame = 0;
+            while (frame + 1 < 150 && reference.pts[frame + 1] <= target)
+                ++frame;
+            ASSERT_EQ(opened.reader->seekToFrameAt(target), VideoReader::Status::Frame) << target;
+            EXPECT_EQ(opened.reader->pts(), reference.pts[frame]) << target;
+            EXPECT_EQ(opened.reader->picture(QSize(160, 120)), reference.pictures[frame]) << target;
+            if (frame + 1 < 150) { // and on from there
+                ASSERT_EQ(opened.reader->next(), VideoReader::Status::Frame) << target;
+                EXPECT_EQ(opened.reader->pts(), reference.pts[frame + 1]) << target;
+            }
+        }
+        // A fresh reader for each, as 動画を開く loads the frame at a time (frame i at i / 30 s
+        // after the first) and a reopened analysis the frame at its timestamp.
+        for (const qsizetype frame : {1, 29, 61, 149}) {
+            const VideoFrameResult atTime = loadVideoFrameAtSeconds(path, frame / 30.0);
+            ASSERT_TRUE(atTime.frame) << frame << " " << atTime.error.toStdString();
+            EXPECT_EQ(atTime.frame->pts, reference.pts[frame]) << frame;
+            const VideoFrameResult atPts =
+                loadVideoFrameAt(path, reference.pts[frame], QSize(160, 120));
+            ASSERT_TRUE(atPts.frame) << frame << " " << atPts.error.toStdString();
+            EXPECT_EQ(atPts.frame->picture, reference.pictures[frame]) << frame;
         }
     }
 }
@@ -368,7 +223,7 @@ TEST(OrientationTest, aStoredWindowTurnedUprightIsTheUprightWindow) {
               QRect(0, 1, 3, 2));
 }
 
-// Files that hold no video are refused at once with a reason, before any decoding.
+// What is no readable video is refused at once with a reason, before any decoding.
 TEST(NotAVideoTest, isRefusedWithAReason) {
     const QString song = tempFile(QStringLiteral("歌.mka"));
     QString error;
@@ -377,13 +232,27 @@ TEST(NotAVideoTest, isRefusedWithAReason) {
     ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     const QString folder = tempFile(QStringLiteral("folder.mp4"));
     ASSERT_TRUE(QDir().mkpath(folder));
-    const QList<std::pair<QString, const char*>> rows = {
-        {song, "映像が入っていません"},         // its cover art is a picture, not a video
-        {pipe, "通常のファイルではありません"}, // opening it would wait for a writer forever
-        {folder, "通常のファイルではありません"},
-        {QStringLiteral("/dev/zero"), "通常のファイルではありません"},
+    const QByteArray mov =
+        readBytes(writeClip(tempFile("whole.mov"), sampleFrames(6), losslessClip()));
+    ASSERT_TRUE(sampleFrame(0).save(tempFile("photo.jpg")));
+    const char* const unreadable =
+        "動画として読み取れないデータです（対応していない形式か、壊れています）";
+    // {a file's name and bytes (none: as it is), the reason}
+    const std::tuple<QString, QByteArray, const char*> rows[] = {
+        {tempFile("empty.mp4"), "", unreadable},
+        {tempFile("photo.mp4"), readBytes(tempFile("photo.jpg")), unreadable},
+        // The index of a MOV or MP4 is written last: a copy that broke off has none.
+        {tempFile("cut.mov"), mov.left(mov.size() / 2), unreadable},
+        {tempFile("playlist.mp4"), "#EXTM3U\n#EXTINF:1,\nfile:///etc/passwd\n", unreadable},
+        {tempFile("nothing here.mp4"), {}, "ファイルがありません"},
+        {song, {}, "映像が入っていません"},         // its cover art is a picture, not a video
+        {pipe, {}, "通常のファイルではありません"}, // opening it would wait for a writer forever
+        {folder, {}, "通常のファイルではありません"},
+        {QStringLiteral("/dev/zero"), {}, "通常のファイルではありません"},
     };
-    for (const auto& [path, reason] : rows) {
+    for (const auto& [path, bytes, reason] : rows) {
+        if (!bytes.isNull())
+            writeBytes(path, bytes);
         const VideoProbeResult probe = probeVideo(path);
         EXPECT_FALSE(probe.info) << path.toStdString();
         EXPECT_EQ(probe.error, QString::fromUtf8(reason)) << path.toStdString();
