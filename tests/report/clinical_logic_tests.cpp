@@ -2,6 +2,7 @@
 // The subject's dates as typed, ages, and the comparison of two trials against measures taken
 // independently of the report model.
 #include "analysis_file.h"
+#include "file_bytes.h"
 #include "report_measures.h"
 #include "subject_texts.h"
 #include "sway_measures.h"
@@ -17,26 +18,17 @@
 namespace {
 
 TEST(DateText, YearMonthDayAsPeopleTypeThem) {
-    // {typed, read as yyyy/mm/dd, or "x" for refused}
-    const std::pair<const char*, const char*> rows[] = {
-        {"1950/4/1", "1950/04/01"},
-        {" 1950-04-01 ", "1950/04/01"},
-        {"1950.4.1", "1950/04/01"},
-        {"１９５０／４／１", "1950/04/01"}, // full width, IME
-        {"1950年4月1日", "1950/04/01"},
-        {"19500401", "1950/04/01"},
-        {"2024/2/29", "2024/02/29"},
-        {"", ""},
-        {"2023/2/29", "x"},
-        {"1950/13/1", "x"},
-        {"4/1/1950", "x"},
-        {"1950/4", "x"},
-        {"0000/01/01", "x"},
-        {"1950/4/1 x", "x"}};
-    for (const auto& [typed, read] : rows) {
+    // Each read as 1950/04/01; full-width digits come from an IME.
+    for (const char* typed :
+         {"1950/4/1", " 1950-04-01 ", "1950.4.1", "1950年4月1日", "19500401", "１９５０／４／１"}) {
         const auto date = parseDateText(QString::fromUtf8(typed));
-        EXPECT_EQ(date ? dateText(*date).toStdString() : "x", read) << typed;
+        EXPECT_EQ(date ? dateText(*date) : "x", QStringLiteral("1950/04/01")) << typed;
     }
+    for (const char* typed :
+         {"2023/2/29", "1950/13/1", "4/1/1950", "1950/4", "0000/01/01", "1950/4/1 x"})
+        EXPECT_FALSE(parseDateText(QString::fromUtf8(typed))) << typed;
+    EXPECT_EQ(dateText(*parseDateText(QStringLiteral("2024/2/29"))), QStringLiteral("2024/02/29"));
+    EXPECT_TRUE(parseDateText(QString()) == CalendarDate{}); // no date, not a refusal
 }
 
 TEST(DateText, AgeInWholeYears) {
@@ -103,18 +95,15 @@ TEST(TrialComparison, RatiosOfTheSamePointsMeasuresAgainstAnIndependentReference
         for (const ComparedPoint& p : points) {
             const SwayMeasures m1 = reference(rawA[p.point], 2.0, (nA - 1) * 0.1);
             const SwayMeasures m2 = reference(rawB[p.point], 0.5, (nB - 1) * 0.1);
-            const double expected[] = {m2.pathLength / m1.pathLength,
-                                       *m2.meanVelocity / *m1.meanVelocity,
-                                       m2.rangeX / m1.rangeX,
-                                       m2.rangeY / m1.rangeY,
-                                       m2.rmsX / m1.rmsX,
-                                       m2.rmsY / m1.rmsY,
-                                       m2.meanDistance / m1.meanDistance,
-                                       m2.ellipse.area / m1.ellipse.area,
-                                       m2.ellipse.semiMajor / m1.ellipse.semiMajor,
-                                       m2.ellipse.semiMinor / m1.ellipse.semiMinor};
-            for (std::size_t i = 0; i < std::size(expected); ++i)
-                EXPECT_NEAR(p.ratio[i], expected[i], 1e-9 * expected[i]) << p.point << ' ' << i;
+            const auto values = [](const SwayMeasures& m) {
+                return std::array{m.pathLength,       *m.meanVelocity, m.rangeX,
+                                  m.rangeY,           m.rmsX,          m.rmsY,
+                                  m.meanDistance,     m.ellipse.area,  m.ellipse.semiMajor,
+                                  m.ellipse.semiMinor};
+            };
+            const auto v1 = values(m1), v2 = values(m2);
+            for (std::size_t i = 0; i < v1.size(); ++i)
+                EXPECT_NEAR(p.ratio[i], v2[i] / v1[i], 1e-9 * v2[i] / v1[i]) << p.point << ' ' << i;
             EXPECT_TRUE(std::isnan(p.ratio[10])); // no ratio of two angles
             EXPECT_EQ(p.first[0], m1.pathLength);
             EXPECT_EQ(std::pair(p.n1, p.n2), std::pair(nA, nB));
@@ -157,10 +146,7 @@ TEST(TrialComparison, RefusesOtherUnitsAndLeavesUnknownRatiosOpen) {
 TEST(TrialComparison, ASecondTrialThatCannotBeReadIsRefusedWithItsName) {
     QTemporaryDir dir;
     const QString broken = dir.filePath(QStringLiteral("閉眼.vestra"));
-    QFile file(broken);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("{\"format\":1,");
-    file.close();
+    writeBytes(broken, "{\"format\":1,");
     const ComparisonLoad load = loadComparisonTrial(broken);
     EXPECT_TRUE(!load.trial && load.error.contains(QStringLiteral("閉眼.vestra")));
     AnalysisDocument shortTrial; // two photos: nothing to measure yet

@@ -28,8 +28,9 @@ private slots:
     void twoTrialsComparedAndReported();
 
 private:
-    // Photos s(1)..s(n) in `folder` with two markers that sway by `reach` pixels.
-    void writeTrial(const QString& folder, int photos, int reach) {
+    // Photos s(1)..s(n) in `folder` with two markers that sway by `reach` pixels; the first
+    // photo pressed on both markers, 2 mm per pixel confirmed, and the rest followed.
+    void analyseTrial(const QString& folder, int photos, int reach) {
         QDir().mkpath(mDir->filePath(folder));
         for (int i = 0; i < photos; ++i) {
             const int dx = qRound(reach * std::sin(i * 1.1));
@@ -38,14 +39,16 @@ private:
                 roomWithMarkers({{200 + dx, 200 + dy}, {400 - dy, 300 + dx}})
                     .save(mDir->filePath(QStringLiteral("%1/s(%2).bmp").arg(folder).arg(i + 1))));
         }
-    }
-    // Opens the first photo, presses both markers, confirms 2 mm per pixel (or not) and runs.
-    void analyse(const QString& folder, bool millimetres) {
-        QVERIFY(mWindow->loadPhoto(mDir->filePath(folder + QStringLiteral("/s(1).bmp"))));
+        // The photo's own date offers itself as the day of the test.
+        QFile photo(mDir->filePath(folder + QStringLiteral("/s(1).bmp")));
+        QVERIFY(photo.open(QIODevice::ReadWrite) &&
+                photo.setFileTime(QDateTime(QDate(2021, 6, 15), QTime(12, 0)),
+                                  QFileDevice::FileModificationTime));
+        photo.close();
+        QVERIFY(mWindow->loadPhoto(photo.fileName()));
         press({200, 200});
         press({400, 300});
-        if (millimetres)
-            confirmScale(250, QStringLiteral("500"));
+        confirmScale(250, QStringLiteral("500"));
         mWindow->continueAnalysis();
     }
     void enterSubject(const std::function<void(QWidget*)>& fill) {
@@ -71,18 +74,9 @@ private:
 };
 
 void ClinicalWindowTests::subjectIsOneUndoableStepOfTheAnalysis() {
-    writeTrial(QStringLiteral("a"), 3, 2);
-    // The photo's own date offers itself as the day of the test.
-    QFile photo(mDir->filePath(QStringLiteral("a/s(1).bmp")));
-    QVERIFY(photo.open(QIODevice::ReadWrite));
-    QVERIFY(photo.setFileTime(QDateTime(QDate(2021, 6, 15), QTime(12, 0)),
-                              QFileDevice::FileModificationTime));
-    photo.close();
-    analyse(QStringLiteral("a"), true);
+    analyseTrial(QStringLiteral("a"), 3, 2);
     const QString file = mDir->filePath(QStringLiteral("a.vestra"));
     QVERIFY(mWindow->saveAnalysisFile(file));
-    QVERIFY(!w()->windowTitle().endsWith('*'));
-
     QString refusal;
     enterSubject([&refusal](QWidget* dialog) {
         QCOMPARE(child<QLineEdit>(dialog, "txtTestDate")->text(), QStringLiteral("2021/06/15"));
@@ -102,14 +96,18 @@ void ClinicalWindowTests::subjectIsOneUndoableStepOfTheAnalysis() {
         QTest::mouseClick(child(dialog, "cmdOk"), Qt::LeftButton);
     });
     QVERIFY(refusal.contains(QStringLiteral("生年月日")));
-    QVERIFY(mWindow->subject());
-    const SubjectRecord entered = *mWindow->subject();
-    QCOMPARE(QString::fromStdString(entered.name), QStringLiteral("山田 太郎"));
-    QVERIFY((entered.birthDate == CalendarDate{1950, 4, 30}));
-    QVERIFY((entered.testDate == CalendarDate{2021, 6, 15}));
-    QCOMPARE(entered.vision, SubjectRecord::Vision::EyesClosed);
-    QCOMPARE(entered.stance, SubjectRecord::Stance::SingleRight);
-    QCOMPARE(entered.memo, std::string("1行目\n2行目"));
+    using S = SubjectRecord;
+    const S entered{"山田 太郎",
+                    "A-42",
+                    {1950, 4, 30},
+                    S::Sex::Unrecorded,
+                    {2021, 6, 15},
+                    "",
+                    S::Stance::SingleRight,
+                    S::Vision::EyesClosed,
+                    S::Surface::Firm,
+                    "1行目\n2行目"};
+    QVERIFY(mWindow->subject() == entered);
     QVERIFY(w()->windowTitle().endsWith('*'));
 
     // OK without a change is no step; the change itself is one.
@@ -142,25 +140,16 @@ void ClinicalWindowTests::subjectIsOneUndoableStepOfTheAnalysis() {
 }
 
 void ClinicalWindowTests::twoTrialsComparedAndReported() {
-    // Eyes closed sways twice as far as eyes open; a third trial has no scale.
-    writeTrial(QStringLiteral("closed"), 6, 4);
-    analyse(QStringLiteral("closed"), true);
+    // Eyes closed sways twice as far as eyes open.
+    analyseTrial(QStringLiteral("closed"), 6, 4);
     const QString closed = mDir->filePath(QStringLiteral("closed.vestra"));
-    QVERIFY(mWindow->saveAnalysisFile(closed));
-    SwayWindow* closedReport = openReport();
-    QVERIFY(closedReport);
-    const std::string closedCsv = measuresFileBytes(closedReport->report());
-    openWindow();
-    writeTrial(QStringLiteral("pixels"), 6, 4);
-    analyse(QStringLiteral("pixels"), false);
-    const QString pixels = mDir->filePath(QStringLiteral("pixels.vestra"));
-    QVERIFY(mWindow->saveAnalysisFile(pixels));
+    QVERIFY(mWindow->saveAnalysisFile(closed) && openReport());
+    const std::string closedCsv = measuresFileBytes(openReport()->report());
     const QString broken = mDir->filePath(QStringLiteral("broken.vestra"));
     writeBytes(broken, "{\"format\":1,\"record\":");
 
     openWindow();
-    writeTrial(QStringLiteral("open"), 6, 2);
-    analyse(QStringLiteral("open"), true);
+    analyseTrial(QStringLiteral("open"), 6, 2);
     enterSubject([](QWidget* dialog) {
         setText(dialog, "txtName", QStringLiteral("佐藤 一郎"));
         QTest::mouseClick(child(dialog, "cmdOk"), Qt::LeftButton);
@@ -170,13 +159,9 @@ void ClinicalWindowTests::twoTrialsComparedAndReported() {
     auto* panel = report->findChild<ReportPanel*>();
     QVERIFY(panel);
     // Refused, with the reason, and nothing changes.
-    for (const auto& [file, reason] : {std::pair{broken, QStringLiteral("broken.vestra")},
-                                       std::pair{pixels, QStringLiteral("単位が違う")}}) {
-        const QString message = nextMessage([&] { QVERIFY(!panel->compareWith(file)); });
-        QVERIFY2(message.contains(reason), qPrintable(message));
-        QVERIFY(!panel->trial());
-        QVERIFY(!topLevel("frmCompare"));
-    }
+    const QString message = nextMessage([&] { QVERIFY(!panel->compareWith(broken)); });
+    QVERIFY2(message.contains(QStringLiteral("broken.vestra")), qPrintable(message));
+    QVERIFY(!panel->trial() && !topLevel("frmCompare"));
     answerNextFileDialog("dlgOpenComparison", closed);
     QTest::mouseClick(child(report, "cmdCompare"), Qt::LeftButton);
     QWidget* comparison = topLevel("frmCompare");
@@ -189,10 +174,10 @@ void ClinicalWindowTests::twoTrialsComparedAndReported() {
     auto* table = child<QTableWidget>(comparison, "tblCompare");
     QCOMPARE(table->rowCount(), 6); // two points, three rows each
     for (int point = 0; point < 2; ++point)
-        for (const auto& [csvColumn, tableColumn] : {std::pair{4, 4}, std::pair{11, 11}}) {
-            const double ratio = cells(closedCsv, point + 1)[csvColumn].toDouble() /
-                                 cells(openCsv, point + 1)[csvColumn].toDouble();
-            QCOMPARE(table->item(3 * point + 2, tableColumn)->text(), fixedText(ratio, 2));
+        for (const int column : {4, 11}) {
+            const double ratio = cells(closedCsv, point + 1)[column].toDouble() /
+                                 cells(openCsv, point + 1)[column].toDouble();
+            QCOMPARE(table->item(3 * point + 2, column)->text(), fixedText(ratio, 2));
         }
 
     // The report holds the subject, the measures and the comparison.
@@ -214,8 +199,7 @@ void ClinicalWindowTests::twoTrialsComparedAndReported() {
         dialog->printer()->setOutputFileName(printed);
     });
     child<QAction>(w(), "mnuReportPrint")->trigger();
-    QCOMPARE(pdfText(printed).count(QStringLiteral("佐藤 一郎")),
-             text.count(QStringLiteral("佐藤 一郎")));
+    QCOMPARE(pdfText(printed), text);
 
     QTest::mouseClick(child(comparison, "cmdStopComparing"), Qt::LeftButton);
     QVERIFY(!panel->trial());
