@@ -213,6 +213,7 @@ MarkerCandidate at(double x, double y, int64_t area = 100) { // a diameter of 11
 }
 
 TEST(Numbering, TopToBottomWithPairsRightFirst) {
+    const double d = at(0, 0).diameter(); // 11.284
     // {name, candidates, order, order with the pairs swapped}
     const std::tuple<const char*, std::vector<MarkerCandidate>, std::vector<std::size_t>,
                      std::vector<std::size_t>>
@@ -222,10 +223,10 @@ TEST(Numbering, TopToBottomWithPairsRightFirst) {
               at(346, 358)},
              {2, 1, 5, 3, 0, 6, 4},
              {2, 5, 1, 0, 3, 4, 6}},
-            // Heights apart by just under the diameter (11.284) pair, by a little more they do not;
-            // the larger diameter of the two counts (area 400: 22.57).
+            // Heights apart by the diameter pair, by a little more they do not; the larger
+            // diameter of the two counts (area 400: 22.57).
             {"diameter",
-             {at(10, 0), at(50, 11.28), at(10, 100), at(50, 111.3)},
+             {at(10, 0), at(50, d), at(10, 100), at(50, 100 + d * 1.001)},
              {1, 0, 2, 3},
              {0, 1, 2, 3}},
             {"larger diameter", {at(10, 0), at(50, 20, 400)}, {1, 0}, {0, 1}},

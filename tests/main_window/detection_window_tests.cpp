@@ -29,8 +29,11 @@ private slots:
     void cleanup() { closeWindows(); }
 
     void offeredOnAPictureWithoutPointsSinceItOpened() {
-        const QPoint head = sampleMarkerCentres(0)[0];
         const auto open = [&] { QVERIFY(mWindow->loadPhoto(photo())); };
+        const auto click = [&](QPoint at, Qt::KeyboardModifiers m = {}) {
+            return [=, this] { press(at, m); };
+        };
+        const QPoint head = sampleMarkerCentres(0)[0];
         const auto key = [](QWidget* to, Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) {
             return [=] { QTest::keyClick(to ? to : panel(), k, m); };
         };
@@ -38,16 +41,12 @@ private slots:
         const std::tuple<const char*, std::function<void()>, bool> steps[] = {
             {"start", [] {}, false},
             {"open", open, true},
-            {"reference press",
-             [&] {
-                 press({100, 458}, Qt::ShiftModifier);
-             },
-             true},
-            {"marker press", [&] { press(head); }, false},
+            {"reference press", click({100, 458}, Qt::ShiftModifier), true},
+            {"marker press", click(head), false},
             {"undo", key(w(), Qt::Key_Z, Qt::ControlModifier), true},
             {"panel open", key(w(), Qt::Key_D, Qt::ControlModifier), false},
             {"Esc", key(nullptr, Qt::Key_Escape), true},
-            {"press again", [&] { press(head); }, false},
+            {"press again", click(head), false},
             {"reopen", open, true}, // the points stay with the next photo; none is on it yet
             {"panel again", key(w(), Qt::Key_D, Qt::ControlModifier), false},
             {"reopen under the panel", open, true},
@@ -130,7 +129,8 @@ private slots:
         for (int i = 0; i < 61; ++i)
             grid << QPoint(40 + 55 * (i % 11), 40 + 70 * (i / 11));
         std::mt19937 rng(3);
-        // {name, picture, the message (empty: the panel opens)}
+        // {name, picture, the message (empty: the panel opens, and says the record has room for
+        // only 59 of the 60)}
         const std::tuple<const char*, QImage, QString> rows[] = {
             {"no markers, only what is not one", figureScene(rng, 0, 640, 480).image,
              "マーカーが見つかりませんでした。画像は変更していません。"},
@@ -139,6 +139,7 @@ private slots:
              "マーカーを1つずつクリックしてください。"},
             {"60 markers", roomWithMarkers(grid.mid(0, 60)), ""},
         };
+        mState->pointCount = 1; // of an earlier photo
         for (const auto& [name, picture, message] : rows) {
             const QString path = mDir->filePath(QStringLiteral("%1.bmp").arg(name));
             QVERIFY(picture.save(path) && mWindow->loadPhoto(path));
@@ -147,7 +148,14 @@ private slots:
             if (message.isEmpty()) {
                 mWindow->detectMarkers();
                 QVERIFY2(panel(), name);
-                QCOMPARE(text("lblDetectCount"), QStringLiteral("見つかったマーカー: 60 個"));
+                QCOMPARE(text("lblDetectCount") + ' ' + text("lblDetectPlace"),
+                         QStringLiteral("見つかったマーカー: 60 個 "
+                                        "配置する点: 60 個（点はあと 59 個までしか置けません）"));
+                activate();
+                QTest::keyClick(w(), Qt::Key_Return);
+                QVERIFY(panel() && mState->pointCount == 1); // nothing placed
+                press(grid[0]);                              // 59 fit
+                QVERIFY(child(panel(), "cmdPlace")->isEnabled());
                 QTest::keyClick(panel(), Qt::Key_Escape);
                 QTRY_VERIFY(!topLevel("frmDetect"));
             } else {
@@ -156,24 +164,6 @@ private slots:
             }
             QVERIFY2(shownPicture() == shown && stateBytes() == state, name);
         }
-    }
-
-    // With points of an earlier photo the record may lack room: the panel says so and does not
-    // place.
-    void noPlacingPastSixtyPoints() {
-        mState->pointCount = 55;
-        QVERIFY(mWindow->loadPhoto(photo()));
-        mWindow->detectMarkers();
-        QVERIFY(panel());
-        QCOMPARE(text("lblDetectPlace"),
-                 QStringLiteral("配置する点: 7 個（点はあと 5 個までしか置けません）"));
-        QTest::keyClick(panel(), Qt::Key_Return);
-        QCOMPARE(int(mState->pointCount), 55);
-        // Left out one by one: six do not fit either, five do.
-        press(sampleMarkerCentres(0)[0]);
-        QVERIFY(!child(panel(), "cmdPlace")->isEnabled());
-        press(sampleMarkerCentres(0)[1]);
-        QVERIFY(child(panel(), "cmdPlace")->isEnabled());
     }
 
     // The static-balance road on photos twice the display's size, the markers once found by
