@@ -1,20 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // マーカーを自動検出 as the user drives it: when it is offered, the panel's numbers over the
 // picture, leaving candidates out, swapping the pairs, Esc and Enter, the undo steps of the
-// presses, the messages instead of a panel, and where the presses go on a smaller display.
+// presses, the messages instead of a panel, where the presses go from a larger source, and the
+// road to the exported files.
 #include "analysis_file.h"
 #include "detection_panel.h"
-#include "detection_photos.h"
 #include "figure_scene.h"
+#include "file_bytes.h"
+#include "file_dialog_input.h"
+#include "sample_photos.h"
 #include "window_state.h"
 #include "window_test.h"
 
 #include <QAction>
-#include <QCheckBox>
 #include <QLabel>
 #include <QSpinBox>
 
-#include <algorithm>
 #include <random>
 
 class DetectionWindowTests : public WindowTest {
@@ -23,31 +24,33 @@ class DetectionWindowTests : public WindowTest {
 private slots:
     void init() {
         setUpWindow();
-        QVERIFY(writeFrontalScenes(mDir->filePath("seq"), "a", 1));
+        QVERIFY(writeSampleSequence(mDir->filePath("seq"), "a", SampleOptions{1}, nullptr));
     }
     void cleanup() { closeWindows(); }
 
     void offeredOnAPictureWithoutPointsSinceItOpened() {
+        const auto open = [&] { QVERIFY(mWindow->loadPhoto(photo())); };
+        const auto click = [&](QPoint at, Qt::KeyboardModifiers m = {}) {
+            return [=, this] { press(at, m); };
+        };
         const QPoint head = sampleMarkerCentres(0)[0];
+        const auto key = [](QWidget* to, Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) {
+            return [=] { QTest::keyClick(to ? to : panel(), k, m); };
+        };
         // {step, offered after it}
         const std::tuple<const char*, std::function<void()>, bool> steps[] = {
             {"start", [] {}, false},
-            {"open", [&] { QVERIFY(mWindow->loadPhoto(photo())); }, true},
-            {"reference press",
-             [&] {
-                 press({100, 458}, Qt::ShiftModifier);
-             },
-             true},
-            {"marker press", [&] { press(head); }, false},
-            {"undo", [&] { QTest::keyClick(w(), Qt::Key_Z, Qt::ControlModifier); }, true},
-            {"panel open", [&] { QTest::keyClick(w(), Qt::Key_D, Qt::ControlModifier); }, false},
-            {"Esc", [&] { QTest::keyClick(panel(), Qt::Key_Escape); }, true},
-            {"press again", [&] { press(head); }, false},
-            // The points stay with the next photo; none is on it yet.
-            {"reopen", [&] { QVERIFY(mWindow->loadPhoto(photo())); }, true},
-            {"panel again", [&] { QTest::keyClick(w(), Qt::Key_D, Qt::ControlModifier); }, false},
-            {"reopen under the panel", [&] { QVERIFY(mWindow->loadPhoto(photo())); }, true},
-            {"and again", [&] { QTest::keyClick(w(), Qt::Key_D, Qt::ControlModifier); }, false},
+            {"open", open, true},
+            {"reference press", click({100, 458}, Qt::ShiftModifier), true},
+            {"marker press", click(head), false},
+            {"undo", key(w(), Qt::Key_Z, Qt::ControlModifier), true},
+            {"panel open", key(w(), Qt::Key_D, Qt::ControlModifier), false},
+            {"Esc", key(nullptr, Qt::Key_Escape), true},
+            {"press again", click(head), false},
+            {"reopen", open, true}, // the points stay with the next photo; none is on it yet
+            {"panel again", key(w(), Qt::Key_D, Qt::ControlModifier), false},
+            {"reopen under the panel", open, true},
+            {"and again", key(w(), Qt::Key_D, Qt::ControlModifier), false},
             {"new analysis",
              [] {
                  onNextModal([](QWidget* box) {
@@ -60,15 +63,14 @@ private slots:
         activate();
         for (const auto& [name, step, offered] : steps) {
             step();
-            QVERIFY2(detectAction()->isEnabled() == offered, name);
+            QVERIFY2(child<QAction>(w(), "mnuEditDetect")->isEnabled() == offered, name);
         }
         QVERIFY(!topLevel("frmDetect")); // gone with the analysis
     }
 
     void panelNumbersOverThePictureAndPlacesAsClicks() {
         QVERIFY(mWindow->loadPhoto(photo()));
-        const QImage clean = child<PictureArea>(w(), "picOrg")->image();
-        const QImage shown = shownPicture();
+        const QImage clean = child<PictureArea>(w(), "picOrg")->image(), shown = shownPicture();
         const QByteArray state = stateBytes();
         const QList<QPoint> markers = sampleMarkerCentres(0);
         activate();
@@ -76,12 +78,10 @@ private slots:
         QVERIFY(panel());
         QCOMPARE(text("lblDetectCount"), QStringLiteral("見つかったマーカー: 7 個"));
         QCOMPARE(numbersAt(markers), QList<int>({1, 2, 3, 4, 5, 6, 7}));
-        // A ring is drawn on screen beside each marker, not into either picture.
-        QWidget* overlay = child(w(), "detectionOverlay");
-        QCOMPARE(overlay->geometry(), QRect(2, 2, 640, 480));
+        // A ring is drawn on screen beside each marker (radius 6 + 4, beyond the frame), not into
+        // either picture.
         const QImage onScreen = child(w(), "picSource")->grab().toImage();
-        const QPoint ring = markers[0] + QPoint(2 + 10, 2); // radius 6 + 4, beyond the frame
-        QCOMPARE(onScreen.pixelColor(ring), QColor(0, 230, 90));
+        QCOMPARE(onScreen.pixelColor(markers[0] + QPoint(2 + 10, 2)), QColor(0, 230, 90));
         QCOMPARE(shownPicture(), shown);
         QCOMPARE(child<PictureArea>(w(), "picOrg")->image(), clean);
 
@@ -99,13 +99,11 @@ private slots:
         largest->setValue(1600);
         QCOMPARE(numbersAt(markers), QList<int>({0, 1, 2, 3, 4, 5, 6}));
         press(markers[0]);
-        QCOMPARE(numbersAt(markers), QList<int>({1, 2, 3, 4, 5, 6, 7}));
         QTest::mouseClick(child(panel(), "chkSwap"), Qt::LeftButton);
         QCOMPARE(numbersAt(markers), QList<int>({1, 3, 2, 5, 4, 7, 6}));
         QTest::mouseClick(child(panel(), "chkSwap"), Qt::LeftButton);
         QTest::keyClick(panel(), Qt::Key_Escape);
-        QTRY_VERIFY(!topLevel("frmDetect"));
-        QTRY_VERIFY(!w()->findChild<QWidget*>("detectionOverlay"));
+        QTRY_VERIFY(!topLevel("frmDetect") && !w()->findChild<QWidget*>("detectionOverlay"));
         QCOMPARE(shownPicture(), shown);
         QCOMPARE(stateBytes(), state);
 
@@ -113,8 +111,8 @@ private slots:
         activate(); // back from the panel
         QTest::keyClick(w(), Qt::Key_D, Qt::ControlModifier);
         press(markers[6]);
-        press(markers[6]);
-        activate(); // a click on the picture leaves the keys with the main window
+        press(markers[6]); // a second click comes as a double click: back in, nothing placed
+        activate();        // a click on the picture leaves the keys with the main window
         QTest::keyClick(w(), Qt::Key_Return);
         QCOMPARE(int(mState->pointCount), 7);
         for (int k = 1; k <= 7; ++k)
@@ -127,25 +125,21 @@ private slots:
     }
 
     void messagesInsteadOfAPanel() {
-        QImage noise(640, 480, QImage::Format_RGB32);
-        std::mt19937 rng(3);
-        for (int y = 0; y < 480; ++y)
-            for (int x = 0; x < 640; ++x)
-                noise.setPixel(x, y, 0xFF000000u | (rng() & 0xFFFFFFu));
         QList<QPoint> grid;
-        for (int j = 0; j < 6; ++j)
-            for (int i = 0; i < 11; ++i)
-                grid << QPoint(40 + 55 * i, 40 + 70 * j);
-        const QString none = "マーカーが見つかりませんでした。画像は変更していません。";
-        // {name, picture, the message (empty: the panel opens)}
+        for (int i = 0; i < 61; ++i)
+            grid << QPoint(40 + 55 * (i % 11), 40 + 70 * (i / 11));
+        std::mt19937 rng(3);
+        // {name, picture, the message (empty: the panel opens, and says the record has room for
+        // only 59 of the 60)}
         const std::tuple<const char*, QImage, QString> rows[] = {
-            {"noise", noise, none},
-            {"no markers", figureScene(rng, {640, 480, 0}).image, none}, // the distractors alone
-            {"61 markers", roomWithMarkers(grid.mid(0, 61)),
+            {"no markers, only what is not one", figureScene(rng, 0, 640, 480).image,
+             "マーカーが見つかりませんでした。画像は変更していません。"},
+            {"61 markers", roomWithMarkers(grid),
              "マーカーの候補が多すぎます（61 個、上限 60 個）。オプションで許容値を狭めるか、"
              "マーカーを1つずつクリックしてください。"},
             {"60 markers", roomWithMarkers(grid.mid(0, 60)), ""},
         };
+        mState->pointCount = 1; // of an earlier photo
         for (const auto& [name, picture, message] : rows) {
             const QString path = mDir->filePath(QStringLiteral("%1.bmp").arg(name));
             QVERIFY(picture.save(path) && mWindow->loadPhoto(path));
@@ -154,7 +148,14 @@ private slots:
             if (message.isEmpty()) {
                 mWindow->detectMarkers();
                 QVERIFY2(panel(), name);
-                QCOMPARE(text("lblDetectCount"), QStringLiteral("見つかったマーカー: 60 個"));
+                QCOMPARE(text("lblDetectCount") + ' ' + text("lblDetectPlace"),
+                         QStringLiteral("見つかったマーカー: 60 個 "
+                                        "配置する点: 60 個（点はあと 59 個までしか置けません）"));
+                activate();
+                QTest::keyClick(w(), Qt::Key_Return);
+                QVERIFY(panel() && mState->pointCount == 1); // nothing placed
+                press(grid[0]);                              // 59 fit
+                QVERIFY(child(panel(), "cmdPlace")->isEnabled());
                 QTest::keyClick(panel(), Qt::Key_Escape);
                 QTRY_VERIFY(!topLevel("frmDetect"));
             } else {
@@ -165,93 +166,67 @@ private slots:
         }
     }
 
-    // With points of an earlier photo the record may lack room: the panel says so and does not
-    // place.
-    void noPlacingPastSixtyPoints() {
-        mState->pointCount = 55;
-        QVERIFY(mWindow->loadPhoto(photo()));
-        mWindow->detectMarkers();
-        QVERIFY(panel());
-        QCOMPARE(text("lblDetectPlace"),
-                 QStringLiteral("配置する点: 7 個（点はあと 5 個までしか置けません）"));
-        QVERIFY(!child(panel(), "cmdPlace")->isEnabled());
-        QTest::keyClick(panel(), Qt::Key_Return);
-        QCOMPARE(int(mState->pointCount), 55);
-        // Left out one by one: six do not fit either, five do.
-        press(sampleMarkerCentres(0)[0]);
-        QVERIFY(!child(panel(), "cmdPlace")->isEnabled());
-        press(sampleMarkerCentres(0)[1]);
-        QVERIFY(child(panel(), "cmdPlace")->isEnabled());
-        QCOMPARE(text("lblDetectPlace"), QStringLiteral("配置する点: 5 個"));
-    }
-
-    // A photo twice the display's size is searched at its own size; the presses land where
-    // clicks on the display centres of its markers land.
-    void largerPhotoSearchedAtItsOwnSize() {
-        SampleOptions options{1, 1280, 960, 12};
+    // The static-balance road on photos twice the display's size, the markers once found by
+    // マーカーを自動検出 at the photos' own size and once clicked on their display centres: the
+    // exported files must not differ by a byte.
+    void detectedMarkersExportWhatClicksExport() {
+        const SampleOptions options{4, 1280, 960, 12};
         QVERIFY(writeSampleSequence(mDir->filePath("big"), "b", options, nullptr));
-        const QString path = mDir->filePath("big/" + sampleFileName("b", 0));
         const QList<QPoint> markers = sampleMarkerCentres(0, options);
-        QImage shown[2];
-        QList<QPoint> points[2];
-        for (const bool detect : {true, false}) {
+        QByteArray exported[2], analysis[2];
+        for (const bool detect : {false, true}) {
             openWindow();
-            QVERIFY(mWindow->loadPhoto(path));
+            answerNextFileDialog("dlgOpen", mDir->filePath("big/" + sampleFileName("b", 0)));
+            child<QAction>(w(), "mnuFileOpen")->trigger();
+            activate();
             if (detect) {
-                mWindow->detectMarkers();
+                QTest::keyClick(w(), Qt::Key_D, Qt::ControlModifier);
                 QVERIFY(panel());
-                for (int k = 0; k < 7; ++k) { // symmetric discs: centres exact in source pixels
-                    const MarkerCandidate& c = panel()->candidates()[std::size_t(
-                        std::find(panel()->numbers().begin(), panel()->numbers().end(), k + 1) -
-                        panel()->numbers().begin())];
-                    QCOMPARE(QPointF(c.centre.x, c.centre.y), QPointF(markers[k]));
-                }
+                QCOMPARE(numbersAt(markers), QList<int>({1, 2, 3, 4, 5, 6, 7})); // source pixels
                 QTest::keyClick(panel(), Qt::Key_Return);
             } else {
                 for (const QPoint& m : markers)
                     press(m / 2);
             }
-            shown[detect] = shownPicture();
-            for (int k = 1; k <= 7; ++k)
-                points[detect] << point(k);
+            QCOMPARE(int(mState->pointCount), 7);
+            child<QAction>(w(), "kaiseki")->trigger();
+            QTest::mouseClick(child(w(), "Command2"), Qt::LeftButton); // 前額面バランス
+            confirmScale(250, QStringLiteral("500"));
+            QTest::mouseClick(child(w(), "Command3"), Qt::LeftButton); // 解析を続ける
+            QCOMPARE(int(mState->frameCount), 3);
+            QWidget* end = topLevel("DEnd");
+            QVERIFY(end);
+            answerNextFileDialog("SaveData", mDir->filePath("walk.csv"));
+            QTest::mouseClick(child(end, "Command4"), Qt::LeftButton);
+            exported[detect] = readBytes(mDir->filePath("walk_1.csv"));
+            QVERIFY(mWindow->saveAnalysisFile(mDir->filePath("walk.vestra")));
+            analysis[detect] = readBytes(mDir->filePath("walk.vestra"));
         }
-        QCOMPARE(points[1], points[0]);
-        QCOMPARE(shown[1], shown[0]);
+        QVERIFY(exported[0].startsWith(",")); // the header row of a written file
+        QCOMPARE(exported[1], exported[0]);
+        QCOMPARE(analysis[1], analysis[0]);
     }
 
     // The source four times the display: centres come back to display pixels, the press goes to
     // the nearest marker pixel there, or to the centre's own pixel when the display shows none.
     void pressesOnASmallerDisplay() {
-        QImage source(2560, 1920, QImage::Format_RGB32);
-        source.fill(qRgb(80, 80, 80));
-        // Display centres (100, 100), (200, 200) and (100, 202): source discs of radius 16 about
-        // (4x + 1.5, 4y + 1.5).
+        // Display centres (100, 100), (200, 200) and (100, 202): source discs about
+        // (4x + 1.5, 4y + 1.5). On display the first is drawn 8 pixels right of its centre, the
+        // second on it, the third not at all.
         std::vector<Disc> discs;
         for (const QPoint& p : {QPoint(100, 100), QPoint(200, 200), QPoint(100, 202)})
             discs.push_back({4 * p.x() + 1.5, 4 * p.y() + 1.5, 16, 255});
-        for (const Disc& d : discs)
-            for (int y = int(d.y - d.r); y <= int(d.y + d.r) + 1; ++y)
-                for (int x = int(d.x - d.r); x <= int(d.x + d.r) + 1; ++x)
-                    if (std::hypot(x - d.x, y - d.y) <= d.r)
-                        source.setPixel(x, y, qRgb(255, 255, 255));
-        // On display: the first marker drawn 3 pixels right of its centre, the second on it,
-        // the third missing.
-        QImage display(640, 480, QImage::Format_RGB32);
-        display.fill(qRgb(80, 80, 80));
-        for (const QPoint& p : {QPoint(103, 100), QPoint(200, 200)})
-            for (int dy = -2; dy <= 2; ++dy)
-                for (int dx = -2; dx <= 2; ++dx)
-                    if (dx * dx + dy * dy <= 4)
-                        display.setPixel(p + QPoint(dx, dy), qRgb(255, 255, 255));
-        DetectionInput input{source, SourceScale{2560, 1920, 640, 480}, display,
-                             markerBounds(0, 40), 60};
+        std::mt19937 rng(1);
+        const QImage source = renderScene(
+            2560, 1920, [](int, int, int) { return 80.0; }, discs, 0, rng);
+        DetectionInput input{source, SourceScale{2560, 1920, 640, 480},
+                             roomWithMarkers({{108, 100}, {200, 200}}), markerBounds(0, 40), 60};
         DetectionPanel detection(input, detectOnImage(source, input.bounds, {}), nullptr, nullptr);
-        QCOMPARE(detection.presses(), QList<QPointF>({{101, 100}, {200, 200}, {100, 202}}));
+        QCOMPARE(detection.presses(), QList<QPointF>({{102, 100}, {200, 200}, {100, 202}}));
     }
 
 private:
     QString photo() const { return mDir->filePath("seq/" + sampleFileName("a", 0)); }
-    QAction* detectAction() const { return child<QAction>(w(), "mnuEditDetect"); }
     static DetectionPanel* panel() { return qobject_cast<DetectionPanel*>(topLevel("frmDetect")); }
     static QString text(const char* label) { return child<QLabel>(panel(), label)->text(); }
 
