@@ -85,6 +85,10 @@ private slots:
             QTRY_VERIFY(!topLevel("DEnd")); // a successful press closes the window
             QVERIFY(!QFile::exists(folder + "/" + button + ".csv")); // the chosen name is not made
         }
+        QCOMPARE(child<QLabel>(w(), "lblProgress")->text(),
+                 "解析結果を Command5_1.csv に保存しました\n保存先: " +
+                     QDir::toNativeSeparators(folder));
+        QVERIFY(child(w(), "lblProgress")->isVisible());
         // Typed names are kept: a typed prefix was once completed to an item ("頭" to "頭頂部").
         // Ten thousand characters, and characters code page 932 cannot hold, are written too.
         QLineEdit* typed = child<QComboBox>(w(), "Combo1")->lineEdit();
