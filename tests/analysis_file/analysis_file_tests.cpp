@@ -318,9 +318,11 @@ TEST(Reading, RefusesWhatDoesNotFit) {
         {"scaleConfirmed\":false", "scaleConfirmed\":\"true\"", "「sway.scaleConfirmed」"},
         {"entries\":[", "entries\":[" + QByteArray("{},").repeated(SwayRecord::kMaxEntries),
          "「sway.entries」"},
-        {"fellBack\":2", "fellBack\":256", "「sway.entries[0].fellBack」"},
+        {"fellBack\":2", "fellBack\":255", "「sway.entries[0].fellBack」"}, // bit 0 is no point
         {"scale\":[", "scale\":[0,", "「sway.scale」"},
-        {"referenceSource\":[", "referenceSource\":[\"x\",", "「sway.referenceSource」"},
+        {"scale\":[1080", "scale\":[0", "「sway.scale[0]」"},
+        {"referenceSource\":[", "referenceSource\":[0,", "「sway.referenceSource」"},
+        {"referenceSource\":[null", "referenceSource\":[\"x\"", "「sway.referenceSource[0]」"},
         {"endSeconds\":\"inf\"", "endSeconds\":\"\"", "「source.endSeconds」"},
         {"\"point\":1", "\"point\":61", "「source.lost.point」"},
         {"placed\":[[1,", "placed\":[[0,", "「source.lost.placed[0]」"},
