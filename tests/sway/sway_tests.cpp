@@ -19,9 +19,8 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 TEST(FQuantile, MatchesTables) {
     // {m, F0.95(2, m)} from printed tables of the F distribution.
-    const std::pair<int, double> rows[] = {
-        {1, 199.5}, {2, 19.0}, {10, 4.103}, {30, 3.316}, {120, 3.072}};
-    for (const auto& [m, f] : rows)
+    for (const auto& [m, f] :
+         {std::pair{1, 199.5}, {2, 19.0}, {10, 4.103}, {30, 3.316}, {120, 3.072}})
         EXPECT_NEAR(fQuantile95(m), f, 0.0005) << "m = " << m;
     EXPECT_TRUE(std::isnan(fQuantile95(0)));
 }
