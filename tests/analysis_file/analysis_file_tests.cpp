@@ -35,11 +35,17 @@ template <typename Document, typename F> void forEachField(Document& d, const F&
       r.landmarkNames, r.refDistance, d.sway.seriesStart, d.sway.frameInterval,
       d.sway.scaleConfirmed, s.kind, s.placementPath, s.startSeconds, s.frameStep, s.placementPts,
       s.lastPts, w.mode, w.listTexts, w.shownControls, w.label4, w.label7, w.distanceText,
-      w.progressText, w.startEnabled, d.picture.width, d.picture.height);
+      w.progressText, w.startEnabled, d.picture.width, d.picture.height, d.sway.scale.sourceWidth,
+      d.sway.scale.sourceHeight, d.sway.scale.displayWidth, d.sway.scale.displayHeight,
+      d.sway.referenceSourceX, d.sway.referenceSourceY, d.sway.referenceSourceDistance,
+      s.endSeconds, s.lost.lostPoint, s.lost.photoPath, s.lost.pts, s.lost.seconds, s.lost.sequence,
+      s.lost.pointX, s.lost.pointY, s.lost.pathLength);
     for (int k = 1; k <= 7; ++k)
         f(r.deltaX(k), r.deltaY(k));
     for (auto& e : d.sway.entries)
-        f(e.x, e.y, e.seconds, e.sequence);
+        f(e.x, e.y, e.seconds, e.sequence, e.fellBack);
+    for (auto& p : s.lost.placed)
+        f(p.point, p.pressX, p.pressY, p.x, p.y);
     for (auto& m : d.picture.runs)
         f(m.x, m.y, m.length, m.colour);
 }
@@ -104,6 +110,10 @@ AnalysisDocument randomDocument(Random& random) {
     AnalysisDocument d;
     d.sway.entries.resize(random.pick(0, 40));
     d.window.shownControls.resize(random.pick(0, 4));
+    LostFrame& lost = d.source.lost;
+    lost.pointX.resize(random.pick(0, 60));
+    lost.pointY.resize(lost.pointX.size());
+    lost.placed.resize(random.pick(0, 3));
     forEachField(d, [&random](auto&... v) { (random.fill(v), ...); });
     AnalysisState& r = d.record;
     r.pointCount = random.pick(0, 60);
@@ -125,6 +135,32 @@ AnalysisDocument randomDocument(Random& random) {
     for (SwayEntry& e : d.sway.entries) {
         e.x[0] = e.y[0] = SwayEntry::kNone;
         e.sequence = random.pick(-1, std::numeric_limits<int32_t>::max());
+        e.fellBack = random.pick(0, 0xFE);
+    }
+    const auto size = [&random] { return int(random.pick(1, 1 << 20)); };
+    d.sway.scale = random.pick(0, 1) ? SourceScale{size(), size(), size(), size()} : SourceScale{};
+    if (random.pick(0, 1) == 0) { // a run that did not end at a lost marker
+        lost = {};
+    } else {
+        lost.lostPoint = random.pick(1, 60);
+        lost.photoPath = (kFolder + QStringLiteral("/写真/s(004).bmp")).toStdString();
+        lost.sequence = random.pick(-1, std::numeric_limits<int32_t>::max());
+        lost.pathLength[0] = 0;
+        for (LostFrame::Placed& p : lost.placed)
+            p.point = random.pick(1, 60);
+    }
+    if (random.pick(0, 1)) { // older files have no subject
+        SubjectRecord& s = d.subject.emplace();
+        for (std::string* text : {&s.name, &s.id, &s.examiner, &s.memo})
+            random.fill(*text);
+        for (CalendarDate* day : {&s.birthDate, &s.testDate})
+            if (random.pick(0, 3) > 0)
+                *day = {int32_t(random.pick(1, 9999)), int32_t(random.pick(1, 12)),
+                        int32_t(random.pick(1, 28))};
+        s.sex = static_cast<SubjectRecord::Sex>(random.pick(0, 3));
+        s.stance = static_cast<SubjectRecord::Stance>(random.pick(0, 4));
+        s.vision = static_cast<SubjectRecord::Vision>(random.pick(0, 1));
+        s.surface = static_cast<SubjectRecord::Surface>(random.pick(0, 1));
     }
     return d;
 }
@@ -152,7 +188,10 @@ TEST(Document, EveryFieldReadsBackBitForBit) {
         const AnalysisReadResult read = readAnalysisFile(path);
         ASSERT_TRUE(read.document) << read.error.toStdString();
         EXPECT_TRUE(dump(d) == dump(*read.document));
-        EXPECT_EQ(analysisFileBytes(*read.document, dir.path()), analysisFileBytes(d, dir.path()));
+        EXPECT_TRUE(read.document->subject == d.subject);
+        const QByteArray bytes = analysisFileBytes(d, dir.path());
+        EXPECT_EQ(analysisFileBytes(*read.document, dir.path()), bytes);
+        EXPECT_EQ(bytes.contains("\"subject\""), d.subject.has_value());
         int64_t marked = 0; // only what changed is kept
         for (const MarkRun& run : read.document->picture.runs)
             marked += run.length;
@@ -197,40 +236,6 @@ TEST(Document, AWriteThatStopsShortSaysWhyAndKeepsTheOldFile) {
               QStringLiteral("ディスクの空きが足りません（No space left on device）"));
 }
 
-TEST(Document, SubjectReadsBackAndOlderFilesHaveNone) {
-    Random random{std::mt19937_64(19)};
-    const auto day = [&random]() -> CalendarDate {
-        if (random.pick(0, 3) == 0)
-            return {};
-        return {int32_t(random.pick(1, 9999)), int32_t(random.pick(1, 12)),
-                int32_t(random.pick(1, 28))};
-    };
-    for (int i = 0; i < 40; ++i) {
-        AnalysisDocument d;
-        d.picture = {1, 1, {}};
-        SubjectRecord s;
-        for (std::string* text : {&s.name, &s.id, &s.examiner, &s.memo})
-            random.fill(*text);
-        s.birthDate = day();
-        s.testDate = day();
-        s.sex = static_cast<SubjectRecord::Sex>(random.pick(0, 3));
-        s.stance = static_cast<SubjectRecord::Stance>(random.pick(0, 4));
-        s.vision = static_cast<SubjectRecord::Vision>(random.pick(0, 1));
-        s.surface = static_cast<SubjectRecord::Surface>(random.pick(0, 1));
-        d.subject = s;
-        const auto read = parseAnalysisFile(analysisFileBytes(d, kFolder), kFolder);
-        ASSERT_TRUE(read.document) << read.error.toStdString();
-        EXPECT_TRUE(read.document->subject == s) << i;
-    }
-    AnalysisDocument none; // written without a subject, as older files are
-    none.picture = {1, 1, {}};
-    const QByteArray bytes = analysisFileBytes(none, kFolder);
-    EXPECT_FALSE(bytes.contains("subject"));
-    const auto read = parseAnalysisFile(bytes, kFolder);
-    ASSERT_TRUE(read.document);
-    EXPECT_FALSE(read.document->subject);
-}
-
 TEST(Document, PathsRelativeInsideTheFolderAbsoluteElsewhere) {
     // {photo, read back after the folder moved}: "../" and a look-alike folder stay absolute.
     const std::pair<QString, QString> rows[] = {
@@ -243,11 +248,14 @@ TEST(Document, PathsRelativeInsideTheFolderAbsoluteElsewhere) {
     for (const auto& [photo, moved] : rows) {
         AnalysisDocument d;
         d.picture = {1, 1, {}};
-        d.record.photoPath = d.source.placementPath = photo.toStdString();
+        d.source.lost.lostPoint = 1;
+        d.record.photoPath = d.source.placementPath = d.source.lost.photoPath = photo.toStdString();
         const auto read = parseAnalysisFile(analysisFileBytes(d, kFolder), "/mnt/被験者");
         ASSERT_TRUE(read.document);
-        EXPECT_EQ(QString::fromStdString(read.document->record.photoPath), moved);
-        EXPECT_EQ(QString::fromStdString(read.document->source.placementPath), moved);
+        const AnalysisSource& source = read.document->source;
+        for (const std::string& path :
+             {read.document->record.photoPath, source.placementPath, source.lost.photoPath})
+            EXPECT_EQ(QString::fromStdString(path), moved);
     }
 }
 
@@ -262,6 +270,8 @@ QByteArray changed(std::initializer_list<std::pair<QByteArray, QByteArray>> edit
     d.picture = {20, 10, {{1, 2, 3, 0x800000}}};
     d.subject = SubjectRecord{};
     d.subject->birthDate = {1950, 4, 1};
+    d.source.lost = {1,  "/data/subject (2)/s(3).bmp", 9, 0.5, 4, {5}, {6},
+                     {}, {{1, 2.5, 3.5, 2, 3}}};
     QByteArray bytes = analysisFileBytes(d, kFolder);
     for (const auto& [from, to] : edits) {
         EXPECT_EQ(bytes.count(from), 1) << from.toStdString();
@@ -308,10 +318,14 @@ TEST(Reading, RefusesWhatDoesNotFit) {
         {"scaleConfirmed\":false", "scaleConfirmed\":\"true\"", "「sway.scaleConfirmed」"},
         {"entries\":[", "entries\":[" + QByteArray("{},").repeated(SwayRecord::kMaxEntries),
          "「sway.entries」"},
-        {"fellBack\":2", "fellBack\":256", "「sway.entries[0].fellBack」"},
+        {"fellBack\":2", "fellBack\":255", "「sway.entries[0].fellBack」"}, // bit 0 is no point
         {"scale\":[", "scale\":[0,", "「sway.scale」"},
-        {"referenceSource\":[", "referenceSource\":[\"x\",", "「sway.referenceSource」"},
+        {"scale\":[1080", "scale\":[0", "「sway.scale[0]」"},
+        {"referenceSource\":[", "referenceSource\":[0,", "「sway.referenceSource」"},
+        {"referenceSource\":[null", "referenceSource\":[\"x\"", "「sway.referenceSource[0]」"},
         {"endSeconds\":\"inf\"", "endSeconds\":\"\"", "「source.endSeconds」"},
+        {"\"point\":1", "\"point\":61", "「source.lost.point」"},
+        {"placed\":[[1,", "placed\":[[0,", "「source.lost.placed[0]」"},
         {"kind\":\"none", "kind\":\"tape", "「source.kind」"},
         {"placementPts\":\"-", "placementPts\":\"12x", "「source.placementPts」"},
         {"mode\":\"staticBalance", "mode\":\"gait", "「window.mode」"},
@@ -357,8 +371,7 @@ TEST(Reading, TextsOfAtMost32767Characters) {
         {R"("landmarkNames":[")", R"("landmarkNames":[")", "", "record.landmarkNames[0]"},
         {R"("lists":["",")", R"("lists":[",]}\"{[",")", "", "window.lists[1]"},
         {R"("shown":[)", R"("shown":[")", R"(")", "window.shown[0]"},
-        {R"("label4":")", R"("label4":")", "", "window.label4"},
-        {R"("photoPath":")", R"("photoPath":")", "", "record.photoPath"}};
+        {R"("label4":")", R"("label4":")", "", "window.label4"}};
     for (const auto& [piece, units] : pieces) {
         const QByteArray longest = piece.repeated(32767 / units) + QByteArray(32767 % units, 'x');
         for (const auto& [from, before, after, name] : fields) {

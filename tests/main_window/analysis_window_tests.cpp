@@ -9,9 +9,6 @@
 #include "window_test.h"
 
 #include <QAction>
-#include <QComboBox>
-#include <QDir>
-#include <QLineEdit>
 #include <QMenuBar>
 #include <QRadioButton>
 
@@ -53,8 +50,8 @@ private slots:
         QVERIFY(mWindow->loadPhoto(photo(0)));
         QTest::mouseClick(child(w(), "Option4"), Qt::LeftButton); // the grid
         QTest::mouseClick(child(w(), "Option1"), Qt::LeftButton);
-        for (const QPointF p : {QPointF(100, 100), QPointF(100, 200), QPointF(200, 200),
-                                QPointF(300.5, 200), QPointF(350, 100), QPointF(400, 200.5)})
+        for (const QPointF p :
+             {QPointF(100, 100), {100, 200}, {200, 200}, {300.5, 200}, {350, 100}, {400, 200.5}})
             mWindow->pressOnPicture(p, 0);
         child<QAction>(w(), "kaiseki")->setEnabled(true);
         child<QAction>(w(), "kaiseki")->trigger(); // numbers the triples
@@ -67,8 +64,7 @@ private slots:
         const QImage base = child<PictureArea>(w(), "picOrg")->image();
         const QByteArray state = stateBytes();
 
-        // A file with a landmark name of 100,000 characters (the other reasons are the analysis
-        // file tests').
+        // A landmark name of 100,000 characters (the other reasons: the analysis file tests).
         const QString bad = mDir->filePath("bad.vestra");
         const QByteArray names = "\"landmarkNames\":[\"";
         writeBytes(bad, readBytes(file).replace(names, names + QByteArray(100000, 'a')));

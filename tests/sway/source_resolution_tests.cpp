@@ -65,47 +65,37 @@ bool fellBack(const SwayEntry& e, int k) {
 }
 
 TEST(SourceResolution, PlacedCentreAtSourceOrTheDisplayCentreScaledUp) {
-    // {what, disc, white block beside it, falls back}
-    const std::tuple<const char*, Disc, QRect, bool> rows[] = {
-        {"alone", {300.3, 200.7, 6.0}, {}, false},
-        {"touching a white stripe", {300.3, 200.7, 6.0}, QRect(306, 190, 60, 25), true},
-        {"cut by the picture's left edge", {2.6, 200.4, 6.0}, {}, true},
-        {"cut by the bottom edge", {300.5, 477.2, 6.0}, {}, true},
-    };
-    for (const auto& [what, disc, white, expectFallback] : rows) {
+    // {what, disc, white block beside it, with the source picture, falls back}
+    const Disc alone{300.3, 200.7, 6.0};
+    const std::tuple<const char*, Disc, QRect, bool, bool> rows[] = {
+        {"alone", alone, {}, true, false},
+        {"touching a white stripe", alone, QRect(306, 190, 60, 25), true, true},
+        {"cut by the picture's left edge", {2.6, 200.4, 6.0}, {}, true, true},
+        {"cut by the bottom edge", {300.5, 477.2, 6.0}, {}, true, true},
+        {"without the source: the display as it is", alone, {}, false, false}};
+    for (const auto& [what, disc, white, atSource, expectFallback] : rows) {
         SCOPED_TRACE(what);
         const Scene s = scene({disc}, white);
         Measuring m(s);
+        if (!atSource)
+            m.pictures = SwayPictures(m.pictures.display);
         m.place(disc.x, disc.y);
         ASSERT_EQ(m.sway.entries.size(), 1u);
-        EXPECT_EQ(m.sway.scale, kSourceScale);
+        const SourceScale scale = atSource ? kSourceScale : SourceScale::same(160, 120);
+        EXPECT_EQ(m.sway.scale, scale);
         const SwayEntry& e = m.sway.entries[0];
         EXPECT_EQ(fellBack(e, 1), expectFallback);
-        if (expectFallback) {
-            // Exactly the display-size centre, scaled up.
+        if (expectFallback || !atSource) { // exactly the display-size centre, scaled up
             const auto display =
                 clickedCentre(m.pictures.display, m.state, m.state.pointX[1], m.state.pointY[1]);
             ASSERT_TRUE(display);
-            EXPECT_DOUBLE_EQ(e.x[1], kSourceScale.toSourceX(display->x));
-            EXPECT_DOUBLE_EQ(e.y[1], kSourceScale.toSourceY(display->y));
+            EXPECT_DOUBLE_EQ(e.x[1], scale.toSourceX(display->x));
+            EXPECT_DOUBLE_EQ(e.y[1], scale.toSourceY(display->y));
         } else {
             EXPECT_NEAR(e.x[1], disc.x, 0.03);
             EXPECT_NEAR(e.y[1], disc.y, 0.03);
         }
     }
-}
-
-TEST(SourceResolution, WithoutSourceTheDisplayIsMeasuredAsItIs) {
-    const Scene s = scene({{300.3, 200.7, 6.0}});
-    Measuring m(s);
-    m.pictures = SwayPictures(m.pictures.display);
-    m.place(300.3, 200.7);
-    const auto display =
-        clickedCentre(m.pictures.display, m.state, m.state.pointX[1], m.state.pointY[1]);
-    ASSERT_TRUE(display);
-    EXPECT_EQ(m.sway.entries[0].x[1], display->x);
-    EXPECT_EQ(m.sway.entries[0].y[1], display->y);
-    EXPECT_EQ(m.sway.scale, SourceScale::same(160, 120));
 }
 
 TEST(SourceResolution, VideoFollowedAtSourceWithinTheScaledReach) {
