@@ -259,8 +259,8 @@ private slots:
         // first; Enter and F3 go on and wrap, Shift with them and 前へ go back; a word not in the
         // guide leaves the selection; a full-width query finds the half-width text, from where
         // the selection starts.
-        const auto type = [find](const char* text) {
-            return [=] { QTest::keyClicks(find, text); };
+        const auto type = [find](const char* keys) {
+            return [=] { QTest::keyClicks(find, keys); };
         };
         const auto key = [](QWidget* on, Qt::Key k, Qt::KeyboardModifiers m = {}) {
             return [=] { QTest::keyClick(on, k, m); };
