@@ -52,10 +52,7 @@ const QImage& scene(int width, int height) {
     QImage& image = scenes[{width, height}];
     if (image.isNull()) {
         std::mt19937 rng(2024);
-        FigureSceneOptions options;
-        options.width = width;
-        options.height = height;
-        image = figureScene(rng, options).image;
+        image = figureScene(rng, 7, width, height).image;
     }
     return image;
 }
