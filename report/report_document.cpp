@@ -213,18 +213,6 @@ struct Placement {
 
 // ---- printed charts
 
-void setAxisRange(QValueAxis* axis, double low, double high, int intervals) {
-    if (!(high > low)) {
-        low -= 0.5;
-        high += 0.5;
-    }
-    axis->setRange(low, high);
-    const double step = niceStep(high - low, intervals);
-    axis->setTickInterval(step);
-    const int decimals = std::clamp(static_cast<int>(std::ceil(-std::log10(step))), 0, 6);
-    axis->setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
-}
-
 int scenePixels(double points) {
     return std::max(1, static_cast<int>(std::lround(points * 25.4 / 72.0 / kChartUnit)));
 }
@@ -264,17 +252,8 @@ void renderChart(Sheet& sheet, QChart* chart, const QRectF& mm, QValueAxis* x = 
             fitted = chart->plotArea();
             if (fitted.width() < 10 || fitted.height() < 10)
                 break;
-            const double spanX = std::max(bounds.width() * 1.1, 0.01);
-            const double spanY = std::max(bounds.height() * 1.1, 0.01);
-            const double perUnit = std::max(spanX / fitted.width(), spanY / fitted.height());
-            const QPointF c = bounds.center();
-            const double halfX = perUnit * fitted.width() / 2;
-            const double halfY = perUnit * fitted.height() / 2;
             const double tick = 15.0 / kChartUnit; // a labelled tick about every 15 mm
-            setAxisRange(x, c.x() - halfX, c.x() + halfX,
-                         std::max(2, static_cast<int>(fitted.width() / tick)));
-            setAxisRange(y, c.y() - halfY, c.y() + halfY,
-                         std::max(2, static_cast<int>(fitted.height() / tick)));
+            fitEqualScale(x, y, bounds, fitted.size(), tick, tick);
             chart->layout()->activate();
         }
     }

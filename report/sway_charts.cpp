@@ -86,19 +86,6 @@ void attach(QChart* chart, QAbstractSeries* series, QValueAxis* x, QValueAxis* y
     series->attachAxis(y);
 }
 
-// Range and a tick step that give readable labels.
-void setRange(QValueAxis* axis, double low, double high, int intervals) {
-    if (!(high > low)) {
-        low -= 0.5;
-        high += 0.5;
-    }
-    axis->setRange(low, high);
-    const double step = tickStep(low, high, intervals);
-    axis->setTickInterval(step);
-    const int decimals = std::clamp(static_cast<int>(std::ceil(-std::log10(step))), 0, 6);
-    axis->setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
-}
-
 // The smallest box around every point added; zero-sized boxes count.
 class Box {
 public:
@@ -235,15 +222,34 @@ void EqualScaleChartView::fit() {
     if (area.width() < 10 || area.height() < 10 || area.size() == mFittedTo)
         return;
     mFittedTo = area.size();
+    fitEqualScale(mX, mY, mBounds, area.size(), 70, 45);
+}
+
+void setAxisRange(QValueAxis* axis, double low, double high, int intervals) {
+    if (!(high > low)) {
+        low -= 0.5;
+        high += 0.5;
+    }
+    axis->setRange(low, high);
+    const double step = tickStep(low, high, intervals);
+    axis->setTickInterval(step);
+    const int decimals = std::clamp(static_cast<int>(std::ceil(-std::log10(step))), 0, 6);
+    axis->setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
+}
+
+void fitEqualScale(QValueAxis* x, QValueAxis* y, const QRectF& bounds, QSizeF area, double perTickX,
+                   double perTickY) {
     // A margin of a tenth around the data, and never less than a unit's hundredth.
-    const double spanX = std::max(mBounds.width() * 1.1, 0.01);
-    const double spanY = std::max(mBounds.height() * 1.1, 0.01);
+    const double spanX = std::max(bounds.width() * 1.1, 0.01);
+    const double spanY = std::max(bounds.height() * 1.1, 0.01);
     const double unitsPerPixel = std::max(spanX / area.width(), spanY / area.height());
-    const QPointF c = mBounds.center();
+    const QPointF c = bounds.center();
     const double halfX = unitsPerPixel * area.width() / 2;
     const double halfY = unitsPerPixel * area.height() / 2;
-    setRange(mX, c.x() - halfX, c.x() + halfX, std::max(2, static_cast<int>(area.width() / 70)));
-    setRange(mY, c.y() - halfY, c.y() + halfY, std::max(2, static_cast<int>(area.height() / 45)));
+    setAxisRange(x, c.x() - halfX, c.x() + halfX,
+                 std::max(2, static_cast<int>(area.width() / perTickX)));
+    setAxisRange(y, c.y() - halfY, c.y() + halfY,
+                 std::max(2, static_cast<int>(area.height() / perTickY)));
 }
 
 QChart* makePathChart(const SwayReport& report, int shown, QValueAxis** xAxis, QValueAxis** yAxis,
@@ -330,8 +336,8 @@ QChart* makeSeriesChart(const SwayReport& report, int shown, bool alongX) {
         attach(chart, line, t, v);
     }
     const double margin = std::max((high - low) * 0.05, 0.005);
-    setRange(t, first, last, 8);
-    setRange(v, low - margin, high + margin, 4);
+    setAxisRange(t, first, last, 8);
+    setAxisRange(v, low - margin, high + margin, 4);
     chart->legend()->setVisible(false);
     useWindowFonts(chart);
     compact(chart);

@@ -21,6 +21,15 @@ inline constexpr int kMinTicks = 3;
 // next finer 1, 2 or 5 times a power of ten until kMinTicks ticks fall within the range.
 [[nodiscard]] double tickStep(double low, double high, int intervals);
 
+// The axis from `low` to `high` (widened round a single value) with the tick step of tickStep
+// and labels with as many decimals as the step needs.
+void setAxisRange(QValueAxis* axis, double low, double high, int intervals);
+
+// Both axes of a path plot at one scale across and down: `bounds` with a tenth's margin fitted
+// to a plot area of `area`, about one labelled interval per `perTickX` and `perTickY` of it.
+void fitEqualScale(QValueAxis* x, QValueAxis* y, const QRectF& bounds, QSizeF area, double perTickX,
+                   double perTickY);
+
 // A chart view whose two value axes keep one unit the same length on the screen: the data's
 // bounds are widened along one axis to fit the plot area's shape, whenever that changes.
 class EqualScaleChartView : public QChartView {
